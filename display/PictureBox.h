@@ -1,0 +1,50 @@
+// A drawing surface with a retained image and a user scale: x runs from
+// ScaleLeft over ScaleWidth units, y from 0 at the top over ScaleHeight units
+// downwards.  Drawing goes into the image; paintEvent only blits it.
+// Anything outside the surface is clipped.
+#pragma once
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+#include "ui/controls/Controls.h"
+
+class PictureSurface;
+
+class PictureBox : public Control {
+public:
+    // Mouse events in user units: button 1 = left, 2 = right, 4 = middle.
+    std::function<void(int button, int shift, double x, double y)> onMouseMove;
+    std::function<void(int button, int shift, double x, double y)> onMouseDown;
+
+    void create(QWidget* parent, const QString& name, int left, int top, int width, int height);
+
+    // Scale; until set, the units are twips.
+    double ScaleLeft() const;
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+    void setScaleLeft(double v);
+    void setScaleWidth(double v);
+    void setScaleHeight(double v);
+
+    int DrawStyle() const; // 0 solid, 2 dotted
+    void setDrawStyle(int s);
+    void setMousePointerCross(bool cross);
+
+    void Cls();                                                           // fill with BackColor, current point to (ScaleLeft, 0)
+    void Line(double x1, double y1, double x2, double y2, Colour c);     // segment, one pixel wide
+    void LineBox(double x1, double y1, double x2, double y2, Colour c);  // filled box
+    void PSet(double x, double y, Colour c);                              // one point; becomes the current point
+    void Print(const QString& text);                                      // text in ForeColor, top-left at the current point
+    void PaintPicture(const QImage& picture, double x, double y);        // full size, unscaled, top-left at (x, y)
+    double CurrentX() const;
+    double CurrentY() const;
+    void setCurrentX(double x);
+    void setCurrentY(double y);
+    QImage Image() const; // the retained image
+
+    // Pixel mapping of the current scale.
+    double PixelX(double x) const;
+    double PixelY(double y) const;
+    PictureSurface* surface() const;
+};

@@ -1,0 +1,1 @@
+// The measurement run loop (Parlune::RunLoop) is defined here.

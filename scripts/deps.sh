@@ -1,0 +1,31 @@
+# Installs the Debian packages Parlune needs, only those that are missing.
+# Sourced by run.sh and test.sh.
+
+PARLUNE_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-multimedia-dev libqt6multimedia6 libgl-dev
+  fonts-liberation
+  libgtest-dev libgmock-dev libbenchmark-dev
+  pulseaudio pulseaudio-utils
+  libsndfile1-dev libfftw3-dev
+  xvfb xauth
+)
+
+parlune_install_missing() {
+  local missing=()
+  local p
+  for p in "${PARLUNE_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then sudo="sudo"; else
+      echo "error: packages missing (${missing[*]}) and neither root nor sudo available" >&2
+      return 1
+    fi
+  fi
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
