@@ -1,0 +1,12 @@
+// The histogram window: bar chart of the averaged bin levels, 0 .. 160 dB.
+#pragma once
+#include "display/PictureBox.h"
+#include "ui/controls/Controls.h"
+
+class MonHisto : public Window {
+public:
+    explicit MonHisto(QWidget* parent = nullptr);
+
+    PictureBox Histogram;
+    Label Label1;
+};
