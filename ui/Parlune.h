@@ -134,6 +134,17 @@ public:
     void RunLoop();     // engine/RunLoop.cpp
     void InitDevices(); // capture/DeviceList.cpp
     static Colour WFCols(double level, unsigned char palette); // display/
+    void LogStep(); // log/: once per block while the peak is in the signal band and LogEnabled
+
+    // ---- Results of the last block, kept between blocks -------------------
+    // Written by the run loop; read by the log and the plot.
+    double PeakPower = 0;  // mean power of PeakBin
+    double NoisePower = 0; // noise power per bin (measured or statistical)
+    double SigPower = 0;   // mean signal power per bin
+    double SN1HzDb = 0;    // S/N normalised to 1 Hz, dB
+    double SNBinDb = 0;    // S/N in one noise-equivalent bin, dB
+    double PrevLevel = 0;  // display level of the last trace point; carries over blocks
+    bool Closing = false;  // the window is being closed; the run loop returns at once
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -35,3 +35,4 @@ void Parlune::Spectrum_MouseMove(int, int, double, double) {}
 void Parlune::Spectrum_MouseDown(int, int, double, double) {}
 void Parlune::RunLoop() {}
 void Parlune::InitDevices() {}
+void Parlune::LogStep() {}
