@@ -1,14 +1,14 @@
 // Parlune: signal-to-noise monitor for radio reception.
 #include <QApplication>
-#include <QWidget>
+
+#include "ui/Parlune.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Parlune");
-    QWidget w;
-    w.setWindowTitle("Parlune");
-    w.resize(849, 532);
+    Parlune w;
+    w.Form_Load();
     w.show();
     return app.exec();
 }
