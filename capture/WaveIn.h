@@ -10,13 +10,18 @@ using MMRESULT = std::uint32_t;
 
 inline constexpr std::uint32_t WAVE_MAPPER = 0xFFFFFFFFu; // the system's default input
 inline constexpr std::uint32_t WHDR_DONE = 0x1;
+inline constexpr std::uint32_t WHDR_PREPARED = 0x2;
+inline constexpr std::uint32_t WHDR_INQUEUE = 0x10;
 inline constexpr std::uint32_t WAVE_FORMAT_1S16 = 0x8; // 11.025 kHz, stereo, 16-bit
 inline constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
 inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
 inline constexpr MMRESULT MMSYSERR_ERROR = 1;
 inline constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
 inline constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
+inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 inline constexpr MMRESULT WAVERR_BADFORMAT = 32;
+inline constexpr MMRESULT WAVERR_STILLPLAYING = 33;
+inline constexpr MMRESULT WAVERR_UNPREPARED = 34;
 
 struct WAVEFORMATEX {
     std::uint16_t wFormatTag = 0;

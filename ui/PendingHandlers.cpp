@@ -6,7 +6,6 @@ void Parlune::Form_Load() {}
 void Parlune::Form_Unload() {}
 void Parlune::Start_Click() {}
 void Parlune::Stopit_Click() {}
-void Parlune::DeviceBox_Click() {}
 void Parlune::WindType_Change() {}
 void Parlune::SRate_Change() {}
 void Parlune::FFTSize_Click() {}
@@ -34,5 +33,4 @@ void Parlune::Timer1_Timer() {}
 void Parlune::Spectrum_MouseMove(int, int, double, double) {}
 void Parlune::Spectrum_MouseDown(int, int, double, double) {}
 void Parlune::RunLoop() {}
-void Parlune::InitDevices() {}
 void Parlune::LogStep() {}

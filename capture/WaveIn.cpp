@@ -1,0 +1,324 @@
+// The waveIn functions over the backend list.  Devices are numbered real
+// inputs first, then the test signals.  Buffers are filled in the order they
+// were added; audio that arrives while none is queued is dropped.
+#include "capture/WaveIn.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <map>
+
+#include "capture/InputBackend.h"
+#include "capture/QtInput.h"
+#include "capture/TestSignal.h"
+
+namespace {
+
+constexpr std::uint32_t kMaxRate = 384000;          // Hz, as high as PulseAudio goes
+constexpr std::uint32_t kMinHeaderSize = 32;        // the header size callers pass
+
+struct Session {
+    std::shared_ptr<InputBackend> backend;
+    std::unique_ptr<InputStream> stream;
+    std::uint16_t blockAlign = 4;
+    bool started = false;
+    std::deque<WAVEHDR*> queue;
+};
+
+struct Layer {
+    BackendList devices;
+    bool enumerated = false;
+    bool forTest = false;
+    std::map<HWAVEIN, std::unique_ptr<Session>> sessions;
+    HWAVEIN nextHandle = 1; // never reused, so a closed handle stays unknown
+    QObject* waker = nullptr;
+};
+
+// Never destroyed: an open device must not be torn down after the
+// application object has gone at exit.
+Layer& L()
+{
+    static Layer* layer = new Layer;
+    return *layer;
+}
+
+const BackendList& Devices()
+{
+    Layer& l = L();
+    if (!l.enumerated) {
+        l.devices = DefaultBackends();
+        l.enumerated = true;
+    }
+    return l.devices;
+}
+
+Session* Find(HWAVEIN h)
+{
+    const auto it = L().sessions.find(h);
+    return it == L().sessions.end() ? nullptr : it->second.get();
+}
+
+// Wakes an event loop that waits for a buffer (processEvents with
+// WaitForMoreEvents returns once this event has been delivered).
+void Wake()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr)
+        return;
+    Layer& l = L();
+    if (l.waker == nullptr) {
+        l.waker = new QObject;
+        l.waker->moveToThread(app->thread());
+    }
+    QCoreApplication::postEvent(l.waker, new QEvent(QEvent::User));
+}
+
+std::size_t FramesWanted(const Session& s)
+{
+    std::size_t bytes = 0;
+    for (const WAVEHDR* h : s.queue)
+        bytes += h->dwBufferLength - h->dwBytesRecorded;
+    return (bytes + s.blockAlign - 1) / s.blockAlign;
+}
+
+void MarkDone(WAVEHDR* h)
+{
+    h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+}
+
+// Hands every queued buffer back marked done, with what it holds so far.
+void ReturnAll(Session& s)
+{
+    const bool any = !s.queue.empty();
+    for (WAVEHDR* h : s.queue)
+        MarkDone(h);
+    s.queue.clear();
+    if (any)
+        Wake();
+}
+
+void Deliver(HWAVEIN h, const char* bytes, std::size_t count)
+{
+    Session* s = Find(h);
+    if (s == nullptr || !s->started)
+        return;
+    bool completed = false;
+    while (count > 0 && !s->queue.empty()) {
+        WAVEHDR* hdr = s->queue.front();
+        const std::size_t take = std::min<std::size_t>(hdr->dwBufferLength - hdr->dwBytesRecorded, count);
+        std::memcpy(hdr->lpData + hdr->dwBytesRecorded, bytes, take);
+        hdr->dwBytesRecorded += static_cast<std::uint32_t>(take);
+        bytes += take;
+        count -= take;
+        if (hdr->dwBytesRecorded == hdr->dwBufferLength) {
+            s->queue.pop_front();
+            MarkDone(hdr);
+            completed = true;
+        }
+    }
+    // Whatever is left over has no buffer and is dropped.
+    if (completed) {
+        s->stream->Want(FramesWanted(*s));
+        Wake();
+    }
+}
+
+MMRESULT CheckFormat(const WAVEFORMATEX* f)
+{
+    if (f->wFormatTag != WAVE_FORMAT_PCM || f->wBitsPerSample != 16 || f->nChannels < 1 || f->nChannels > 2 ||
+        f->nBlockAlign != f->nChannels * 2 || f->nSamplesPerSec == 0 || f->nSamplesPerSec > kMaxRate)
+        return WAVERR_BADFORMAT;
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace
+
+BackendList DefaultBackends()
+{
+    BackendList list;
+    AppendQtInputs(list);
+    AppendTestSignals(list);
+    return list;
+}
+
+void SetBackendsForTest(BackendList list)
+{
+    L().devices = std::move(list);
+    L().enumerated = true;
+    L().forTest = true;
+}
+
+void ResetBackends()
+{
+    L().devices.clear();
+    L().enumerated = false;
+    L().forTest = false;
+}
+
+std::string TruncateName(const std::string& name, std::size_t maxBytes)
+{
+    if (name.size() <= maxBytes)
+        return name;
+    std::size_t end = maxBytes;
+    // Back off continuation bytes (10xxxxxx) so no character is split.
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+        --end;
+    return name.substr(0, end);
+}
+
+std::string waveInFullName(std::uint32_t deviceId)
+{
+    const BackendList& d = Devices();
+    return deviceId < d.size() ? d[deviceId]->Name() : std::string();
+}
+
+std::uint32_t waveInGetNumDevs()
+{
+    // Each count is a fresh enumeration, as the system's list may have changed.
+    if (!L().forTest)
+        L().enumerated = false;
+    return static_cast<std::uint32_t>(Devices().size());
+}
+
+MMRESULT waveInGetDevCapsA(std::uint32_t deviceId, WAVEINCAPSA* caps, std::uint32_t size)
+{
+    if (caps == nullptr || size < sizeof(WAVEINCAPSA))
+        return MMSYSERR_INVALPARAM;
+    const BackendList& d = Devices();
+    if (deviceId >= d.size())
+        return MMSYSERR_BADDEVICEID;
+    const InputBackend& b = *d[deviceId];
+    WAVEINCAPSA c;
+    c.wMid = 0xFFFF; // no manufacturer ID
+    c.vDriverVersion = 0x0100;
+    const std::string name = TruncateName(b.ShortName(), sizeof c.szPname);
+    std::memcpy(c.szPname, name.data(), name.size());
+    c.dwFormats = b.Formats();
+    c.wChannels = b.Channels();
+    *caps = c;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInOpen(HWAVEIN* handle, std::uint32_t deviceId, const WAVEFORMATEX* format, std::uintptr_t,
+                    std::uintptr_t, std::uint32_t)
+{
+    if (handle == nullptr)
+        return MMSYSERR_INVALPARAM;
+    *handle = 0;
+    if (format == nullptr)
+        return MMSYSERR_INVALPARAM;
+    if (const MMRESULT r = CheckFormat(format); r != MMSYSERR_NOERROR)
+        return r;
+    const BackendList& d = Devices();
+    std::shared_ptr<InputBackend> backend;
+    if (deviceId == WAVE_MAPPER) {
+        const auto it = std::find_if(d.begin(), d.end(), [](const auto& b) { return b->IsDefault(); });
+        if (it == d.end())
+            return MMSYSERR_BADDEVICEID;
+        backend = *it;
+    } else if (deviceId < d.size()) {
+        backend = d[deviceId];
+    } else {
+        return MMSYSERR_BADDEVICEID;
+    }
+
+    Layer& l = L();
+    const HWAVEIN h = l.nextHandle;
+    MMRESULT why = MMSYSERR_ERROR;
+    auto stream = backend->Open(
+        *format, [h](const char* bytes, std::size_t count) { Deliver(h, bytes, count); }, &why);
+    if (!stream)
+        return why;
+    ++l.nextHandle;
+    auto s = std::make_unique<Session>();
+    s->backend = std::move(backend);
+    s->stream = std::move(stream);
+    s->blockAlign = format->nBlockAlign;
+    l.sessions.emplace(h, std::move(s));
+    *handle = h;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInStart(HWAVEIN handle)
+{
+    Session* s = Find(handle);
+    if (s == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (!s->started) {
+        s->started = true;
+        s->stream->Want(FramesWanted(*s));
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, std::uint32_t size)
+{
+    if (Find(handle) == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || size < kMinHeaderSize || header->lpData == nullptr)
+        return MMSYSERR_INVALPARAM;
+    header->dwFlags |= WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, std::uint32_t size)
+{
+    Session* s = Find(handle);
+    if (s == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || size < kMinHeaderSize || header->lpData == nullptr || header->dwBufferLength == 0)
+        return MMSYSERR_INVALPARAM;
+    if (!(header->dwFlags & WHDR_PREPARED))
+        return WAVERR_UNPREPARED;
+    if (header->dwFlags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    // A buffer queued after a gap starts with audio that arrives from now on.
+    if (s->queue.empty())
+        s->stream->DiscardPending();
+    header->dwBytesRecorded = 0;
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    s->queue.push_back(header);
+    if (s->started)
+        s->stream->Want(FramesWanted(*s));
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, std::uint32_t size)
+{
+    if (Find(handle) == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || size < kMinHeaderSize)
+        return MMSYSERR_INVALPARAM;
+    if (header->dwFlags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header->dwFlags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInReset(HWAVEIN handle)
+{
+    Session* s = Find(handle);
+    if (s == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    s->started = false;
+    s->stream->Want(0);
+    ReturnAll(*s);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInClose(HWAVEIN handle)
+{
+    const auto it = L().sessions.find(handle);
+    if (it == L().sessions.end())
+        return MMSYSERR_INVALHANDLE;
+    // Take the session out first: destroying a stream may run events.
+    std::unique_ptr<Session> s = std::move(it->second);
+    L().sessions.erase(it);
+    // Buffers still queued come back done rather than left dangling.
+    ReturnAll(*s);
+    s->stream.reset();
+    return MMSYSERR_NOERROR;
+}
