@@ -4,14 +4,17 @@
 #pragma once
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "capture/RunState.h"
 #include "display/PictureBox.h"
+#include "engine/LoopState.h"
 #include "ui/controls/Controls.h"
 
 class MonWF;
 class MonHisto;
+struct WaterfallRing;
 
 class Parlune : public Window, public RunState {
 public:
@@ -136,6 +139,27 @@ public:
     static Colour WFCols(double level, unsigned char palette); // display/
     void LogStep(); // log/: once per block while the peak is in the signal band and LogEnabled
 
+    // ---- One block of a run (engine/RunLoop.cpp), split out so that the
+    // processing between two captures can be measured on its own.
+    void LoopSetUp(LoopState& s);    // once when the loop is entered
+    void RangeLabels();              // block step 1
+    bool ProcessBlock(LoopState& s); // steps 3 .. 15 on the captured InBuf; false: the run ends
+    std::function<void()> BlockDoneHook; // runs at each end-of-block yield (tests)
+
+    // ---- Drawing steps of a block (display/) ------------------------------
+    void PlotBackground();                       // SpectrumPlot.cpp
+    void PlotTrace(const LoopState& s);          // bins FMinBin .. FMaxBin from s.Level
+    void PlotNoiseLines(LoopState& s, bool stat, std::int32_t labelLevel);
+    void PlotStatLine(const LoopState& s);
+    void PlotPeakMarker(const LoopState& s, double peakLevel);
+    void DrawInputLevel(Colour c);               // Meters.cpp
+    void DrawPeaking(Colour c);
+    void WaterfallSetUp();                       // WaterfallDraw.cpp
+    void WaterfallLine(std::int32_t slot);
+    void WaterfallScroll();
+    void DrawHistogram();                        // HistogramDraw.cpp
+    void MarkHistogram(std::int32_t cell);
+
     // ---- Results of the last block, kept between blocks -------------------
     // Written by the run loop; read by the log and the plot.
     double PeakPower = 0;  // mean power of PeakBin
@@ -145,6 +169,7 @@ public:
     double SNBinDb = 0;    // S/N in one noise-equivalent bin, dB
     double PrevLevel = 0;  // display level of the last trace point; carries over blocks
     bool Closing = false;  // the window is being closed; the run loop returns at once
+    std::shared_ptr<WaterfallRing> WFRing; // the waterfall's rows, newest first (display/)
 
 protected:
     void closeEvent(QCloseEvent* e) override;
