@@ -17,6 +17,7 @@
 #pragma once
 #include <QFont>
 #include <QImage>
+#include <QObject>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -50,9 +51,14 @@ QFont MapFont(const FontSpec& spec);
 enum class Align { Left, Right, Centre };
 
 // Common part: geometry in twips, visibility, enabled state, colours, font,
-// tool tip.  Left/Top/Width/Height are relative to the container's client area.
+// tool tip.  Left/Top/Width/Height are relative to the container's client area
+// and read back exactly as set.  Visible() is the control's own flag; Enabled()
+// is false also while its frame or window is disabled (it takes no input).
 class Control {
 public:
+    Control() = default;
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
     virtual ~Control() = default;
     QWidget* widget() const { return w_; }
     QString Name() const;
@@ -72,16 +78,21 @@ public:
     Colour ForeColor() const;
     void setForeColor(Colour c);
     Colour BackColor() const;
-    void setBackColor(Colour c);
+    virtual void setBackColor(Colour c);
     void setFont(const FontSpec& f);
     QString ToolTipText() const;
     void setToolTipText(const QString& t);
 
 protected:
     void attach(QWidget* w, QWidget* parent, const QString& name, int left, int top, int width, int height);
+    void place();
     QWidget* w_ = nullptr;
     Colour fore_ = 0;
     Colour back_ = 0;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0; // twips, as set
+    // Context of the widget's signal connections: they end with the wrapper,
+    // even while the widget itself lives on until its window deletes it.
+    QObject guard_;
 };
 
 class Label : public Control {
@@ -131,6 +142,10 @@ private:
     void userSet(int v);
 };
 
+// Drop-down combo with an editable text.  Choosing an entry sets the text and
+// ListIndex and runs onClick only.  Typing or setText runs onChange and leaves
+// ListIndex at -1.  Return in the edit field chooses nothing.  Clear empties
+// the list and keeps the text.
 class ComboBox : public Control {
 public:
     Handler onClick;  // an entry chosen from the list (by the user, or ListIndex set from code)
@@ -147,9 +162,15 @@ public:
     void AddItem(const QString& item, int index = -1);
     void Clear();
     QComboBox* combo() const;
-    // User actions (also used by tests).
+    // User actions (also used by tests).  UserType replaces the whole text in
+    // one edit, as pasting over a selection would.
     void UserChoose(int index);
     void UserType(const QString& text);
+
+private:
+    int listIndex_ = -1;
+    int quiet_ = 0; // > 0 while the wrapper itself changes the widget
+    void chosen(int index);
 };
 
 class CheckBox : public Control {
@@ -158,30 +179,39 @@ public:
     void create(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
                 int height);
     int Value() const; // 0 or 1
-    void setValue(int v);
+    void setValue(int v); // Fault OutOfRange for anything but 0 and 1
     QString Caption() const;
     void setCaption(const QString& c);
     QCheckBox* box() const;
 };
 
+// Grouped with the other option buttons of the same container (one exclusive
+// QButtonGroup per container widget).  None is selected at creation.
 class OptionButton : public Control {
 public:
     Handler onClick; // runs when it becomes selected, by the user or from code
     void create(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
                 int height);
     bool Value() const;
-    void setValue(bool v); // true clears the other buttons of the same container
+    void setValue(bool v); // true clears the other buttons of the same container; false unselects
     QString Caption() const;
     QRadioButton* button() const;
+
+private:
+    bool quiet_ = false;
 };
 
+// A captioned group.  Its client area is the whole frame: children's
+// positions are measured from the frame's outer top-left corner, so the
+// caption line lies inside the top of that area (a child at top 240 twips
+// sits 16 px below the frame's top edge), as in the layout tables.
 class Frame : public Control {
 public:
     void create(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
                 int height);
     QString Caption() const;
     void setCaption(const QString& c);
-    // The client area children are placed in (below the caption line).
+    // The container widget to create the frame's children in.
     QWidget* client() const;
     QGroupBox* group() const;
 
@@ -220,10 +250,16 @@ public:
 private:
     QTimer* t_ = nullptr;
     bool enabled_ = false;
+    int interval_ = 0;
+    QObject guard_; // ends the timeout connection with the wrapper
+    void apply();   // runs only while enabled with a non-zero interval
 };
 
 // A top-level window placed and sized in twips; the client area is the
-// container for its controls.
+// container for its controls.  Left/Top/Width/Height are the outer frame
+// (title bar and borders included, as far as the platform reports them; the
+// offscreen platform reports none).  Its font is the layout's default
+// ("MS Sans Serif" 8.25 pt, mapped).
 class Window : public QWidget {
 public:
     explicit Window(const QString& name, QWidget* parent = nullptr);
