@@ -1,0 +1,447 @@
+// parlune-measure: measures recordings headlessly with the window's own
+// per-block chain and prints log lines or CSV rows.
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/BlockChain.h"
+#include "engine/Fault.h"
+#include "engine/NumberText.h"
+#include "engine/Results.h"
+#include "engine/Shared.h"
+#include "engine/WholeNumber.h"
+#include "engine/Windows.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;       // bad option or value
+constexpr int kExitFile = 1;        // missing, unreadable, not audio, too short
+constexpr int kExitMeasurement = 3; // the measurement ended (no noise, a fault)
+
+const char* const kHelp = R"(Usage: parlune-measure [options] FILE...
+
+Measures the signal-to-noise ratio of recordings as the Parlune window does
+for a live input: consecutive, non-overlapping blocks of FFT-size frames from
+the start of each file go through the same chain (conversion, window, FFT,
+averaging ring, histogram, peak search, signal and noise measurement,
+tracking).  WAV, FLAC and whatever else libsndfile reads.  The sample rate is
+the file's own; a mono file feeds both channels (more than two channels: the
+first two are used); other sample formats are scaled to the 16-bit range.
+Every option defaults to the window's setting after its first start.
+
+Options (a value may follow as the next argument or after "="):
+  --fft-size N       points per block, a power of two 1024 .. 262144 (8192)
+  --window W         hamming, blackman-harris, hanning, hft95 (flat top), none,
+                     or the list position 0 .. 4 in that order (blackman-harris)
+  --average N        blocks in the running mean, 1 .. 63 (1)
+  --centre HZ        centre of the signal band; truncated to a whole bin as the
+                     window's run start does (1000)
+  --bandwidth HZ     signal bandwidth, > 0 and at least half a bin (100)
+  --guard G          guard band on each side as a multiple of the bandwidth,
+                     0 .. 2 (0.5)
+  --span-low HZ      lowest analysed frequency, >= 0 (20)
+  --span-high HZ     highest analysed frequency, below half the sample rate and
+                     above --span-low (5000)
+  --threshold DB     display threshold, a whole number 0 .. 100; peak and noise
+                     levels are printed relative to it (0)
+  --stat-noise       take the noise from the bin-level histogram (lower quartile
+                     + 3 dB) instead of the noise bands
+  --track            move the centre onto the peak while it is in the band
+  --peak-in-band     search the peak only inside the signal band
+  --square           square each input channel before the transform
+  --swap             swap sideband (I/Q): keep the second channel's sign
+  --interval S       log format: seconds of recording between lines, >= 0;
+                     0 writes every block whose peak is in the band (5)
+  --format F         log: lines as in the window's log file, the first field
+                     being the recording position hh:mm:ss at the block's end;
+                     csv: a header and one row per block, S/N fields empty when
+                     the peak is outside the band (log)
+  --summary          after each file: count, mean, minimum and maximum of the
+                     S/N in 2500 Hz over the blocks with the peak in the band
+  -h, --help         this text
+
+With several files each file's output is preceded by a line "==> FILE <==".
+Exit status: 0 done; 1 a file is missing, unreadable, not audio or shorter
+than one block; 2 a bad option or value; 3 the measurement ended (no noise
+outside the signal and guard bands, or a bin of zero power as in silence).
+)";
+
+struct Options {
+    std::int32_t FftSize = 8192;
+    std::int16_t Window = 1;
+    std::int32_t Average = 1;
+    double Centre = 1000;
+    double Bandwidth = 100;
+    double Guard = 0.5;
+    double SpanLow = 20;
+    double SpanHigh = 5000;
+    std::int32_t Threshold = 0;
+    bool StatNoise = false;
+    bool Track = false;
+    bool PeakInBand = false;
+    bool Square = false;
+    bool Swap = false;
+    double Interval = 5;
+    bool Csv = false;
+    bool Summary = false;
+    std::vector<std::string> Files;
+};
+
+// A reason to stop, with its exit status; the message is printed as one line.
+struct Stop {
+    int Status;
+    std::string Message;
+};
+
+[[noreturn]] void Fail(int status, std::string message) { throw Stop{status, std::move(message)}; }
+
+double NumberArg(std::string_view opt, std::string_view text)
+{
+    try {
+        return WholeTextNumber(text);
+    } catch (const Fault&) {
+        Fail(kExitUsage, std::string(opt) + ": not a number: '" + std::string(text) + "'");
+    }
+}
+
+std::int32_t WholeArg(std::string_view opt, std::string_view text, std::int32_t lo, std::int32_t hi)
+{
+    const double v = NumberArg(opt, text);
+    if (v != std::floor(v) || v < lo || v > hi)
+        Fail(kExitUsage, std::string(opt) + ": must be a whole number " + std::to_string(lo) + " .. " +
+                             std::to_string(hi) + ", not '" + std::string(text) + "'");
+    return static_cast<std::int32_t>(v);
+}
+
+std::string Squeezed(std::string_view s)
+{
+    std::string out;
+    for (char c : s)
+        if (c != ' ' && c != '-' && c != '_') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::int16_t WindowArg(std::string_view text)
+{
+    const std::string s = Squeezed(text);
+    const std::pair<const char*, std::int16_t> names[] = {
+        {"hamming", 0}, {"blackmanharris", 1}, {"hanning", 2}, {"hann", 2},      {"hft95", 3},
+        {"hft95flattop", 3}, {"flattop", 3}, {"none", 4},   {"nowindow", 4}, {"rectangular", 4},
+        {"0", 0},       {"1", 1},             {"2", 2},       {"3", 3},          {"4", 4},
+    };
+    for (auto [name, pos] : names)
+        if (s == name) return pos;
+    Fail(kExitUsage, "--window: unknown window '" + std::string(text) +
+                         "' (hamming, blackman-harris, hanning, hft95, none or 0 .. 4)");
+}
+
+Options ParseOptions(int argc, char** argv)
+{
+    Options o;
+    bool onlyFiles = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
+            o.Files.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        std::string_view name = arg;
+        std::optional<std::string_view> inlineValue;
+        if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto flag = [&](bool& b) {
+            if (inlineValue) Fail(kExitUsage, std::string(name) + ": takes no value");
+            b = true;
+        };
+        auto value = [&]() -> std::string_view {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= argc) Fail(kExitUsage, std::string(name) + ": needs a value");
+            return argv[++i];
+        };
+        if (name == "-h" || name == "--help") {
+            std::fputs(kHelp, stdout);
+            throw Stop{0, ""};
+        } else if (name == "--fft-size") {
+            const std::string_view v = value();
+            const std::int32_t n = WholeArg(name, v, 1024, kMaxNFFT);
+            if ((n & (n - 1)) != 0) Fail(kExitUsage, "--fft-size: must be a power of two, not '" + std::string(v) + "'");
+            o.FftSize = n;
+        } else if (name == "--window") {
+            o.Window = WindowArg(value());
+        } else if (name == "--average") {
+            o.Average = WholeArg(name, value(), 1, 63);
+        } else if (name == "--centre" || name == "--center") {
+            o.Centre = NumberArg(name, value());
+        } else if (name == "--bandwidth") {
+            const std::string_view v = value();
+            o.Bandwidth = NumberArg(name, v);
+            if (!(o.Bandwidth > 0)) Fail(kExitUsage, "--bandwidth: must be above 0 Hz, not '" + std::string(v) + "'");
+        } else if (name == "--guard") {
+            const std::string_view v = value();
+            o.Guard = NumberArg(name, v);
+            if (!(o.Guard >= 0 && o.Guard <= 2)) Fail(kExitUsage, "--guard: must lie in 0 .. 2, not '" + std::string(v) + "'");
+        } else if (name == "--span-low") {
+            o.SpanLow = NumberArg(name, value());
+        } else if (name == "--span-high") {
+            o.SpanHigh = NumberArg(name, value());
+        } else if (name == "--threshold") {
+            o.Threshold = WholeArg(name, value(), 0, 100);
+        } else if (name == "--stat-noise") {
+            flag(o.StatNoise);
+        } else if (name == "--track") {
+            flag(o.Track);
+        } else if (name == "--peak-in-band") {
+            flag(o.PeakInBand);
+        } else if (name == "--square") {
+            flag(o.Square);
+        } else if (name == "--swap") {
+            flag(o.Swap);
+        } else if (name == "--interval") {
+            const std::string_view v = value();
+            o.Interval = NumberArg(name, v);
+            if (!(o.Interval >= 0)) Fail(kExitUsage, "--interval: must be 0 or more seconds, not '" + std::string(v) + "'");
+        } else if (name == "--format") {
+            const std::string_view v = value();
+            if (v == "csv") o.Csv = true;
+            else if (v == "log") o.Csv = false;
+            else Fail(kExitUsage, "--format: must be log or csv, not '" + std::string(v) + "'");
+        } else if (name == "--summary") {
+            flag(o.Summary);
+        } else {
+            Fail(kExitUsage, "unknown option '" + std::string(arg) + "' (see --help)");
+        }
+    }
+    if (o.SpanLow < 0) Fail(kExitUsage, "--span-low: must be 0 Hz or more");
+    if (!(o.SpanLow < o.SpanHigh)) Fail(kExitUsage, "span: --span-low must lie below --span-high");
+    if (o.Files.empty()) Fail(kExitUsage, "no input file (see --help)");
+    return o;
+}
+
+// An open recording read block by block as 16-bit stereo frames.
+class Recording {
+public:
+    explicit Recording(const std::string& path) : path_(path)
+    {
+        // Tell a missing or unreadable file from one that is not audio.
+        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+            std::fclose(f);
+        } else {
+            Fail(kExitFile, path + ": cannot open: " + std::strerror(errno));
+        }
+        file_ = sf_open(path.c_str(), SFM_READ, &info_);
+        if (!file_) Fail(kExitFile, path + ": not an audio file libsndfile can read (" + sf_strerror(nullptr) + ")");
+        if (info_.channels < 1 || info_.samplerate < 1) Fail(kExitFile, path + ": no channels or no sample rate");
+    }
+    ~Recording()
+    {
+        if (file_) sf_close(file_);
+    }
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+
+    double Rate() const { return info_.samplerate; }
+    sf_count_t Frames() const { return info_.frames; }
+
+    // Reads the next n frames into out (2n values); false at the end of the
+    // file (a last, incomplete block is dropped).
+    bool Next(std::int32_t n, std::vector<std::int16_t>& out)
+    {
+        const std::size_t ch = static_cast<std::size_t>(info_.channels);
+        raw_.resize(static_cast<std::size_t>(n) * ch);
+        const sf_count_t got = sf_readf_double(file_, raw_.data(), n);
+        if (got < n) return false;
+        out.resize(2 * static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+            out[2 * i] = To16(raw_[i * ch]);
+            out[2 * i + 1] = To16(raw_[i * ch + (ch > 1 ? 1 : 0)]);
+        }
+        return true;
+    }
+
+private:
+    // Samples come normalised to -1 .. 1 (integer formats: exactly k / 32768
+    // for 16-bit k); back to the 16-bit range, rounded and clipped.
+    static std::int16_t To16(double x)
+    {
+        const double v = std::nearbyint(x * 32768.0);
+        if (!(v > -32768)) return -32768; // also catches NaN
+        if (v > 32767) return 32767;
+        return static_cast<std::int16_t>(v);
+    }
+
+    std::string path_;
+    SF_INFO info_{};
+    SNDFILE* file_ = nullptr;
+    std::vector<double> raw_;
+};
+
+// Run parameters from the options as the window's run start forms them.
+ChainParams ParamsFor(const Options& o, double rate, double windENBW, const std::string& path)
+{
+    ChainParams p;
+    const double n = o.FftSize;
+    p.SampleRate = rate;
+    p.NFFT = o.FftSize;
+    try {
+        p.FMinBin = FloorToInt32(o.SpanLow / rate * n + 0.5);
+        p.FMaxBin = FloorToInt32(o.SpanHigh / rate * n + 0.5);
+        p.SigBWBins = FloorToInt32(o.Bandwidth / rate * n + 0.5);
+        p.CFBin = FloorToInt32(o.Centre / rate * n);
+    } catch (const Fault&) {
+        Fail(kExitUsage, path + ": a frequency is out of range for this sample rate");
+    }
+    if (p.FMaxBin > o.FftSize / 2 - 1)
+        Fail(kExitUsage, path + ": --span-high must lie below half the sample rate (" + PlainText(rate / 2) + " Hz)");
+    if (p.SigBWBins < 1)
+        Fail(kExitUsage, path + ": --bandwidth is narrower than half an FFT bin (" + PlainText(rate / n) + " Hz)");
+    p.SigBWHz = o.Bandwidth;
+    p.GuardFactor = o.Guard;
+    p.NAvg = o.Average;
+    p.WindENBW = windENBW;
+    p.DispThresh = o.Threshold;
+    p.Squared = o.Square;
+    p.Swapped = o.Swap;
+    p.UseStatNoise = o.StatNoise;
+    p.PeakInSigBand = o.PeakInBand;
+    p.TrackSig = o.Track;
+    return p;
+}
+
+std::string Fixed(double x, int decimals = 4)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+    return buf;
+}
+
+struct Summary {
+    std::int64_t Blocks = 0, InBand = 0;
+    double Sum = 0, Min = std::numeric_limits<double>::infinity(), Max = -std::numeric_limits<double>::infinity();
+    void Add(double v)
+    {
+        ++InBand;
+        Sum += v;
+        Min = std::min(Min, v);
+        Max = std::max(Max, v);
+    }
+    void Print() const
+    {
+        if (InBand == 0) {
+            std::printf("summary: %lld blocks, none with the peak in the band\n", static_cast<long long>(Blocks));
+            return;
+        }
+        std::printf("summary: %lld blocks, %lld with the peak in the band; S/N 2500Hz mean %s dB, min %s dB, max %s dB\n",
+                    static_cast<long long>(Blocks), static_cast<long long>(InBand), Fixed(Sum / InBand, 2).c_str(),
+                    Fixed(Min, 2).c_str(), Fixed(Max, 2).c_str());
+    }
+};
+
+void MeasureFile(const Options& o, const std::string& path, ChainState& state)
+{
+    Recording rec(path);
+    if (rec.Frames() < o.FftSize)
+        Fail(kExitFile, path + ": shorter than one block (" + std::to_string(rec.Frames()) + " frames, FFT size " +
+                            std::to_string(o.FftSize) + ")");
+
+    NFFT = o.FftSize;
+    double windENBW = 2;
+    SelectWindow(o.Window, windENBW);
+    ChainParams p = ParamsFor(o, rec.Rate(), windENBW, path);
+    StartChain(state, o.FftSize);
+
+    if (o.Csv) std::puts("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band");
+
+    std::vector<std::int16_t> frames;
+    Summary sum;
+    double lastLog = 0; // logging is switched on at the start of the recording
+    bool resetShown = false;
+    for (std::int64_t block = 0;; ++block) {
+        if (!rec.Next(o.FftSize, frames)) {
+            if (block == 0)
+                Fail(kExitFile, path + ": shorter than one block (FFT size " + std::to_string(o.FftSize) + ")");
+            break;
+        }
+        BlockResult r;
+        try {
+            r = RunBlock(frames.data(), p, state);
+        } catch (const Fault& f) {
+            std::fflush(stdout);
+            Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + f.what() +
+                                       " (a bin of zero power, as in silence?)");
+        }
+        if (r.End == BlockEnd::NoNoise) {
+            std::fflush(stdout);
+            Fail(kExitMeasurement, kNoNoiseMessage);
+        }
+        if (r.BandwidthReset && !resetShown) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s\n", kNoNoiseMessage);
+            resetShown = true;
+        }
+        ++sum.Blocks;
+        if (r.InBand) sum.Add(SN2500HzDb(r.SN1HzDb));
+
+        const double start = static_cast<double>(block) * o.FftSize / rec.Rate();
+        const double end = static_cast<double>(block + 1) * o.FftSize / rec.Rate();
+        if (o.Csv) {
+            std::string row = std::to_string(block) + "," + Fixed(start) + "," + Fixed(r.PeakHz) + "," +
+                              Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
+            if (r.InBand)
+                row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1";
+            else
+                row += ",,,0";
+            std::puts(row.c_str());
+        } else if (r.InBand && end - lastLog >= o.Interval) {
+            lastLog = end;
+            const std::string line =
+                LogLine(ClockText(static_cast<std::int64_t>(std::floor(end))), r.PeakHz, r.PeakLevel, r.NoiseLevel,
+                        r.SN1HzDb);
+            std::puts(line.c_str());
+        }
+    }
+    if (o.Summary) sum.Print();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const Options o = ParseOptions(argc, argv);
+        // The ring alone is 64 MiB: one for all files.
+        auto state = std::make_unique<ChainState>();
+        for (const std::string& path : o.Files) {
+            if (o.Files.size() > 1) std::printf("==> %s <==\n", path.c_str());
+            MeasureFile(o, path, *state);
+        }
+        return 0;
+    } catch (const Stop& s) {
+        if (!s.Message.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, s.Status == kExitMeasurement && s.Message == kNoNoiseMessage ? "%s\n"
+                                                                                               : "parlune-measure: %s\n",
+                         s.Message.c_str());
+        }
+        return s.Status;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "parlune-measure: out of memory\n");
+        return kExitMeasurement;
+    }
+}
