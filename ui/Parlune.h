@@ -10,6 +10,7 @@
 #include "capture/RunState.h"
 #include "display/PictureBox.h"
 #include "engine/LoopState.h"
+#include "log/LogFile.h"
 #include "ui/controls/Controls.h"
 
 class MonWF;
@@ -169,6 +170,10 @@ public:
     double SNBinDb = 0;    // S/N in one noise-equivalent bin, dB
     double PrevLevel = 0;  // display level of the last trace point; carries over blocks
     bool Closing = false;  // the window is being closed; the run loop returns at once
+    // Logging (log/): the open log file and the time of day, in seconds since
+    // midnight, of the last line written or of switching logging on.
+    LogFileWriter LogOut;
+    float LastLogTime = 0;
     std::shared_ptr<WaterfallRing> WFRing; // the waterfall's rows, newest first (display/)
 
 protected:

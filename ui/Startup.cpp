@@ -1,0 +1,118 @@
+// Start-up: the stored settings into the run parameters and the controls,
+// the secondary windows placed, the rest of the initial state.  Every step
+// stands on its own: one that faults (a stored value outside a control's
+// range, a size or rate that makes a conversion impossible) is skipped, the
+// control keeps what it had, and the next step runs.  Setting a control
+// runs its change rule, nested.
+#include <QString>
+#include <cmath>
+
+#include "display/HistogramWindow.h"
+#include "display/WaterfallWindow.h"
+#include "engine/Fault.h"
+#include "engine/FrequencyPlan.h"
+#include "engine/NumberText.h"
+#include "engine/WholeNumber.h"
+#include "ui/Parlune.h"
+#include "ui/Settings.h"
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+double StoredNumber(const char* section, const char* key, const char* defaultText)
+{
+    return LeadingNumber(ReadSetting(section, key, defaultText).toStdString());
+}
+
+// Window positions the toolkit can place: within about 66000 pixels of the
+// screen's origin.  An off-screen position inside that is used as stored.
+int WindowPlace(double twips)
+{
+    return static_cast<int>(CheckedIndex(RoundToInt32(twips), -1'000'000, 1'000'000));
+}
+
+// Without a stored centre the signal band sits on the bin nearest 1000 Hz at
+// the stored rate and FFT size (996.1 Hz at 12000 Hz and 1024 points).
+QString DefaultCentreBin(double rate)
+{
+    try {
+        const double size = StoredNumber("Values", "FFTSIZE", "1024");
+        return Q(PlainText(PlanBin(1000, RoundToInt32(size), rate)));
+    } catch (const Fault&) {
+        return "0";
+    }
+}
+
+} // namespace
+
+void Parlune::Form_Load()
+{
+    // 1. Window place.
+    Step([&] { setLeft(WindowPlace(StoredNumber("FormPlace", "Left", "100"))); });
+    Step([&] { setTop(WindowPlace(StoredNumber("FormPlace", "Top", "100"))); });
+    // 2-5. Rate, first size text, centre and bandwidth bins.
+    Step([&] { SampleRate = StoredNumber("Values", "Samprate", "12000"); });
+    Step([&] { FFTSize.setText(ReadSetting("Values", "NSamp", "8192")); });
+    Step([&] {
+        const QString stored = ReadSetting("Values", "CFB", DefaultCentreBin(SampleRate));
+        CFBin = RoundToInt32(LeadingNumber(stored.toStdString()));
+    });
+    Step([&] { SigBWBins = RoundToInt32(StoredNumber("Values", "NBINS", "500")); });
+    // 6-7. Span, averaging and threshold (their rules run, NFFT still 0).
+    Step([&] { FMin.setValue(RoundToInt16(StoredNumber("Values", "FMIN", "100"))); });
+    Step([&] { FMax.setValue(RoundToInt16(StoredNumber("Values", "FMAX", "2000"))); });
+    Step([&] { AvScroll.setValue(RoundToInt16(StoredNumber("Values", "AVSCR", "1"))); });
+    Step([&] { DispThreshold.setValue(RoundToInt16(StoredNumber("Values", "THRESH", "0"))); });
+    // 8-9. Log file name; the FFT size text that counts.
+    Step([&] { LogFile.setText(ReadSetting("Values", "FILENAME", "Parlune.txt")); });
+    Step([&] { FFTSize.setText(ReadSetting("Values", "FFTSIZE", "1024")); });
+    // 10. Waterfall to the right of this window, tops aligned; histogram under it.
+    Step([&] {
+        monWF().setLeft(Left() + Width());
+        monWF().setTop(Top());
+    });
+    Step([&] {
+        monHisto().setLeft(monWF().Left());
+        monHisto().setTop(monWF().Top() + monWF().Height());
+    });
+    // 11. FFT size; one beyond the working arrays is not taken.
+    Step([&] {
+        const std::int32_t size = RoundToInt32(LeadingNumber(FFTSize.Text().toStdString()));
+        NFFT = static_cast<std::int32_t>(CheckedIndex(size, 0, kMaxNFFT));
+    });
+    // 12. Rate text: its rule reads the rate back and sets the span.
+    Step([&] { SRate.setText(Q(SignedText(SampleRate))); });
+    // 13-14.
+    WindENBW = 2;
+    Step([&] {
+        const std::int32_t lo = PlanBin(FMin.Value(), NFFT, SampleRate);
+        const std::int32_t hi = PlanBin(FMax.Value(), NFFT, SampleRate);
+        FBand.setText(Q(SpanText(FMin.Value(), FMax.Value())));
+        FMinBin = lo;
+        FMaxBin = hi;
+    });
+    // 15-17. Bandwidth spin and box, centre box; each rule recomputes its bins.
+    Step([&] { SigBWUD.setValue(BandwidthSpinFor(SigBWBins, SampleRate, NFFT)); });
+    Step([&] { SigBW.setText(Q(SignedText(SigBWUD.Value()))); });
+    Step([&] { CF.setText(Q(CentreText(CFBin, SampleRate, NFFT))); });
+    // 18. Period text; the box's rule replaces it with the period from NAvg.
+    Step([&] {
+        const std::int32_t points = RoundToInt32(double(AvScroll.Value()) * NFFT);
+        DetPeriod.setText(Q(PlainText(CheckedFinite(CheckedDiv(points, SampleRate)))));
+    });
+    // 19-22.
+    Step([&] { IPAmplitude.setScaleHeight(85); });
+    Timer1.setInterval(1000);
+    CsrLoc.setVisible(false);
+    GuardFactor = 0.5;
+    Step([&] { ShowGB.setText(Q(PlainText(LeadingNumber(SigBW.Text().toStdString()) * 0.5))); });
+    // 23-26.
+    Step([&] { WindType.setListIndex(1); });
+    Step([&] { InitDevices(); });
+    Step([&] {
+        Spectrum.setMousePointerCross(true);
+        Spectrum.setBackColor(RGB(180, 180, 180));
+    });
+    Step([&] { Wide.setValue(true); });
+}
