@@ -1,0 +1,26 @@
+// The two small meters of the results panel: the input level bar (one unit
+// per dB, rising from the bottom) and the fine peak-level meter (10 units per
+// dB either side of the reference at its middle).
+#include "engine/Fault.h"
+#include "ui/Parlune.h"
+
+namespace {
+constexpr Colour kWhite = RGB(255, 255, 255);
+}
+
+void Parlune::DrawInputLevel(Colour c)
+{
+    const double h = IPAmplitude.ScaleHeight();
+    const double w = IPAmplitude.ScaleWidth();
+    IPAmplitude.LineBox(0, h, w, h - InLevelDb, c);
+    IPAmplitude.LineBox(0, h - InLevelDb, w, 0, kWhite);
+}
+
+void Parlune::DrawPeaking(Colour c)
+{
+    const double offset = CheckedDb(PeakPower) - PeakingRef.Value();
+    const double x = 10 * offset + Peaking.ScaleWidth() - 50;
+    // The outer height is at least the scale height, so both boxes fill it.
+    Peaking.LineBox(0, 0, x, Peaking.Height(), c);
+    Peaking.LineBox(x, 0, Peaking.ScaleWidth(), Peaking.Height(), kWhite);
+}

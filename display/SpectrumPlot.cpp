@@ -1,0 +1,121 @@
+// The spectrum plot: x in bins, y in dB from 0 at the top to PlotHeight
+// (120) at the bottom, a level L drawn at PlotHeight - (L - DispThresh).
+// Background with the signal band and grids, the trace, the noise lines and
+// the peak marker, plus the cursor read-out and the click that sets CF.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/Fault.h"
+#include "engine/NumberText.h"
+#include "engine/WholeNumber.h"
+#include "ui/Parlune.h"
+
+namespace {
+constexpr Colour kBandColour = RGB(200, 200, 100);
+constexpr Colour kDbGridColour = RGB(170, 170, 170);
+constexpr Colour kLabelColour = RGB(128, 0, 64);
+constexpr Colour kGridColour = RGB(150, 150, 100);
+constexpr Colour kLabelDot = RGB(192, 192, 255);
+constexpr Colour kPeakColour = RGB(255, 32, 0);
+constexpr int kSolid = 0;
+constexpr int kDotted = 2;
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+} // namespace
+
+void Parlune::PlotBackground(const LoopState& s)
+{
+    const double ph = s.PlotHeight;
+    Spectrum.Cls();
+    // The band shading reaches past the bottom edge; grids and trace go over it.
+    Spectrum.LineBox(CFBin - SigBWBins / 2.0, 0, CFBin + SigBWBins / 2.0, ph + 10, kBandColour);
+    for (int j = 0; j <= 120; j += 10)
+        Spectrum.Line(0, j, NFFT / 2.0, j, kDbGridColour);
+
+    Spectrum.setForeColor(kLabelColour);
+    const int fMax = FMax.Value();
+    const bool narrow = fMax - FMin.Value() < 1000;
+    for (int f = 0; f <= fMax; f += 100) {
+        const double x = CheckedDiv(static_cast<double>(f) * NFFT, SampleRate);
+        if (f % 1000 == 0 || narrow) {
+            Spectrum.setDrawStyle(kSolid);
+            Spectrum.PSet(x + 1, ph * 0.05, kLabelDot);
+            Spectrum.Print(Text(FormatPattern(f, "####")));
+        } else {
+            Spectrum.setDrawStyle(kDotted);
+        }
+        Spectrum.Line(x, 0, x, ph, kGridColour);
+    }
+    Spectrum.setDrawStyle(kSolid);
+}
+
+void Parlune::PlotTrace(const LoopState& s)
+{
+    const double ph = s.PlotHeight;
+    for (std::int32_t k = FMinBin; k <= FMaxBin; ++k) {
+        const double level = s.Level[k] - DispThresh;
+        Spectrum.Line(k - 1, ph - PrevLevel, k, ph - level, s.TraceColour);
+        PrevLevel = level;
+    }
+}
+
+void Parlune::PlotNoiseLines(LoopState& s, bool stat, std::int32_t labelLevel)
+{
+    const double ph = s.PlotHeight;
+    Spectrum.setDrawStyle(kDotted);
+    if (NoisePower > 0)
+        s.BinLevel = CheckedDb(NoisePower) - DispThresh;
+    const double y = ph - s.BinLevel;
+    const double inner = (GuardFactor + 0.5) * SigBWBins;
+    Spectrum.Line(FMinBin, y, CFBin - inner, y, s.NoiseColour);
+    Spectrum.Line(CFBin + inner, y, FMaxBin, y, s.NoiseColour);
+    Spectrum.setDrawStyle(kSolid);
+
+    const double level = stat ? labelLevel : s.BinLevel;
+    Spectrum.setForeColor(stat ? s.StatColour : s.NoiseColour);
+    Spectrum.setCurrentX(0.95 * Spectrum.ScaleWidth());
+    Spectrum.setCurrentY(ph - level - 8);
+    Spectrum.Print("Noise");
+    Spectrum.setCurrentX(Spectrum.ScaleLeft() + 7);
+    Spectrum.setCurrentY(ph - level);
+    Spectrum.Print("Noise");
+}
+
+void Parlune::PlotStatLine(const LoopState& s)
+{
+    const double y = s.PlotHeight - s.StatLevel;
+    Spectrum.setDrawStyle(kDotted);
+    Spectrum.Line(FMinBin, y, FMaxBin, y, s.StatColour);
+    Spectrum.setDrawStyle(kSolid);
+}
+
+void Parlune::PlotPeakMarker(const LoopState& s, double peakLevel)
+{
+    // A triangle pointing down at the peak, 4 dB high and 2 % of the plot wide.
+    const double w = Spectrum.ScaleWidth() / 100;
+    const double y = s.PlotHeight - peakLevel;
+    const double p = PeakBin;
+    Spectrum.Line(p - w, y - 4, p, y, kPeakColour);
+    Spectrum.Line(p + w, y - 4, p, y, kPeakColour);
+    Spectrum.Line(p - w, y - 4, p + w, y - 4, kPeakColour);
+    Spectrum.setForeColor(kPeakColour);
+    Spectrum.setCurrentX(p - 2 * w);
+    Spectrum.setCurrentY(y - 10);
+    Spectrum.Print(Text(FormatPattern(CheckedDiv(PeakBin * SampleRate, NFFT), "####0.#Hz")));
+}
+
+void Parlune::Spectrum_MouseMove(int, int, double x, double y)
+{
+    Step([&] {
+        const double f = CheckedDiv(x, Spectrum.ScaleWidth()) * (FMax.Value() - FMin.Value());
+        CsrLoc.setCaption(Text(FormatPattern(f, "#####.#") + "Hz  " + FormatPattern(Spectrum.ScaleHeight() - y, "##.#dB")));
+    });
+}
+
+void Parlune::Spectrum_MouseDown(int button, int, double x, double)
+{
+    if (button != 1)
+        return;
+    Step([&] { CFBin = RoundToInt32(x); });
+    Step([&] { CF.setText(Text(FormatPattern(CheckedDiv(x * SampleRate, NFFT), "####.0"))); });
+}

@@ -1,0 +1,127 @@
+// The waterfall's drawing: set-up at run start, the line of each block at
+// the top, and the scroll by one row of the 512-row scale.
+//
+// The rows live in a ring image, one image row per scale row, so a scroll
+// only moves the ring's top; the picture the user sees is the ring read from
+// its top, rows scaled to the picture's height.  That costs the same for
+// every block, however long the waterfall has been running, and the rows
+// stay exact even where one scale row is less than a pixel high.
+#include <QImage>
+#include <QPointer>
+#include <cmath>
+#include <cstring>
+
+#include "display/WaterfallWindow.h"
+#include "engine/Averaging.h"
+#include "engine/WholeNumber.h"
+#include "ui/Parlune.h"
+
+namespace {
+constexpr int kRows = 512; // scale rows of the picture
+} // namespace
+
+struct WaterfallRing {
+    QPointer<MonWF> owner; // a closed (discarded) window starts a black ring
+    QImage rows;           // pixel columns x kRows, Format_RGB32
+    int top = 0;           // image row holding scale row 0
+    QImage shown;          // the picture as painted into WFall
+};
+
+namespace {
+
+// The ring for the current waterfall window, as wide as its picture in pixels.
+WaterfallRing& RingFor(std::shared_ptr<WaterfallRing>& ring, MonWF& wf)
+{
+    const int width = std::max(1, wf.WFall.Image().width());
+    if (!ring || ring->owner != &wf) {
+        ring = std::make_shared<WaterfallRing>();
+        ring->owner = &wf;
+    }
+    if (ring->rows.width() != width) {
+        if (ring->rows.isNull()) {
+            ring->rows = QImage(width, kRows, QImage::Format_RGB32);
+            ring->rows.fill(Qt::black);
+        } else {
+            ring->rows = ring->rows.scaled(width, kRows);
+        }
+    }
+    return *ring;
+}
+
+inline QRgb ToRgb(Colour c) { return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+} // namespace
+
+void Parlune::WaterfallSetUp()
+{
+    MonWF& wf = monWF();
+    wf.WFall.setScaleLeft(0);
+    wf.WFall.setScaleWidth(Spectrum.ScaleWidth());
+    wf.WFall.setScaleHeight(kRows);
+    wf.WFCache.setWidth(RoundToInt32(wf.WFall.ScaleWidth()));
+    wf.WFCache.setHeight(RoundToInt32(wf.WFall.ScaleHeight()));
+    wf.show();
+}
+
+// Bin k is the segment from x = k to k + 1 on row 0.  When several bins
+// share a pixel column the one drawn last wins, so only that bin's colour is
+// worked out: for pixel column p it is the highest k whose segment starts
+// left of p + 1.
+void Parlune::WaterfallLine(std::int32_t slot)
+{
+    MonWF& wf = monWF();
+    WaterfallRing& ring = RingFor(WFRing, wf);
+    const double g = wf.WFGain.Value() / 20.0;
+    const int t = wf.WFThr.Value();
+    const std::int32_t kLast = static_cast<std::int32_t>(std::floor(0.45 * NFFT));
+    const double scaleLeft = wf.WFall.ScaleLeft();
+    const double scaleWidth = wf.WFall.ScaleWidth();
+    const int width = ring.rows.width();
+    if (!(scaleWidth > 0) || kLast < 0)
+        return;
+    const double binsPerPixel = scaleWidth / width;
+    QRgb* row = reinterpret_cast<QRgb*>(ring.rows.scanLine(ring.top));
+
+    for (int p = 0; p < width; ++p) {
+        // Highest k with pixel column of k < p + 1.
+        double kEdge = scaleLeft + (p + 1) * binsPerPixel;
+        std::int64_t k = static_cast<std::int64_t>(std::ceil(kEdge)) - 1;
+        if (k < 0)
+            continue;
+        if (k > kLast) {
+            // The last bin's segment ends at x = kLast + 1: columns right of it keep their contents.
+            if (scaleLeft + p * binsPerPixel >= kLast + 1.0)
+                break;
+            k = kLast;
+        }
+        const float power = SpecHist(k, slot);
+        const double level = BinLevel(power);
+        const float x = static_cast<float>(g * (level - t - 30) / 256);
+        const auto palette = static_cast<unsigned char>(wf.WFpal.Value());
+        row[p] = ToRgb(WFCols(x, palette));
+    }
+}
+
+void Parlune::WaterfallScroll()
+{
+    MonWF& wf = monWF();
+    WaterfallRing& ring = RingFor(WFRing, wf);
+    const int width = ring.rows.width();
+
+    // Everything moves down one scale row; the bottom row leaves, and the top
+    // row keeps the newest line until the next block draws over it.
+    const int oldTop = ring.top;
+    ring.top = (ring.top + kRows - 1) % kRows;
+    std::memcpy(ring.rows.scanLine(ring.top), ring.rows.constScanLine(oldTop), static_cast<std::size_t>(width) * 4);
+
+    const int height = std::max(1, wf.WFall.Image().height());
+    if (ring.shown.size() != QSize(width, height))
+        ring.shown = QImage(width, height, QImage::Format_RGB32);
+    for (int py = 0; py < height; ++py) {
+        const int r = std::min(kRows - 1, static_cast<int>(static_cast<std::int64_t>(py) * kRows / height));
+        std::memcpy(ring.shown.scanLine(py), ring.rows.constScanLine((ring.top + r) % kRows),
+                    static_cast<std::size_t>(width) * 4);
+    }
+    wf.WFCache.Picture = ring.shown;
+    wf.WFall.PaintPicture(ring.shown, wf.WFall.ScaleLeft(), 0);
+}
