@@ -148,7 +148,7 @@ public:
     std::function<void()> BlockDoneHook; // runs at each end-of-block yield (tests)
 
     // ---- Drawing steps of a block (display/) ------------------------------
-    void PlotBackground();                       // SpectrumPlot.cpp
+    void PlotBackground(const LoopState& s);     // SpectrumPlot.cpp
     void PlotTrace(const LoopState& s);          // bins FMinBin .. FMaxBin from s.Level
     void PlotNoiseLines(LoopState& s, bool stat, std::int32_t labelLevel);
     void PlotStatLine(const LoopState& s);
