@@ -11,12 +11,20 @@
 
 class PictureSurface;
 
+// Pixel rules: a point maps to the pixel containing its mapped position; a
+// segment covers the pixels from its start point's pixel to its end point's
+// pixel, both included; a filled box covers every pixel its mapped rectangle
+// touches ([x1, x2) x [y1, y2) exactly when the corners fall on pixel edges),
+// at least one pixel per axis; PaintPicture places the picture at the pixel
+// nearest to its mapped corner, so a shift of one unit moves by at least one
+// pixel when a unit is two thirds of a pixel or more.
 class PictureBox : public Control {
 public:
     // Mouse events in user units: button 1 = left, 2 = right, 4 = middle.
     std::function<void(int button, int shift, double x, double y)> onMouseMove;
     std::function<void(int button, int shift, double x, double y)> onMouseDown;
 
+    ~PictureBox() override;
     void create(QWidget* parent, const QString& name, int left, int top, int width, int height);
 
     // Scale; until set, the units are twips.
@@ -25,11 +33,14 @@ public:
     double ScaleHeight() const;
     void setScaleLeft(double v);
     void setScaleWidth(double v);
-    void setScaleHeight(double v);
+    void setScaleHeight(double v); // ScaleWidth/ScaleHeight 0 fault OutOfRange and are not set
 
     int DrawStyle() const; // 0 solid, 2 dotted
     void setDrawStyle(int s);
     void setMousePointerCross(bool cross);
+
+    // Setting BackColor clears the picture to the new colour.
+    void setBackColor(Colour c) override;
 
     void Cls();                                                           // fill with BackColor, current point to (ScaleLeft, 0)
     void Line(double x1, double y1, double x2, double y2, Colour c);     // segment, one pixel wide
@@ -47,4 +58,11 @@ public:
     double PixelX(double x) const;
     double PixelY(double y) const;
     PictureSurface* surface() const;
+
+private:
+    bool userScale_ = false; // false: twips, following the widget's size
+    double scaleLeft_ = 0, scaleWidth_ = 1, scaleHeight_ = 1;
+    double curX_ = 0, curY_ = 0;
+    int drawStyle_ = 0;
+    void toUserScale();
 };

@@ -1,6 +1,8 @@
 // The waterfall window "Full spectrum ": the scrolling picture WFall, its
 // gain, threshold and palette bars, the palette strip and the cursor read-out.
 #pragma once
+#include <functional>
+
 #include "display/PictureBox.h"
 #include "ui/controls/Controls.h"
 
@@ -18,6 +20,12 @@ public:
     Label WFcsr;
     PictureBox PalMap;
     ImageBox WFCache;
+
+    // Hertz per bin (sample rate / NFFT) of the picture's columns, for the
+    // cursor read-out: column x shows x * BinWidthHz() Hz, 0 Hz at the left
+    // edge, as the lines are drawn.  Set by the main window; while unset, or
+    // while it gives no finite number, the read-out is left as it is.
+    std::function<double()> BinWidthHz;
 
     void WFGain_Change();
     void WFThr_Change();

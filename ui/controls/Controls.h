@@ -257,8 +257,9 @@ private:
 
 // A top-level window placed and sized in twips; the client area is the
 // container for its controls.  Left/Top/Width/Height are the outer frame
-// (title bar and borders included, as far as the platform reports them; the
-// offscreen platform reports none).  Its font is the layout's default
+// (title bar and borders included, as far as the platform reports them once
+// the window is shown; before that outer and client size agree).  Its font is
+// the layout's default
 // ("MS Sans Serif" 8.25 pt, mapped).
 class Window : public QWidget {
 public:

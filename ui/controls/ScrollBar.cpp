@@ -17,7 +17,8 @@ void ScrollBar::create(QWidget* parent, const QString& name, Qt::Orientation o, 
                        int height, int min, int max, int value, int smallChange, int largeChange)
 {
     auto* b = new QScrollBar(o, parent);
-    b->setTracking(false); // Change on release of a dragged thumb only
+    b->setTracking(false);             // Change on release of a dragged thumb only
+    b->setFocusPolicy(Qt::StrongFocus); // a tab stop, stepped by the arrow keys
     min_ = min;
     max_ = max;
     value_ = std::clamp(value, std::min(min, max), std::max(min, max));

@@ -1,0 +1,344 @@
+// Picture boxes: drawing goes straight into the retained image (spans and
+// boxes are written into the scan lines, without a QPainter), and the widget
+// only blits that image when Qt asks it to paint.
+#include "display/PictureBox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "display/PictureSurface.h"
+#include "engine/Fault.h"
+
+// ---- PictureSurface --------------------------------------------------------
+
+PictureSurface::PictureSurface(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent); // the image covers every pixel
+    setMouseTracking(true);                // moves without a button are reported too
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+QImage& PictureSurface::image()
+{
+    if (img_.size() != size()) {
+        QImage grown(size(), QImage::Format_RGB32);
+        grown.fill(back_);
+        if (!img_.isNull()) {
+            QPainter p(&grown);
+            p.drawImage(0, 0, img_);
+        }
+        img_ = grown;
+    }
+    return img_;
+}
+
+void PictureSurface::paintEvent(QPaintEvent* e)
+{
+    QPainter p(this);
+    p.drawImage(e->rect(), image(), e->rect());
+}
+
+namespace {
+int buttonCode(Qt::MouseButtons b)
+{
+    return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
+}
+
+int shiftCode(Qt::KeyboardModifiers m)
+{
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+} // namespace
+
+void PictureSurface::mouseMoveEvent(QMouseEvent* e)
+{
+    if (onMouse)
+        onMouse(false, buttonCode(e->buttons()), shiftCode(e->modifiers()), e->position().x(), e->position().y());
+}
+
+void PictureSurface::mousePressEvent(QMouseEvent* e)
+{
+    if (onMouse)
+        onMouse(true, buttonCode(e->button()), shiftCode(e->modifiers()), e->position().x(), e->position().y());
+}
+
+// ---- PictureBox ----------------------------------------------------------
+
+namespace {
+QRgb ToRgb(Colour c)
+{
+    return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+// Pixel coordinates are limited to a little beyond the image before they
+// become whole numbers, so that huge user values cannot overflow.
+int FloorPx(double v, int extent)
+{
+    return static_cast<int>(std::floor(std::clamp(v, -2.0, extent + 2.0)));
+}
+
+int CeilPx(double v, int extent)
+{
+    return static_cast<int>(std::ceil(std::clamp(v, -2.0, extent + 2.0)));
+}
+
+// Liang-Barsky: trims the segment to the rectangle [lo, hiX] x [lo, hiY].
+// Endpoints already inside are left exactly as they are.
+bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double lo, double hiX, double hiY)
+{
+    const double dx = x2 - x1, dy = y2 - y1;
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x1 - lo, hiX - x1, y1 - lo, hiY - y1};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    const double ox = x1, oy = y1;
+    if (t1 < 1) {
+        x2 = ox + t1 * dx;
+        y2 = oy + t1 * dy;
+    }
+    if (t0 > 0) {
+        x1 = ox + t0 * dx;
+        y1 = oy + t0 * dy;
+    }
+    return true;
+}
+} // namespace
+
+PictureBox::~PictureBox()
+{
+    if (w_)
+        surface()->onMouse = nullptr;
+}
+
+void PictureBox::create(QWidget* parent, const QString& name, int left, int top, int width, int height)
+{
+    auto* s = new PictureSurface(parent);
+    attach(s, parent, name, left, top, width, height);
+    back_ = SystemColour(SysColour::ButtonFace); // the default picture box background
+    fore_ = SystemColour(SysColour::WindowText);
+    s->setBack(ToRgb(back_));
+    s->image().fill(s->back());
+    s->onMouse = [this](bool press, int button, int shift, double px, double py) {
+        const QImage& img = surface()->image();
+        const double x = ScaleLeft() + (img.width() ? px * ScaleWidth() / img.width() : 0);
+        const double y = img.height() ? py * ScaleHeight() / img.height() : 0;
+        const auto& handler = press ? onMouseDown : onMouseMove;
+        if (handler)
+            handler(button, shift, x, y);
+    };
+}
+
+PictureSurface* PictureBox::surface() const { return static_cast<PictureSurface*>(w_); }
+
+double PictureBox::ScaleLeft() const { return userScale_ ? scaleLeft_ : 0; }
+double PictureBox::ScaleWidth() const { return userScale_ ? scaleWidth_ : surface()->width() * kTwipsPerPixel; }
+double PictureBox::ScaleHeight() const { return userScale_ ? scaleHeight_ : surface()->height() * kTwipsPerPixel; }
+
+void PictureBox::toUserScale()
+{
+    if (userScale_)
+        return;
+    scaleLeft_ = ScaleLeft();
+    scaleWidth_ = ScaleWidth();
+    scaleHeight_ = ScaleHeight();
+    userScale_ = true;
+}
+
+void PictureBox::setScaleLeft(double v)
+{
+    toUserScale();
+    scaleLeft_ = v;
+}
+
+void PictureBox::setScaleWidth(double v)
+{
+    if (v == 0 || !std::isfinite(v))
+        throw Fault(Fault::Kind::OutOfRange, "ScaleWidth must be a non-zero number");
+    toUserScale();
+    scaleWidth_ = v;
+}
+
+void PictureBox::setScaleHeight(double v)
+{
+    if (v == 0 || !std::isfinite(v))
+        throw Fault(Fault::Kind::OutOfRange, "ScaleHeight must be a non-zero number");
+    toUserScale();
+    scaleHeight_ = v;
+}
+
+int PictureBox::DrawStyle() const { return drawStyle_; }
+void PictureBox::setDrawStyle(int s) { drawStyle_ = s; }
+
+void PictureBox::setMousePointerCross(bool cross)
+{
+    if (cross)
+        w_->setCursor(Qt::CrossCursor);
+    else
+        w_->unsetCursor();
+}
+
+double PictureBox::PixelX(double x) const
+{
+    const double sw = ScaleWidth();
+    return sw == 0 ? 0 : (x - ScaleLeft()) * surface()->image().width() / sw;
+}
+
+double PictureBox::PixelY(double y) const
+{
+    const double sh = ScaleHeight();
+    return sh == 0 ? 0 : y * surface()->image().height() / sh;
+}
+
+double PictureBox::CurrentX() const { return curX_; }
+double PictureBox::CurrentY() const { return curY_; }
+void PictureBox::setCurrentX(double x) { curX_ = x; }
+void PictureBox::setCurrentY(double y) { curY_ = y; }
+
+QImage PictureBox::Image() const { return surface()->image(); }
+
+void PictureBox::setBackColor(Colour c)
+{
+    back_ = c;
+    surface()->setBack(ToRgb(c));
+    Cls();
+}
+
+void PictureBox::Cls()
+{
+    surface()->image().fill(surface()->back());
+    curX_ = ScaleLeft();
+    curY_ = 0;
+    surface()->update();
+}
+
+void PictureBox::Line(double x1, double y1, double x2, double y2, Colour c)
+{
+    curX_ = x2;
+    curY_ = y2;
+    QImage& img = surface()->image();
+    const int w = img.width(), h = img.height();
+    double a = PixelX(x1), b = PixelY(y1), e = PixelX(x2), f = PixelY(y2);
+    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(e) || !std::isfinite(f) || w == 0 || h == 0)
+        return;
+    if (!ClipSegment(a, b, e, f, -1.0, w + 1.0, h + 1.0))
+        return;
+    int px = FloorPx(a, w), py = FloorPx(b, h);
+    const int ex = FloorPx(e, w), ey = FloorPx(f, h);
+    const QRgb rgb = ToRgb(c);
+    const bool dotted = drawStyle_ == 2;
+    uchar* bits = img.bits();
+    const qsizetype stride = img.bytesPerLine();
+    auto plot = [&](int x, int y, int n) {
+        if ((!dotted || n % 2 == 0) && x >= 0 && x < w && y >= 0 && y < h)
+            reinterpret_cast<QRgb*>(bits + y * stride)[x] = rgb;
+    };
+    // Bresenham from the start pixel to the end pixel, both drawn; a dotted
+    // line leaves every other pixel.
+    const int dx = std::abs(ex - px), sx = px < ex ? 1 : -1;
+    const int dy = -std::abs(ey - py), sy = py < ey ? 1 : -1;
+    int err = dx + dy;
+    for (int n = 0;; ++n) {
+        plot(px, py, n);
+        if (px == ex && py == ey)
+            break;
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            px += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            py += sy;
+        }
+    }
+    surface()->update();
+}
+
+void PictureBox::LineBox(double x1, double y1, double x2, double y2, Colour c)
+{
+    curX_ = x2;
+    curY_ = y2;
+    QImage& img = surface()->image();
+    const int w = img.width(), h = img.height();
+    const double a = PixelX(x1), b = PixelY(y1), e = PixelX(x2), f = PixelY(y2);
+    if (std::isnan(a) || std::isnan(b) || std::isnan(e) || std::isnan(f))
+        return;
+    const int c0 = FloorPx(std::min(a, e), w);
+    const int c1 = std::max(c0, CeilPx(std::max(a, e), w) - 1);
+    const int r0 = FloorPx(std::min(b, f), h);
+    const int r1 = std::max(r0, CeilPx(std::max(b, f), h) - 1);
+    const int left = std::max(c0, 0), right = std::min(c1, w - 1);
+    const int top = std::max(r0, 0), bottom = std::min(r1, h - 1);
+    if (left > right || top > bottom)
+        return;
+    const QRgb rgb = ToRgb(c);
+    for (int y = top; y <= bottom; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        std::fill(line + left, line + right + 1, rgb);
+    }
+    surface()->update();
+}
+
+void PictureBox::PSet(double x, double y, Colour c)
+{
+    curX_ = x;
+    curY_ = y;
+    QImage& img = surface()->image();
+    const double a = PixelX(x), b = PixelY(y);
+    if (!std::isfinite(a) || !std::isfinite(b))
+        return;
+    const int px = FloorPx(a, img.width()), py = FloorPx(b, img.height());
+    if (px >= 0 && px < img.width() && py >= 0 && py < img.height()) {
+        reinterpret_cast<QRgb*>(img.scanLine(py))[px] = ToRgb(c);
+        surface()->update();
+    }
+}
+
+void PictureBox::Print(const QString& text)
+{
+    QImage& img = surface()->image();
+    const QFontMetrics fm(surface()->font());
+    const double a = PixelX(curX_), b = PixelY(curY_);
+    if (std::isfinite(a) && std::isfinite(b) && !img.isNull()) {
+        QPainter p(&img);
+        p.setFont(surface()->font());
+        p.setPen(ToQColor(fore_));
+        p.drawText(static_cast<int>(std::floor(std::clamp(a, -1.0e6, 1.0e6))),
+                   static_cast<int>(std::floor(std::clamp(b, -1.0e6, 1.0e6))) + fm.ascent(), text);
+        surface()->update();
+    }
+    // The next Print starts on the next text line at the left edge.
+    curX_ = ScaleLeft();
+    if (img.height())
+        curY_ += fm.height() * ScaleHeight() / img.height();
+}
+
+void PictureBox::PaintPicture(const QImage& picture, double x, double y)
+{
+    QImage& img = surface()->image();
+    const double a = PixelX(x), b = PixelY(y);
+    if (picture.isNull() || img.isNull() || !std::isfinite(a) || !std::isfinite(b))
+        return;
+    const int px = static_cast<int>(std::lround(std::clamp(a, -1.0e6, 1.0e6)));
+    const int py = static_cast<int>(std::lround(std::clamp(b, -1.0e6, 1.0e6)));
+    QPainter p(&img); // detaches from a copy of this very image first
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(px, py, picture);
+    p.end();
+    surface()->update();
+}
