@@ -93,15 +93,7 @@ Parlune::Parlune(QWidget* parent) : Window("Parlune", parent)
     ConnectHandlers();
 }
 
-Parlune::~Parlune()
-{
-    // Delete the widgets while the wrappers and the run state they report to
-    // still exist; the base destructor would do it only after they are gone.
-    delete monWF_.data();
-    delete monHisto_.data();
-    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        delete w;
-}
+Parlune::~Parlune() = default;
 
 void Parlune::CreateControls()
 {
@@ -262,8 +254,6 @@ void Parlune::CreateControls()
             break;
         case Kind::Picture:
             static_cast<PictureBox*>(r.ctl)->create(parent, name, r.left, r.top, r.width, r.height);
-            // Picture boxes take the focus and have their place in the tab order.
-            r.ctl->widget()->setFocusPolicy(Qt::StrongFocus);
             break;
         }
         if (r.kind == Kind::Label || r.kind == Kind::Check || r.kind == Kind::Option)
@@ -296,6 +286,10 @@ void Parlune::CreateControls()
         &LogFile,  &LogInterval, &SSB,       &Wide,        &LogToFile,    &ShowGB,    &Lock,       &Peaking,
         &PeakingRef, &UseStatNoise, &CentrePeaking, &PeakInSigBand, &Squared,
     };
+    // Picture boxes and scroll bars take the focus too; Qt would skip them.
+    for (Control* c : tabOrder)
+        if (!(c->widget()->focusPolicy() & Qt::TabFocus))
+            c->widget()->setFocusPolicy(Qt::StrongFocus);
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         QWidget::setTabOrder(tabOrder[i - 1]->widget(), tabOrder[i]->widget());
 }
