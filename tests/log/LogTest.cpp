@@ -1,0 +1,142 @@
+// The log switch, the logging step with a hand-set clock, the file it
+// appends to, and the caption clock, on the real window.
+#include <QCheckBox>
+#include <QFile>
+#include <cmath>
+
+#include "support/FakeClock.h"
+#include "support/WindowFixture.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class Log : public WindowTest {
+protected:
+    // A loaded window after a run start: logging can be switched on.
+    Parlune& Ready(const QString& file)
+    {
+        Parlune& w = Load();
+        w.LogFile.setText(file);
+        w.LogToFile.setEnabled(true);
+        // A peak of 1234.5 Hz, 45.26 dB, noise 12.04 dB, S/N 50.96 dB in 1 Hz.
+        w.SampleRate = 1000;
+        NFFT = 2000;
+        w.PeakBin = 2469;
+        w.PeakPower = std::pow(10.0, 4.526);
+        w.NoisePower = std::pow(10.0, 1.204);
+        w.DispThresh = 0;
+        w.SN1HzDb = 50.96;
+        return w;
+    }
+    FakeClock clock;
+};
+
+TEST_F(Log, LineFormatAppendedAndFlushed)
+{
+    const QString path = TempPath("log.txt");
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("earlier line\r\n");
+    }
+    Parlune& w = Ready(path);
+    clock.seconds = 14 * 3600 + 5 * 60 + 9 - 5; // switched on 5 s before 14:05:09
+    w.LogToFile.box()->click();
+    ASSERT_EQ(w.LogEnabled, 1);
+    clock.seconds += 5.25;
+    w.LogStep();
+    // On disk at once, with the file still open.
+    EXPECT_EQ(ReadAll(path), "earlier line\r\n14:05:09, 1234.50, 45.3, 12.0, 51.0\r\n");
+    EXPECT_EQ(w.LogToFile.ForeColor(), RGB(255, 0, 0));
+
+    // Off and on again: the file grows, it is never truncated.
+    w.LogToFile.box()->click();
+    EXPECT_EQ(w.LogEnabled, 0);
+    w.LogToFile.box()->click();
+    clock.seconds += 10;
+    w.LogStep();
+    EXPECT_EQ(ReadAll(path).count("\r\n"), 3);
+    EXPECT_TRUE(ReadAll(path).startsWith("earlier line\r\n"));
+}
+
+// Blocks of 0.7 s with a 5 s interval: a line every eight blocks (5.6 s), red
+// on exactly the blocks that write.  Also across midnight.
+TEST_F(Log, IntervalCountsBlocksAcrossMidnight)
+{
+    for (double start : {50000.0, 86400.0 - 12.0}) {
+        SCOPED_TRACE(start);
+        const QString path = TempPath(QString("interval%1.txt").arg(start));
+        Parlune& w = Ready(path);
+        w.LogInterval.setText("5");
+        clock.seconds = start;
+        w.LogToFile.box()->click();
+        std::vector<int> writing;
+        for (int block = 1; block <= 40; ++block) {
+            clock.seconds = std::fmod(start + 0.7 * block, 86400.0);
+            const auto before = ReadAll(path).size();
+            w.LogStep();
+            const bool wrote = ReadAll(path).size() > before;
+            if (wrote)
+                writing.push_back(block);
+            EXPECT_EQ(w.LogToFile.ForeColor(), wrote ? RGB(255, 0, 0) : RGB(0, 0, 0)) << block;
+        }
+        EXPECT_EQ(writing, (std::vector<int>{8, 16, 24, 32, 40}));
+    }
+}
+
+TEST_F(Log, IntervalTextThatIsNotANumberWritesEveryBlock)
+{
+    const QString path = TempPath("every.txt");
+    Parlune& w = Ready(path);
+    w.LogInterval.setText("soon");
+    clock.seconds = 1000;
+    w.LogToFile.box()->click();
+    for (int block = 0; block < 3; ++block)
+        w.LogStep();
+    EXPECT_EQ(ReadAll(path).count("\r\n"), 3);
+}
+
+TEST_F(Log, FileThatCannotBeUsedIsReportedOnce)
+{
+    // Cannot be opened: the switch clears itself and says so; nothing else changes.
+    Parlune& w = Ready(TempPath("no-such-folder/log.txt"));
+    w.LogToFile.box()->click();
+    EXPECT_EQ(w.LogEnabled, 0);
+    EXPECT_EQ(w.LogToFile.Value(), 0);
+    EXPECT_EQ(w.LogToFile.Caption(), "Log to File (cannot open)");
+
+    // A usable name next time clears the message.
+    w.LogFile.setText(TempPath("fine.txt"));
+    w.LogToFile.box()->click();
+    EXPECT_EQ(w.LogEnabled, 1);
+    EXPECT_EQ(w.LogToFile.Caption(), "Log to File");
+    w.LogToFile.box()->click();
+
+    // Opens but cannot be written (a full disk).
+    w.LogFile.setText("/dev/full");
+    w.LogToFile.box()->click();
+    ASSERT_EQ(w.LogEnabled, 1);
+    clock.seconds += 100;
+    w.LogStep();
+    EXPECT_EQ(w.LogEnabled, 0);
+    EXPECT_EQ(w.LogToFile.Value(), 0);
+    EXPECT_EQ(w.LogToFile.Caption(), "Log to File (write failed)");
+}
+
+TEST_F(Log, CaptionClock)
+{
+    Parlune& w = Load();
+    clock.now = {2024, 3, 7, 9, 5, 1};
+    w.Timer1_Timer();
+    EXPECT_EQ(w.Caption(), "Parlune    Mereth                    2024/03/07  09:05:01");
+    clock.now = {1999, 12, 31, 23, 59, 59};
+    w.Timer1_Timer();
+    EXPECT_EQ(w.Caption(), "Parlune    Mereth                    1999/12/31  23:59:59");
+}
+
+} // namespace

@@ -1,0 +1,122 @@
+// Malformed texts typed into every text box of the idle window: no crash,
+// no sanitizer report, and each box's own reaction.
+#include <QCheckBox>
+#include <QDir>
+#include <QRegularExpression>
+
+#include "support/FakeClock.h"
+#include "support/WindowFixture.h"
+
+namespace {
+
+// More than a hundred texts that are not numbers, or numbers too large to
+// be a frequency: empty, lone signs and points, words, non-ASCII digits and
+// letters, 40-digit and very long numbers, control characters.
+QStringList Garbage()
+{
+    const QString forty = "1234567890123456789012345678901234567890";
+    const QStringList base = {
+        "", ".", "-", "+", "..", "--", "+-", "-.", ".-", "e", "E5", "e-3", "1e999", "-1e999", "1e+999",
+        "nan", "NaN", "-nan", "inf", "-inf", "Infinity", "0x1F", "abc", "Hz", "kHz", "twelve", forty,
+        "-" + forty, forty + "." + forty, QString(10000, '9'), QString(100000, 'x'), "1e309",
+        QString::fromUtf8("١٢٣٤"), QString::fromUtf8("１２３４"), QString::fromUtf8("ü"),
+        QString::fromUtf8("日本語"), QString::fromUtf8("🙂"), QString::fromUtf8("€5"), QString(QChar(0)),
+        "\t", "\x01\x02", "'", "\"", "\\", "/", "%s%n", "NULL", "1.2.3", "1,000", "--5", "5e", ".e1",
+    };
+    QStringList all;
+    for (const QString& b : base)
+        all << b << " " + b << b + "!";
+    return all;
+}
+
+class TypedGarbage : public WindowTest {};
+
+TEST_F(TypedGarbage, FrequencyPlanBoxes)
+{
+    const QStringList garbage = Garbage();
+    ASSERT_GE(garbage.size(), 100);
+    Parlune& w = Load();
+    for (const QString& text : garbage) {
+        SCOPED_TRACE(text.left(40).toStdString());
+        // The centre bin stays where it was.
+        w.CF.setText("3000");
+        ASSERT_EQ(w.CFBin, 256);
+        w.CF.setText(text);
+        EXPECT_EQ(w.CFBin, 256);
+        // The bandwidth box goes back to its spin, the bins with it.
+        w.SigBW.setText(text);
+        EXPECT_EQ(w.SigBW.Text(), "200");
+        EXPECT_EQ(w.SigBWBins, 17);
+    }
+}
+
+TEST_F(TypedGarbage, AnalysisBoxes)
+{
+    const QStringList garbage = Garbage();
+    Parlune& w = Load();
+    w.AvScroll.DragTo(4);
+    for (const QString& text : garbage) {
+        SCOPED_TRACE(text.left(40).toStdString());
+        // Rate: none of these is a rate between 4000 and 48000, so the top of
+        // the span stays and the bottom goes to 20.
+        w.FMin.DragTo(700);
+        const int fmax = w.FMax.Value();
+        w.SRate.UserType(text);
+        EXPECT_EQ(w.FMax.Value(), fmax);
+        EXPECT_EQ(w.FMin.Value(), 20);
+        w.SRate.UserType("12000");
+        ASSERT_EQ(w.SampleRate, 12000);
+        // Size: typing runs nothing.
+        w.FFTSize.UserType(text);
+        EXPECT_EQ(NFFT, 1024);
+        EXPECT_EQ(w.NAvg, 4);
+        // Period: a read-out that rewrites itself.
+        w.DetPeriod.setText(text);
+        EXPECT_EQ(w.DetPeriod.Text(), "0.3"); // 4 x 1024 / 12000
+    }
+    // A list choice still works afterwards.
+    w.FFTSize.UserChoose(3);
+    EXPECT_EQ(NFFT, 8192);
+}
+
+TEST_F(TypedGarbage, LoggingBoxes)
+{
+    const QStringList garbage = Garbage();
+    FakeClock clock;
+    const QString here = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir_.path())); // names are relative to the working folder
+    Parlune& w = Load();
+    w.LogToFile.setEnabled(true);
+    w.SampleRate = 12000;
+    w.PeakBin = 683;
+    w.PeakPower = 1e6;
+    w.NoisePower = 1e2;
+    const QRegularExpression startsWithNumber(R"(^\s*[+-]?(\d|\.\d))");
+    for (const QString& text : garbage) {
+        SCOPED_TRACE(text.left(40).toStdString());
+        // Any name: the file opens, or the switch clears itself and says so.
+        w.LogFile.setText(text);
+        w.LogToFile.box()->click();
+        EXPECT_EQ(w.LogEnabled, w.LogToFile.Value());
+        if (w.LogEnabled == 0)
+            EXPECT_EQ(w.LogToFile.Caption(), "Log to File (cannot open)");
+        if (w.LogToFile.Value() == 1)
+            w.LogToFile.box()->click();
+        EXPECT_FALSE(w.LogOut.IsOpen());
+
+        // Any interval: one that does not start with a number is 0 s, so every block writes.
+        w.LogFile.setText("interval.txt");
+        w.LogToFile.box()->click();
+        ASSERT_EQ(w.LogEnabled, 1);
+        w.LogInterval.setText(text);
+        clock.seconds += 0.5;
+        w.LogStep();
+        if (!startsWithNumber.match(text).hasMatch())
+            EXPECT_EQ(w.LogToFile.ForeColor(), RGB(255, 0, 0));
+        w.LogToFile.box()->click();
+    }
+    w_.reset();
+    QDir::setCurrent(here);
+}
+
+} // namespace
