@@ -487,5 +487,6 @@ TEST(Layout, RendersAsLaidOut)
         img.save(dir + "/main.png");
         w.monWF().grab().save(dir + "/monWF.png");
         w.monHisto().grab().save(dir + "/monHisto.png");
+        w.windowIcon().pixmap(32, 32).save(dir + "/icon.png");
     }
 }
