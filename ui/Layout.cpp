@@ -280,11 +280,10 @@ void Parlune::CreateControls()
     Timer1.setEnabled(false);
 
     Control* const tabOrder[] = {
-        &Spectrum, &Start,     &FFTSize,     &IPAmplitude, &WindType,     &CF,        &SigBW,      &TrackSig,
-        &CFToPeak, &FMin,      &FMax,        &FBand,       &GB,           &DetPeriod, &DeviceBox,  &SBswap,
-        &DispThreshold, &SRate, &CFUD,       &SigBWUD,     &AvScroll,     &Stopit,    &CW800,      &WideCW,
-        &LogFile,  &LogInterval, &SSB,       &Wide,        &LogToFile,    &ShowGB,    &Lock,       &Peaking,
-        &PeakingRef, &UseStatNoise, &CentrePeaking, &PeakInSigBand, &Squared,
+        &Spectrum, &Start, &FFTSize, &IPAmplitude, &WindType, &CF, &SigBW, &TrackSig, &CFToPeak, &FMin,
+        &FMax, &FBand, &GB, &DetPeriod, &DeviceBox, &SBswap, &DispThreshold, &SRate, &CFUD, &SigBWUD,
+        &AvScroll, &Stopit, &CW800, &WideCW, &LogFile, &LogInterval, &SSB, &Wide, &LogToFile, &ShowGB,
+        &Lock, &Peaking, &PeakingRef, &UseStatNoise, &CentrePeaking, &PeakInSigBand, &Squared,
     };
     // Picture boxes and scroll bars take the focus too; Qt would skip them.
     for (Control* c : tabOrder)
