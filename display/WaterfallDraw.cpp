@@ -122,6 +122,6 @@ void Parlune::WaterfallScroll()
         std::memcpy(ring.shown.scanLine(py), ring.rows.constScanLine((ring.top + r) % kRows),
                     static_cast<std::size_t>(width) * 4);
     }
-    wf.WFCache.Picture = ring.shown;
+    // WFCache, the hidden holder of the copy, is not needed: the ring holds the rows.
     wf.WFall.PaintPicture(ring.shown, wf.WFall.ScaleLeft(), 0);
 }

@@ -1,0 +1,180 @@
+// Per-block processing of the run loop: everything between a buffer coming
+// back and the next one being queued (conversion, transform, ring, plot,
+// histogram, measurement, results, waterfall), on the real main window with
+// the span at its widest.  Reports the capture duty: block duration over
+// block duration plus processing.
+//
+// BM_RunOverhead runs 20 real blocks of the built-in test signal at the
+// defaults and reports the CPU used beyond the processing, as a share of
+// one core over the run's wall time.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <ctime>
+#include <memory>
+#include <random>
+
+#include "engine/NumberText.h"
+#include "engine/WholeNumber.h"
+#include "engine/Windows.h"
+#include "ui/Parlune.h"
+#include "ui/Settings.h"
+
+namespace {
+
+std::unique_ptr<QTemporaryDir> gSettings;
+std::unique_ptr<Parlune> gWindow;
+
+Parlune& Window()
+{
+    if (!gWindow) {
+        gSettings = std::make_unique<QTemporaryDir>();
+        SetSettingsFolder(gSettings->path());
+        gWindow = std::make_unique<Parlune>();
+        gWindow->Form_Load();
+        gWindow->show();
+    }
+    return *gWindow;
+}
+
+void Choose(ComboBox& box, const QString& entry)
+{
+    for (int i = 0; i < box.ListCount(); ++i)
+        if (box.List(i) == entry)
+            box.UserChoose(i);
+}
+
+// The run parameters as START derives them, with the span from the lowest
+// frequency to 0.45 x the rate, and one block of a tone in noise in InBuf.
+void Prepare(Parlune& w, double rate, int size)
+{
+    Choose(w.SRate, QString::number(rate));
+    Choose(w.FFTSize, QString::number(size));
+    w.FMax.setMax(RoundToInt16(rate * 0.45));
+    w.FMax.setValue(w.FMax.Max());
+    w.FMin.setValue(w.FMin.Min());
+    w.SampleRate = rate;
+    NFFT = size;
+    w.FMinBin = FloorToInt32(w.FMin.Value() / rate * size + 0.5);
+    w.FMaxBin = FloorToInt32(w.FMax.Value() / rate * size + 0.5);
+    w.NAvg = 4;
+    w.SigBWBins = FloorToInt32(100 / rate * size + 0.5);
+    w.CFBin = FloorToInt32(1000 / rate * size);
+    w.Spectrum.setScaleLeft(static_cast<float>(w.FMin.Value() / rate * size));
+    w.Spectrum.setScaleWidth(static_cast<float>((w.FMax.Value() - w.FMin.Value()) / rate * size));
+    w.WaterfallSetUp();
+    SelectWindow(1, w.WindENBW);
+
+    std::mt19937 gen(7);
+    std::normal_distribution<double> noise(0, 1000);
+    const double a = 1000 * std::sqrt(10000 / rate) * 10;
+    for (int i = 0; i < size; ++i) {
+        const double v = std::nearbyint(a * std::sin(2 * M_PI * 1000 * i / rate) + noise(gen));
+        w.InBuf[2 * i] = w.InBuf[2 * i + 1] = static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
+    }
+}
+
+double CpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec * 1e-9;
+}
+double WallSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+// Wall time of one block's processing; duty = block / (block + processing).
+void BM_Duty(benchmark::State& state)
+{
+    const double rate = static_cast<double>(state.range(0));
+    const int size = static_cast<int>(state.range(1));
+    Parlune& w = Window();
+    Prepare(w, rate, size);
+    LoopState s;
+    w.LoopSetUp(s);
+    double wall = 0, cpu = 0;
+    for (auto _ : state) {
+        const double w0 = WallSeconds(), c0 = CpuSeconds();
+        w.RangeLabels();
+        benchmark::DoNotOptimize(w.ProcessBlock(s));
+        wall += WallSeconds() - w0;
+        cpu += CpuSeconds() - c0;
+    }
+    const double n = static_cast<double>(state.iterations());
+    const double block = size / rate;
+    state.counters["block_ms"] = block * 1e3;
+    state.counters["processing_ms"] = wall / n * 1e3;
+    state.counters["duty_pct"] = 100 * block / (block + wall / n);
+    // The same from the processor time, which a busy machine does not inflate.
+    state.counters["cpu_duty_pct"] = 100 * block / (block + cpu / n);
+}
+
+void BM_RunOverhead(benchmark::State& state)
+{
+    Parlune& w = Window();
+    // The processing of one block at the defaults, measured on its own first.
+    Prepare(w, 12000, 8192);
+    LoopState s;
+    w.LoopSetUp(s);
+    const double p0 = CpuSeconds();
+    for (int i = 0; i < 20; ++i)
+        w.ProcessBlock(s);
+    const double perBlock = (CpuSeconds() - p0) / 20;
+
+    for (auto _ : state) {
+        Choose(w.SRate, "12000");
+        Choose(w.FFTSize, "8192");
+        w.FMin.setValue(20);
+        w.FMax.setValue(5000);
+        Choose(w.DeviceBox, "Test signal 1000 Hz, S/N 20 dB");
+        int blocks = 0;
+        double cpu0 = 0, wall0 = 0;
+        w.BlockDoneHook = [&] {
+            // Timing starts after the first block, once the device is running.
+            if (++blocks == 1) {
+                cpu0 = CpuSeconds();
+                wall0 = WallSeconds();
+            } else if (blocks == 21) {
+                w.Stopit.Click();
+            }
+        };
+        w.Start.Click();
+        const double cpu = CpuSeconds() - cpu0, wall = WallSeconds() - wall0;
+        w.BlockDoneHook = nullptr;
+        state.counters["blocks"] = blocks - 1;
+        state.counters["wall_s"] = wall;
+        state.counters["cpu_s"] = cpu;
+        state.counters["processing_s"] = perBlock * 20;
+        state.counters["overhead_pct_core"] = 100 * (cpu - perBlock * 20) / wall;
+    }
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    b->Args({12000, 8192});
+    for (int n : {1024, 8192, 65536, 262144})
+        b->Args({48000, n});
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_Duty)->Apply(Sizes)->MinTime(2.0);
+BENCHMARK(BM_RunOverhead)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    gWindow.reset();
+    return 0;
+}
