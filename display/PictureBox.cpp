@@ -287,8 +287,10 @@ void PictureBox::LineBox(double x1, double y1, double x2, double y2, Colour c)
     if (left > right || top > bottom)
         return;
     const QRgb rgb = ToRgb(c);
+    uchar* bits = img.bits();
+    const qsizetype stride = img.bytesPerLine();
     for (int y = top; y <= bottom; ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
         std::fill(line + left, line + right + 1, rgb);
     }
     surface()->update();

@@ -1,5 +1,7 @@
 // The drawing surface on an offscreen widget with a known scale: every check
 // looks at the pixels of the retained image (and of the painted widget).
+#include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -188,7 +190,9 @@ TEST_F(Surface, WidgetShowsTheRetainedImageAndMouseIsInUserUnits)
     std::vector<std::vector<double>> moves, downs;
     box.onMouseMove = [&](int b, int s, double x, double y) { moves.push_back({double(b), double(s), x, y}); };
     box.onMouseDown = [&](int b, int s, double x, double y) { downs.push_back({double(b), double(s), x, y}); };
-    QTest::mouseMove(box.widget(), QPoint(25, 15));
+    QMouseEvent move(QEvent::MouseMove, QPointF(25, 15), box.widget()->mapToGlobal(QPointF(25, 15)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(box.widget(), &move);
     QTest::mousePress(box.widget(), Qt::LeftButton, Qt::ShiftModifier, QPoint(30, 40));
     QTest::mouseRelease(box.widget(), Qt::LeftButton, {}, QPoint(30, 40));
     QTest::mouseClick(box.widget(), Qt::RightButton, {}, QPoint(1, 2));

@@ -1,6 +1,8 @@
 // The waterfall and histogram windows as created, and the waterfall's own
 // handlers: captions, the palette strip and the cursor read-out.
+#include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -10,6 +12,13 @@
 #include "display/WaterfallWindow.h"
 
 namespace {
+// A mouse move delivered to the widget itself, wherever its window lies.
+void moveTo(QWidget* w, QPoint at)
+{
+    QMouseEvent e(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
 struct Geometry {
     Control* control;
     const char* name;
@@ -135,7 +144,7 @@ TEST(MonWFWindow, CursorReadOutIsTheFrequencyOfTheColumnUnderTheMouse)
 {
     MonWF w;
     w.show();
-    QTest::mouseMove(w.WFall.widget(), QPoint(50, 60));
+    moveTo(w.WFall.widget(), QPoint(50, 60));
     EXPECT_EQ(w.WFcsr.Caption(), "-"); // no bin width known yet
 
     w.BinWidthHz = [] { return 12000.0 / 8192; };
@@ -147,7 +156,7 @@ TEST(MonWFWindow, CursorReadOutIsTheFrequencyOfTheColumnUnderTheMouse)
         const char* text;
     } cases[] = {{{100, 50}, "146.5Hz"}, {{300, 10}, "439.5Hz"}, {{7, 300}, "10.3Hz"}};
     for (const auto& c : cases) {
-        QTest::mouseMove(w.WFall.widget(), c.at);
+        moveTo(w.WFall.widget(), c.at);
         EXPECT_EQ(w.WFcsr.Caption(), c.text) << c.at.x();
     }
 }
