@@ -1,8 +1,10 @@
 // A whole measurement run through the real audio stack: a WAV of a 1000 Hz
 // tone at S/N 20 dB (in 2500 Hz) is played into the `cable` sink, and the
 // main window measures it from `cable_in` as a user would.
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -80,6 +82,36 @@ TEST(RunCableE2E, ToneThroughTheCableReadsItsFrequencyAndSignalToNoise)
     EXPECT_EQ(w.PeakF.Caption(), "Freq    1000.49Hz");
     EXPECT_EQ(w.Start.Caption(), "Restart");
     EXPECT_TRUE(h.messages.isEmpty());
+}
+
+TEST(RunCableE2E, ClosingTheWindowDuringTheCaptureWaitEndsTheRunAndFreesTheInput)
+{
+    ASSERT_TRUE(TestPulseServerError().empty())
+        << "The run through cable_in needs its private PulseAudio server: " << TestPulseServerError();
+    RunHarness h;
+    Parlune& w = h.w();
+    h.ChooseDevice("cable_in");
+    h.Apply({});
+    const int device = w.DeviceBox.ListIndex();
+    QTimer::singleShot(300, [&] { w.close(); }); // inside the first 0.68 s wait
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(h.Run(0), 0);
+    EXPECT_LT(clock.elapsed(), 600);
+    EXPECT_TRUE(w.Closing);
+
+    // The device was stopped and closed: it opens again at once.
+    WAVEFORMATEX f;
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = 2;
+    f.nSamplesPerSec = 12000;
+    f.nAvgBytesPerSec = 48000;
+    f.nBlockAlign = 4;
+    f.wBitsPerSample = 16;
+    HWAVEIN again = 0;
+    EXPECT_EQ(waveInOpen(&again, static_cast<std::uint32_t>(device), &f, 0, 0, 0), MMSYSERR_NOERROR);
+    EXPECT_NE(again, 0u);
+    waveInClose(again);
 }
 
 } // namespace
