@@ -201,4 +201,48 @@ TEST_F(RunDrawingTest, MouseReadOutAndClickOnThePlot)
     EXPECT_NE(w.CF.Text(), "1465.4");
 }
 
+TEST_F(RunDrawingTest, ResultsPanelMetersCentreTraceAndTracking)
+{
+    FedWindow f(ToneFeed(12000, [](int) { return 1000.0; }));
+    Parlune& w = f.h->w();
+    RunSettings s;
+    s.cf = "1010"; // band 976 .. 1059 Hz: the tone at bin 683 lies in it
+    f.h->Apply(s);
+    w.TrackSig.setValue(1);
+    w.CentrePeaking.setValue(true);
+    ASSERT_EQ(f.h->Run(1), 1);
+
+    // Tracking moved the centre onto the peak; the results are shown.
+    EXPECT_EQ(w.CFBin, 683);
+    EXPECT_EQ(w.CF.Text(), "1000.5");
+    EXPECT_TRUE(w.SNResults.Visible());
+    EXPECT_TRUE(w.SNResults.Enabled());
+    // Centre Trace is one-shot: the reference is now the peak level, so the
+    // Peaking meter is filled to its middle.
+    EXPECT_FALSE(w.CentrePeaking.Value());
+    EXPECT_EQ(w.PeakingRef.Value(), std::lround(10 * std::log10(w.PeakPower)));
+    const QImage peaking = w.Peaking.Image();
+    const int mid = peaking.height() / 2;
+    EXPECT_EQ(peaking.pixel(peaking.width() / 4, mid), Rgb(120, 60, 0));
+    EXPECT_EQ(peaking.pixel(peaking.width() * 3 / 4, mid), Rgb(255, 255, 255));
+    // Input level bar: about 82 dB of 85 in orange (largest sample above 8000), white above.
+    const QImage level = w.IPAmplitude.Image();
+    EXPECT_EQ(level.pixel(level.width() / 2, level.height() - 2), Rgb(255, 128, 0));
+    EXPECT_EQ(level.pixel(level.width() / 2, 0), Rgb(255, 255, 255));
+    EXPECT_EQ(w.NoiseL.ForeColor(), RGB(0, 100, 70));
+    EXPECT_EQ(w.ShowMin.Caption(), " 20Hz");
+    EXPECT_EQ(w.ShowMax.Caption(), " 5000Hz");
+
+    // A centre far from the tone: the peak lies outside the band, the results
+    // frame is hidden and S/N keeps its value, while the peak still updates.
+    const double sn = w.SN1HzDb;
+    w.TrackSig.setValue(0);
+    w.CF.setText("3000");
+    ASSERT_EQ(f.h->Run(1), 1);
+    EXPECT_FALSE(w.SNResults.Visible());
+    EXPECT_EQ(w.SN1HzDb, sn);
+    EXPECT_EQ(w.PeakBin, 683);
+    EXPECT_EQ(w.CFBin, 2048);
+}
+
 } // namespace
