@@ -1,78 +1,107 @@
-// Accuracy of the S/N in 2500 Hz on tone-in-white-noise recordings whose true
-// S/N is known: 12000 Hz, 8192 points, Blackman Harris, bandwidth 50 Hz.
-// Measured-noise results must lie within 0.5 dB for 0 .. 40 dB; -10 dB and
-// the statistical-noise results are printed as the table of docs/accuracy.md.
+// Whole blocks through the measurement chain on tone-in-white-noise
+// recordings: 12000 Hz, 8192 points, Blackman Harris, span 20 .. 5000 Hz,
+// centre 1000 Hz (bin 682, truncated), guard 0.5.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
 #include "engine/BlockChain.h"
+#include "engine/Fault.h"
+#include "engine/Shared.h"
 #include "engine/Windows.h"
 #include "support/ToneNoise.h"
 
 namespace {
 
 constexpr std::int32_t kN = 8192;
-constexpr int kMeasuredBlocks = 6; // blocks averaged once the ring is full
 
-struct Accuracy {
-    double measured = 0; // mean S/N 2500 Hz with the noise bands, dB
-    double statistical = 0; // with the histogram's noise level, dB
-};
-
-Accuracy MeasureTone(ChainState& s, double snr, std::int32_t nAvg)
+ChainParams Start(ChainState& s, std::int32_t sigBWBins, double sigBWHz, std::int32_t nAvg)
 {
     NFFT = kN;
-    double enbw = 0;
-    SelectWindow(1, enbw);
-    ChainParams p;
-    p.SampleRate = 12000;
-    p.NFFT = kN;
-    p.FMinBin = 14;      // 20 Hz
-    p.FMaxBin = 3413;    // 5000 Hz
-    p.CFBin = 682;       // 1000 Hz, truncated
-    p.SigBWBins = 34;    // 50 Hz
-    p.SigBWHz = 50;
-    p.GuardFactor = 0.5;
-    p.NAvg = nAvg;
-    p.WindENBW = enbw;
-    p.UseStatNoise = true;
+    ChainParams p{.FMinBin = 14, .FMaxBin = 3413, .CFBin = 682, .SigBWBins = sigBWBins, .SigBWHz = sigBWHz, .NAvg = nAvg};
+    SelectWindow(1, p.WindENBW);
     StartChain(s, kN);
-
-    ToneNoise t;
-    t.Snr2500Db = snr;
-    t.Seed = 7 + static_cast<std::uint32_t>(nAvg);
-    const auto frames = t.Stereo16(static_cast<std::int64_t>(nAvg + kMeasuredBlocks) * kN);
-    Accuracy a;
-    for (int b = 0; b < nAvg + kMeasuredBlocks; ++b) {
-        const BlockResult r = RunBlock(frames.data() + 2 * static_cast<std::size_t>(kN) * b, p, s);
-        if (b < nAvg) continue; // ring still filling
-        EXPECT_TRUE(r.InBand) << "snr " << snr << " block " << b;
-        const SNFigures measured = SignalToNoise(r.SigPower, r.MeasuredNoisePower, p.SigBWHz, p.SigBWBins,
-                                                 p.WindENBW, 0);
-        a.measured += SN2500HzDb(measured.SN1HzDb) / kMeasuredBlocks;
-        a.statistical += SN2500HzDb(r.SN1HzDb) / kMeasuredBlocks;
-    }
-    return a;
+    return p;
 }
 
 } // namespace
 
-TEST(Accuracy, MeasuredNoiseWithinHalfADecibel)
+TEST(BlockChain, ToneInterfererAndSilence)
 {
     auto s = std::make_unique<ChainState>();
-    const std::int32_t averages[] = {4, 16, 32};
+    ChainParams p = Start(*s, 68, 100, 2);
+    p.TrackSig = true;
+
+    // A 1000 Hz tone at 20 dB in 2500 Hz: results, and the centre moves onto the peak.
+    const auto tone = ToneNoise{}.Stereo16(kN);
+    const BlockResult r = RunBlock(tone.data(), p, *s);
+    EXPECT_EQ(r.End, BlockEnd::Measured);
+    EXPECT_EQ(r.PeakAt.PeakBin, 683);
+    EXPECT_NEAR(r.PeakHz, 1000.488, 1e-3);
+    ASSERT_TRUE(r.InBand);
+    EXPECT_NEAR(SN2500HzDb(r.SN1HzDb), 20, 1.5); // one block's noise estimate
+    EXPECT_NEAR(r.SNBinDb - r.SN1HzDb, 10 * std::log10(68 / (2.04 * 100)), 1e-9); // B / (ENBW x S)
+    EXPECT_EQ(p.CFBin, 683);
+    EXPECT_EQ(s->Slot, 1);
+    EXPECT_NEAR(s->InLevelDb, 20 * std::log10(r.InMax), 1e-6);
+
+    // A strong 3000 Hz interferer (bin 2048) outside the band: no results, the last S/N stays.
+    auto loud = tone;
+    for (std::int32_t i = 0; i < kN; ++i)
+        loud[2 * i] = loud[2 * i + 1] = static_cast<std::int16_t>(tone[2 * i] + std::lround(8000 * std::sin(M_PI * i / 2)));
+    const BlockResult out = RunBlock(loud.data(), p, *s);
+    EXPECT_EQ(out.PeakAt.PeakBin, 2048);
+    EXPECT_FALSE(out.InBand);
+    EXPECT_EQ(out.SN1HzDb, r.SN1HzDb);
+    EXPECT_EQ(p.CFBin, 683);
+
+    // Silence faults only once the ring holds nothing but silent blocks.
+    const std::vector<std::int16_t> silence(2 * kN, 0);
+    const double level = s->InLevelDb;
+    EXPECT_NO_THROW(RunBlock(silence.data(), p, *s));
+    EXPECT_EQ(s->InLevelDb, level);
+    EXPECT_THROW(RunBlock(silence.data(), p, *s), Fault);
+    NFFT = 0;
+}
+
+// S/N in 2500 Hz at bandwidth 50 Hz, the mean over 6 blocks once the ring is
+// full: measured noise within 0.5 dB for 0 .. 40 dB, statistical noise 0.5 ..
+// 3 dB low.  The table printed is the one of docs/accuracy.md.
+TEST(Accuracy, MeasuredNoiseWithinHalfADecibel)
+{
+    constexpr int kBlocks = 6;
+    auto s = std::make_unique<ChainState>();
     std::printf("| True S/N | Measured, avg 4 | avg 16 | avg 32 | Statistical, avg 4 | avg 16 | avg 32 |\n");
     std::printf("|---:|---:|---:|---:|---:|---:|---:|\n");
     for (double snr : {-10.0, 0.0, 10.0, 20.0, 30.0, 40.0}) {
-        Accuracy a[3];
+        std::array<double, 3> measured{}, statistical{};
         for (int i = 0; i < 3; ++i) {
-            a[i] = MeasureTone(*s, snr, averages[i]);
-            if (snr >= 0) EXPECT_NEAR(a[i].measured, snr, 0.5) << "avg " << averages[i];
+            const std::int32_t nAvg = std::array{4, 16, 32}[i];
+            SCOPED_TRACE(testing::Message() << "S/N " << snr << " avg " << nAvg);
+            ChainParams p = Start(*s, 34, 50, nAvg);
+            p.UseStatNoise = true;
+            ToneNoise t;
+            t.Snr2500Db = snr;
+            t.Seed = 7 + static_cast<std::uint32_t>(nAvg);
+            const auto frames = t.Stereo16(std::int64_t{nAvg + kBlocks} * kN);
+            for (int b = 0; b < nAvg + kBlocks; ++b) {
+                const BlockResult r = RunBlock(frames.data() + 2 * std::size_t{kN} * b, p, *s);
+                if (b < nAvg) continue; // ring still filling
+                EXPECT_TRUE(r.InBand) << "block " << b;
+                const SNFigures m = SignalToNoise(r.SigPower, r.MeasuredNoisePower, 50, 34, p.WindENBW, 0);
+                measured[i] += SN2500HzDb(m.SN1HzDb) / kBlocks;
+                statistical[i] += SN2500HzDb(r.SN1HzDb) / kBlocks;
+            }
+            if (snr < 0) continue;
+            EXPECT_NEAR(measured[i], snr, 0.5);
+            EXPECT_GT(statistical[i], snr - 3); // lower quartile + 3 dB reads a little low
+            EXPECT_LT(statistical[i], snr - 0.5);
         }
-        std::printf("| %.0f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", snr, a[0].measured, a[1].measured,
-                    a[2].measured, a[0].statistical, a[1].statistical, a[2].statistical);
+        std::printf("| %.0f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", snr, measured[0], measured[1], measured[2],
+                    statistical[0], statistical[1], statistical[2]);
     }
+    NFFT = 0;
 }

@@ -1,13 +1,15 @@
-// Signal and noise measurement and the bin-level histogram on hand-made spectra.
+// Signal and noise measurement, the bin-level histogram, block conversion and
+// the result texts, on hand-made spectra and samples.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "engine/Conversion.h"
 #include "engine/Fault.h"
 #include "engine/Histogram.h"
 #include "engine/Measurement.h"
+#include "engine/Results.h"
 
 namespace {
 
@@ -19,150 +21,144 @@ std::vector<float> Flat(int top, std::initializer_list<std::pair<int, float>> se
     return v;
 }
 
-Peak SearchAll(const std::vector<float>& s, int from, int to, const PeakRule& rule)
-{
-    Peak p;
-    for (int k = from; k <= to; ++k) PeakStep(p, k, s[k], rule);
-    return p;
-}
-
-} // namespace
-
-TEST(PeakSearch, StrictInRangeAndOptionallyInBand)
+TEST(Measurement, PeakSearchStrictInRangeAndOptionallyInBand)
 {
     const auto s = Flat(400, {{120, 9}, {150, 9}, {106, 20}, {95, 5}, {300, 50}});
-    struct Case {
-        PeakRule rule;
-        int from, to;
-        int bin;
-        double power;
-    } cases[] = {
+    const struct { PeakRule rule; int from, to, bin; double power; } cases[] = {
         {{100, 10, false}, 110, 200, 120, 9},  // equal maxima: the lower bin
         {{100, 10, false}, 100, 400, 300, 50}, // interferer wins without the restriction
-        {{100, 10, true}, 0, 400, 95, 5},      // 95 .. 105 only: 106 and 300 are outside
+        {{100, 10, true}, 0, 400, 95, 5},      // 95 .. 105 only
         {{100, 13, true}, 0, 400, 106, 20},    // half width 6.5 reaches 106
         {{100, 10, true}, 200, 250, 0, 0},     // nothing allowed: peak stays 0
     };
     for (const auto& c : cases) {
-        const Peak p = SearchAll(s, c.from, c.to, c.rule);
-        EXPECT_EQ(p.PeakBin, c.bin) << "B " << c.rule.SigBWBins << " from " << c.from;
-        EXPECT_EQ(p.PeakPower, c.power);
+        Peak p;
+        for (int k = c.from; k <= c.to; ++k) PeakStep(p, k, s[k], c.rule);
+        EXPECT_EQ(p.PeakBin, c.bin) << c.from;
+        EXPECT_EQ(p.PeakPower, c.power) << c.from;
     }
-    // All zero: no bin has a positive power.
-    const std::vector<float> zero(50, 0.0f);
-    EXPECT_EQ(SearchAll(zero, 0, 49, {}).PeakBin, 0);
+    EXPECT_FALSE(PeakInBand(100, 300, 10)); // an interferer outside the band gives no results
+    EXPECT_FALSE(PeakInBand(100, 106, 11));
+    EXPECT_TRUE(PeakInBand(100, 95, 11));
 }
 
-TEST(BandSums, GuardHalfBandwidthTenExcludesTenBinsEachSide)
+TEST(Measurement, BandSumsAndResets)
 {
-    // Range 100 .. 300, peak 200, B = 10, G = 0.5: noise below 190 and above
-    // 210, signal 195 .. 205.
+    // Range 100 .. 300, peak 200, B = 10, G = 0.5: noise below 190 and above 210, signal 195 .. 205.
     const auto s = Flat(400, {{200, 50}, {190, 1000}, {210, 1000}, {189, 3}, {211, 3}, {195, 2}, {205, 2}, {194, 7}});
-    const BandSums b = SumBands(s.data(), 100, 300, 200, 10, 0.5);
-    EXPECT_DOUBLE_EQ(b.NoisePower, 178 + 3 + 3);                 // 180 bins, two of them 3
-    EXPECT_DOUBLE_EQ(b.SigPower, 8 + 50 + 2 + 2);                // 11 bins
-    EXPECT_DOUBLE_EQ(NoiseBinCount(100, 300, 10, 0.5), 185);     // 200 - 15
-    const BandSums per = PerBin(b, 185, 10);
-    EXPECT_DOUBLE_EQ(per.NoisePower, 184.0 / 185);
-    EXPECT_DOUBLE_EQ(per.SigPower, 6.2);
+    const BandSums per = PerBin(SumBands(s.data(), 100, 300, 200, 10, 0.5), NoiseBinCount(100, 300, 10, 0.5), 10);
+    EXPECT_DOUBLE_EQ(per.NoisePower, (178 + 3 + 3) / 185.0); // 185 = 200 - 15 noise bins
+    EXPECT_DOUBLE_EQ(per.SigPower, (8 + 50 + 2 + 2) / 10.0);
+    EXPECT_DOUBLE_EQ(SumBands(s.data(), 100, 300, 150, 11, 0).SigPower, 11); // +-5.5 around the peak
 
-    // Centred on the peak, not on the centre frequency; odd width 11 -> +-5.5.
-    const BandSums odd = SumBands(s.data(), 100, 300, 150, 11, 0);
-    EXPECT_DOUBLE_EQ(odd.SigPower, 11);
-    EXPECT_DOUBLE_EQ(odd.NoisePower, 201 - 11 + 49 + 1998 + 4 + 2 + 6);
-}
-
-TEST(BandSums, NoNoiseAndTooFewNoiseBins)
-{
-    // Range narrower than band plus guards around the peak.
-    const auto s = Flat(100);
-    const BandSums narrow = SumBands(s.data(), 40, 60, 50, 10, 0.5);
-    EXPECT_TRUE(NoNoise(narrow));
-    EXPECT_FALSE(NoNoise(SumBands(s.data(), 40, 61, 50, 10, 0.5)));
-
-    // Noise exists beyond the guard, yet the count is below 1.
-    const BandSums edge = SumBands(s.data(), 0, 40, 0, 30, 0.5);
-    EXPECT_FALSE(NoNoise(edge));
-    EXPECT_TRUE(NoiseCountTooSmall(NoiseBinCount(0, 40, 30, 0.5))); // 40 - 45
+    const auto flat = Flat(100);
+    EXPECT_TRUE(NoNoise(SumBands(flat.data(), 40, 60, 50, 10, 0.5))); // range inside band and guards
+    EXPECT_FALSE(NoNoise(SumBands(flat.data(), 40, 61, 50, 10, 0.5)));
+    EXPECT_FALSE(NoNoise(SumBands(flat.data(), 0, 40, 0, 30, 0.5)));  // noise beyond the guard ...
+    EXPECT_TRUE(NoiseCountTooSmall(NoiseBinCount(0, 40, 30, 0.5)));   // ... yet a count of 40 - 45
     EXPECT_FALSE(NoiseCountTooSmall(NoiseBinCount(0, 46, 30, 0.5)));
-
-    EXPECT_EQ(ResetSigBWBins(8192, 12000), 68);  // 68.27
-    EXPECT_EQ(ResetSigBWBins(1024, 48000), 2);   // 2.13
+    EXPECT_EQ(ResetSigBWBins(8192, 12000), 68); // 68.27
     EXPECT_THROW(ResetSigBWBins(8192, 0), Fault);
 }
 
-TEST(Histogram, CellsClampAndRoundHalfToEven)
+TEST(Measurement, HistogramAndStatisticalNoise)
 {
-    struct {
-        double tenths;
-        int cell;
-    } cases[] = {{372.5, 372}, {373.5, 374}, {372.4999, 372}, {1700, 1600}, {1600.4, 1600}, {-20, 0}, {0.5, 0}, {1.5, 2}};
+    const struct { double tenths; int cell; } cases[] = {{372.5, 372}, {373.5, 374}, {1700, 1600}, {-20, 0}};
     for (auto c : cases) EXPECT_EQ(HistCellOfTenths(c.tenths), c.cell) << c.tenths;
-
-    EXPECT_EQ(HistCell(1e17), 1600);             // 170 dB
-    EXPECT_EQ(HistCell(1e-3), 0);                // -30 dB
-    EXPECT_EQ(HistCell(std::pow(10.0, 3.725) * 1.0000001), 373); // just over 37.25 dB
+    EXPECT_EQ(HistCell(1e17), 1600); // 170 dB
     EXPECT_THROW(HistCell(0), Fault);
 
     std::vector<std::int32_t> h(kHistTop + 1, 7);
     ClearHist(h.data());
-    EXPECT_EQ(std::count(h.begin(), h.end(), 0), kHistTop + 1);
-
     const std::vector<float> s{1e3f, 1e3f, 1e5f, 0.0f};
     FillHist(s.data(), 0, 2, h.data());
     EXPECT_EQ(h[300], 2);
     EXPECT_EQ(h[500], 1);
-    EXPECT_THROW(FillHist(s.data(), 0, 3, h.data()), Fault); // a silent bin ends the run
-}
+    EXPECT_THROW(FillHist(s.data(), 0, 3, h.data()), Fault); // a zero mean ends the run
 
-TEST(Histogram, StatisticalCellIsTheLowerQuartile)
-{
-    std::vector<std::int32_t> h(kHistTop + 1, 0);
-    // Range of 1000 bins: target 250, reached at cell 312.
-    h[100] = 249;
+    std::fill(h.begin(), h.end(), 0);
+    h[100] = 249; // range of 1000 bins: target 250, reached at cell 312
     h[312] = 1;
     h[900] = 751;
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 312);
     EXPECT_DOUBLE_EQ(StatNoiseDbOfCell(312), 34.2);
-    // One count fewer: the total first reaches 250 at cell 900.
     h[100] = 248;
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 900);
-    // Never reached.
-    std::vector<std::int32_t> empty(kHistTop + 1, 0);
-    EXPECT_EQ(StatNoiseCell(empty.data(), 0, 1000), 1601);
-    // Target rounded half to even: 10/4 = 2.5 -> 2, 14/4 = 3.5 -> 4.
-    empty[5] = 2;
-    empty[6] = 2;
-    EXPECT_EQ(StatNoiseCell(empty.data(), 0, 10), 5);
-    EXPECT_EQ(StatNoiseCell(empty.data(), 0, 14), 6);
-    // Target 0 (one-bin range): the first cell.
-    EXPECT_EQ(StatNoiseCell(empty.data(), 7, 8), 0);
-}
+    std::fill(h.begin(), h.end(), 0);
+    EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 1601); // never reached
+    h[5] = h[6] = 2; // target half to even: 10 / 4 -> 2, 14 / 4 -> 4
+    EXPECT_EQ(StatNoiseCell(h.data(), 0, 10), 5);
+    EXPECT_EQ(StatNoiseCell(h.data(), 0, 14), 6);
 
-TEST(NoiseLevels, StatisticalAndPeakLevels)
-{
-    EXPECT_EQ(StatLevelOf(34.5, 0), 34);  // half to even
-    EXPECT_EQ(StatLevelOf(35.5, 0), 36);
+    EXPECT_EQ(StatLevelOf(34.5, 0), 34); // half to even
     EXPECT_EQ(StatLevelOf(34.2, 40), -6);
-    EXPECT_EQ(StatLevelOf(0, 40), 0);
     EXPECT_DOUBLE_EQ(StatNoisePower(-6, 40), std::pow(10.0, 3.4));
     EXPECT_NEAR(PeakLevelOf(1e5, 40), 10.0, 1e-6);
     EXPECT_EQ(PeakLevelOf(0, 40), 0);
-
-    EXPECT_TRUE(PeakInBand(100, 105, 10));
-    EXPECT_TRUE(PeakInBand(100, 95, 11));
-    EXPECT_FALSE(PeakInBand(100, 106, 11));
-    EXPECT_FALSE(PeakInBand(100, 94, 11));
 }
 
-TEST(SignalToNoise, FiguresAndFaults)
+TEST(Measurement, SignalToNoiseFiguresAndFaults)
 {
     // S = 50 Hz, signal 100, noise 1 per bin: 10 log10(5000); bin: 34 x 100 / 2.
     const SNFigures f = SignalToNoise(100, 1, 50, 34, 2, -99);
     EXPECT_NEAR(f.SN1HzDb, 36.9897, 1e-4);
     EXPECT_NEAR(f.SNBinDb, 32.3045, 1e-4);
-    EXPECT_NEAR(SN2500HzDb(f.SN1HzDb), 3.0097, 1e-4);
     EXPECT_DOUBLE_EQ(SN2500HzDb(33.98), 0.0);
-    EXPECT_THROW(SignalToNoise(0, 1, 50, 34, 2, 0), Fault);   // log of 0
-    EXPECT_THROW(SignalToNoise(100, 1, 0, 34, 2, 0), Fault);  // bandwidth text reads 0
+    EXPECT_THROW(SignalToNoise(0, 1, 50, 34, 2, 0), Fault);  // log of 0
+    EXPECT_THROW(SignalToNoise(100, 1, 0, 34, 2, 0), Fault); // bandwidth text reads 0
 }
+
+TEST(Measurement, ConversionWindowSquareSwapAndExtremes)
+{
+    const std::int16_t in[6] = {100, -200, -32768, 32767, 3, 0};
+    const float w[3] = {0.5f, 1.0f, 0.25f};
+    const struct { bool squared, swapped; std::vector<float> out; } cases[] = { // 1-based, index 0 unused
+        {false, false, {0, 50, 100, -32768, -32767, 0.75f, -0.0f}},
+        {false, true, {0, 50, -100, -32768, 32767, 0.75f, 0}},
+        {true, false, {0, 1.25f, -5, 268435.456f, -268419.072f, 0.0005625f, -0.0f}},
+        {true, true, {0, 1.25f, 5, 268435.456f, 268419.072f, 0.0005625f, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "squared " << c.squared << " swapped " << c.swapped);
+        std::vector<float> buf(8, 123.0f);
+        const InputExtremes e = ConvertBlock(in, w, 3, c.squared, c.swapped, buf.data());
+        for (int i = 1; i <= 6; ++i) EXPECT_FLOAT_EQ(buf[i], c.out[i]) << i;
+        EXPECT_TRUE(buf[0] == 123.0f && buf[7] == 123.0f); // only 1 .. 2n written
+        EXPECT_EQ(LargestSample(e), 32768);
+    }
+    // Square input stays in single precision: a*w*a/4000.
+    float one[3];
+    const float third = 1.0f / 3.0f;
+    ConvertBlock(std::vector<std::int16_t>{12345, 0}.data(), &third, 1, true, true, one);
+    EXPECT_EQ(one[1], ((12345.0f * third) * 12345.0f) / 4000.0f);
+
+    EXPECT_NEAR(InputLevelDb(32768, 0), 90.309, 1e-3);
+    EXPECT_EQ(InputLevelDb(0, 42.5), 42.5); // silence keeps the previous level
+    EXPECT_EQ(InputLevelColour(16001), 255); // red, orange, blue
+    EXPECT_EQ(InputLevelColour(16000), 255 + 256 * 128);
+    EXPECT_EQ(InputLevelColour(8000), 65536 * 255);
+}
+
+TEST(Measurement, CaptionsAndLogLineWithTheirBlanks)
+{
+    const struct { std::string got, want; } cases[] = {
+        {NoiseCaption(LevelAboveThreshold(std::pow(10.0, 5.5), 40)), "Noise    15.0dB"},
+        {PeakCaption(45.26), "Ampl     45.3dB "},
+        {OffsetCaption(43, 40), "Offset  3dB"},
+        {OffsetCaption(35, 40), "Offset -5dB"},
+        {PeakFreqCaption(1000.48828125), "Freq    1000.49Hz"},
+        {PeakTolCaption(12000, 8192), "\xC2\xB1" "0.73Hz"},
+        {SNBinCaption(12.345, 1.5, 12000, 8192), "S/N FFT Bin  12.3dB  (2.2Hz)"},
+        {SN1HzCaption(53.98), "    ''     1Hz     54.0dB"},
+        {SN2500HzCaption(30), "    ''   2500Hz  -4.0dB   [JT]"},
+        {RangeCaption(300), " 300Hz"},
+        {RangeCaption(-40), "-40Hz"},
+        {TrackedCFText(683, 12000, 8192), "1000.5"},
+        {LogLine(ClockText(14 * 3600 + 5 * 60 + 9), 1234.5, 45.26, 12.04, 50.96), "14:05:09, 1234.50, 45.3, 12.0, 51.0"},
+        {ClockText(26 * 3600 + 59), "26:00:59"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+    EXPECT_THROW(LevelAboveThreshold(0, 0), Fault);
+}
+
+} // namespace

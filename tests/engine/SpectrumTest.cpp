@@ -1,3 +1,5 @@
+// Window tables and spectrum accumulation: block power, ring mean, bin loop.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -7,110 +9,124 @@
 #include "engine/Averaging.h"
 #include "engine/Fault.h"
 #include "engine/Fft.h"
+#include "engine/Measurement.h"
 #include "engine/Shared.h"
 #include "engine/Windows.h"
 
 namespace {
 
-// One ring for the whole suite: it is large (bins 0 .. 262144 by 64 slots).
-SpecRing& Ring()
+class Spectrum : public ::testing::Test {
+protected:
+    void TearDown() override { NFFT = 0; }
+    // One ring for the suite (bins 0 .. 262144 by 64 slots), the low bins cleared for each test.
+    static SpecRing& Ring()
+    {
+        static SpecRing ring;
+        for (std::int32_t k = 0; k < 4096; ++k)
+            for (std::int32_t s = 0; s <= SpecRing::kSlotTop; ++s) ring(k, s) = 0;
+        return ring;
+    }
+};
+
+TEST_F(Spectrum, WindowValuesAndBandwidthsAt1024)
 {
-    static SpecRing ring;
-    return ring;
+    // Tolerance half a unit of the last given digit (at least a float step near 1).
+    const struct { std::int16_t position; double at0, tol0, at256, tol256, at512, tol512, enbw; } rows[] = {
+        {0, 0.08, 5e-3, 0.54, 5e-3, 1, 0, 1.37},                          // Hamming
+        {1, 0.00006, 5e-6, 0.21747, 5e-6, 1, 0, 2.04},                    // Blackman Harris
+        {2, 0, 0, 0.5, 0, 1, 0, 1.5},                                     // Hanning
+        {3, -0.000337, 5e-7, -0.0575664, 5e-8, 1.0000003, 1.2e-7, 3.811}, // flat top
+        {4, 0.5, 0, 0.5, 0, 0.5, 0, 1},                                   // "No Window": exactly 1
+    };
+    NFFT = 1024;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.position);
+        double enbw = -1;
+        SelectWindow(r.position, enbw);
+        EXPECT_NEAR(WindFn[0], r.at0, r.tol0);
+        EXPECT_NEAR(WindFn[256], r.at256, r.tol256);
+        EXPECT_NEAR(WindFn[512], r.at512, r.tol512);
+        EXPECT_EQ(enbw, r.enbw);
+        for (int i = 1; i < 512; i += 37) EXPECT_NEAR(WindFn[1024 - i], WindFn[i], 1e-6) << i; // periodic form
+    }
 }
 
-void ClearSlots(std::int32_t bins)
+TEST_F(Spectrum, SmallerWindowLeavesHigherEntriesAndAnUnknownPositionChangesNothing)
 {
-    for (std::int32_t k = 0; k < bins; ++k)
-        for (std::int32_t s = 0; s <= SpecRing::kSlotTop; ++s)
-            Ring()(k, s) = 0;
+    NFFT = 8192;
+    WinHanning();
+    const std::vector<float> big(WindFn, WindFn + 8193);
+    NFFT = 1024;
+    WinHamming();
+    EXPECT_FLOAT_EQ(WindFn[0], 0.08f);
+    EXPECT_TRUE(std::equal(big.begin() + 1024, big.end(), WindFn + 1024));
+
+    const std::vector<float> before(WindFn, WindFn + 8193);
+    NFFT = 2048; // a build would now change the table
+    for (std::int16_t pos : {-1, 5}) {
+        double kept = 2.04;
+        SelectWindow(pos, kept);
+        EXPECT_EQ(kept, 2.04) << pos;
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), WindFn)) << pos;
+    }
 }
 
-// A Hann-windowed tone at the centre of bin `bin`, transformed.
-std::vector<float> ToneSpectrum(std::int32_t n, std::int32_t bin, double amplitude)
+// Power of a Hann-windowed tone at the centre of bin `bin` into ring slot `slot`.
+void StoreTone(SpecRing& ring, std::int32_t n, std::int32_t bin, double amplitude, std::int32_t slot)
 {
     NFFT = n;
     WinHanning();
-    std::vector<float> buf(2 * static_cast<std::size_t>(n) + 1);
-    for (std::int32_t k = 0; k < n; ++k) {
-        const double s = amplitude * std::cos(2 * std::numbers::pi * bin * k / n);
-        buf[2 * k + 1] = static_cast<float>(std::round(s) * WindFn[k]);
-        buf[2 * k + 2] = 0;
-    }
+    std::vector<float> buf(2 * static_cast<std::size_t>(n) + 1, 0.0f);
+    for (std::int32_t k = 0; k < n; ++k)
+        buf[2 * k + 1] = static_cast<float>(std::round(amplitude * std::cos(2 * std::numbers::pi * bin * k / n)) * WindFn[k]);
     DoFFT(buf.data(), n);
-    NFFT = 0;
-    return buf;
+    StoreBlockPower(buf.data(), n, ring, slot);
 }
 
-TEST(Averaging, RingFillsFromAClearedStart)
+TEST_F(Spectrum, FirstBlockAfterAClearedRingCountsAQuarterWithFourAverages)
 {
-    const std::int32_t n = 1024, bin = 100;
-    ClearSlots(n / 2);
-    std::vector<float> blockPower;
-    for (std::int32_t slot = 0; slot < 4; ++slot) {
-        const auto spec = ToneSpectrum(n, bin, 1000.0 * (slot + 1));
-        StoreBlockPower(spec.data(), n, Ring(), slot);
-        blockPower.push_back(Ring()(bin, slot));
-        if (slot == 0) {
-            EXPECT_FLOAT_EQ(BinMean(Ring(), bin, 4), blockPower[0] / 4);
-        }
-    }
-    EXPECT_FLOAT_EQ(BinMean(Ring(), bin, 4),
-                    (blockPower[0] + blockPower[1] + blockPower[2] + blockPower[3]) / 4);
-    EXPECT_FLOAT_EQ(BinMean(Ring(), bin, 1), blockPower[0]);
-    // The tone's bin power is (amplitude x NFFT / 4)^2 for a Hann window.
-    EXPECT_NEAR(blockPower[0], std::pow(1000.0 * n / 4, 2), 1e-3 * std::pow(1000.0 * n / 4, 2));
+    SpecRing& ring = Ring();
+    StoreTone(ring, 1024, 100, 1000, 0);
+    const double expected = std::pow(1000.0 * 1024 / 4, 2); // Hann: (A x NFFT / 4)^2
+    EXPECT_NEAR(ring(100, 0), expected, 1e-3 * expected);
+    EXPECT_EQ(BinMean(ring, 100, 4), ring(100, 0) / 4);
+    EXPECT_THROW(BinMean(ring, 0, 65), Fault);
+
+    // re^2 + im^2 in double: 4097^2 + 1 is exact in float, float squares lose the 2.
+    const float buf[9] = {0, 4097, 1, 3, -4};
+    StoreBlockPower(buf, 4, ring, 5);
+    EXPECT_EQ(ring(0, 5), 16785410.0f);
+    EXPECT_EQ(ring(1, 5), 25.0f);
 }
 
-TEST(Averaging, DoubledAmplitudeRaisesTheLevelBy6dB)
+TEST_F(Spectrum, DoubledAmplitudeRaisesTheLevelBy6dB)
 {
-    const std::int32_t n = 4096, bin = 333;
-    ClearSlots(n / 2);
-    StoreBlockPower(ToneSpectrum(n, bin, 500).data(), n, Ring(), 0);
-    StoreBlockPower(ToneSpectrum(n, bin, 1000).data(), n, Ring(), 1);
-    const double rise = BinLevel(Ring()(bin, 1)) - BinLevel(Ring()(bin, 0));
-    EXPECT_NEAR(rise, 20 * std::log10(2.0), 2e-3);
+    SpecRing& ring = Ring();
+    StoreTone(ring, 4096, 333, 500, 0);
+    StoreTone(ring, 4096, 333, 1000, 1);
+    EXPECT_NEAR(BinLevel(ring(333, 1)) - BinLevel(ring(333, 0)), 6.0206, 2e-3);
 }
 
-TEST(Averaging, PowerIsSquaredInDoublePrecision)
+TEST_F(Spectrum, SinglePrecisionSumsAndASingleBinLoop)
 {
-    std::vector<float> buf(2 * 4 + 1, 0);
-    buf[1] = 4097; // 4097^2 + 1^2 = 16785410, exact in float; float squaring gives 16785408
-    buf[2] = 1;
-    buf[3] = 3;
-    buf[4] = -4;
-    StoreBlockPower(buf.data(), 4, Ring(), 5);
-    EXPECT_EQ(Ring()(0, 5), 16785410.0f);
-    EXPECT_EQ(Ring()(1, 5), 25.0f);
-}
+    SpecRing& ring = Ring();
+    ring(7, 0) = 1e8f;
+    ring(7, 1) = ring(7, 2) = ring(7, 3) = 3; // each lost against 1e8 in float
+    ring(7, 4) = 1e9f;                        // beyond NAvg: not read
+    EXPECT_EQ(BinMean(ring, 7, 4), 2.5e7f);   // a double sum would give 25000002
 
-TEST(Averaging, MeanReadsOneBinWithSinglePrecisionSums)
-{
-    const std::int32_t k = 7;
-    ClearSlots(16);
-    Ring()(k, 0) = 1e8f;
-    Ring()(k, 1) = Ring()(k, 2) = Ring()(k, 3) = 3; // each lost against 1e8 in float
-    for (std::int32_t s = 0; s < 4; ++s)
-        Ring()(k - 1, s) = Ring()(k + 1, s) = 5e9f; // neighbours must not leak in
-    Ring()(k, 4) = 1e9f;                            // beyond NAvg: not read
-    EXPECT_EQ(BinMean(Ring(), k, 4), 2.5e7f);       // a double sum would give 25000002
-    EXPECT_EQ(BinMean(Ring(), k, 1), 1e8f);
-}
-
-TEST(Averaging, LevelsAndBadArguments)
-{
-    EXPECT_NEAR(BinLevel(100), 20, 1e-8);
-    EXPECT_NEAR(BinLevel(1e-3), -30, 1e-8);
-    EXPECT_EQ(BinLevel(0), 0);
-    EXPECT_EQ(BinLevel(-5), 0);
-    EXPECT_EQ(BinLevel(std::nan("")), 0);
-
-    EXPECT_THROW(BinMean(Ring(), 0, 0), Fault);
-    EXPECT_THROW(BinMean(Ring(), 0, 65), Fault);
-    EXPECT_THROW(BinMean(Ring(), 262145, 1), Fault);
-    std::vector<float> buf(9, 0);
-    EXPECT_THROW(StoreBlockPower(buf.data(), 4, Ring(), 64), Fault);
-    EXPECT_THROW(StoreBlockPower(buf.data(), 4, Ring(), -1), Fault);
+    // FMinBin == FMaxBin: only that bin is averaged, searched and levelled; neighbours stay out.
+    ring(5, 0) = 8;
+    ring(5, 1) = 4;
+    ring(4, 0) = ring(6, 0) = 100;
+    std::vector<float> av(8, -1);
+    std::vector<double> level(8, -1);
+    const Peak p = BinLoop(ring, 2, 5, 5, {}, av.data(), level.data());
+    EXPECT_EQ(p.PeakBin, 5);
+    EXPECT_EQ(p.PeakPower, 6);
+    EXPECT_EQ(av, (std::vector<float>{-1, -1, -1, -1, -1, 6, -1, -1}));
+    EXPECT_NEAR(level[5], 10 * std::log10(6.0), 1e-6);
+    EXPECT_TRUE(level[4] == -1 && level[6] == -1);
 }
 
 } // namespace
