@@ -10,23 +10,31 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTimer>
 
 #include "engine/Fault.h"
 
 QFont MapFont(const FontSpec& spec)
 {
-    // Liberation Sans is metric-compatible with Arial and close in width to
-    // the small bitmap "MS Sans Serif", so both layout fonts map to it.
+    // Liberation Sans is metric-compatible with Arial.  It also stands in for
+    // the small bitmap "MS Sans Serif": same height at a size (8.25 pt = 11 px
+    // at 96 dpi, 13 px line), but about 8 % wider, so it is narrowed to keep
+    // captions within the boxes the layout gives them.
+    const bool sansSerif = spec.name.compare("MS Sans Serif", Qt::CaseInsensitive) == 0;
     QString family = spec.name;
-    if (family.compare("MS Sans Serif", Qt::CaseInsensitive) == 0 || family.compare("Arial", Qt::CaseInsensitive) == 0)
+    if (sansSerif || family.compare("Arial", Qt::CaseInsensitive) == 0)
         family = "Liberation Sans";
     QFont f(family);
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(spec.points);
     f.setBold(spec.bold);
+    if (sansSerif)
+        f.setStretch(92);
     return f;
 }
 
@@ -43,6 +51,115 @@ Qt::Alignment ToQt(Align a)
     }
     return Qt::AlignLeft;
 }
+
+// Captions of check boxes, option buttons and command buttons wrap at blanks
+// within the control's box, as the classic toolkit draws them; the widget's
+// text stays the caption as given.
+constexpr int kCaptionFlags = Qt::TextWordWrap | Qt::TextShowMnemonic;
+
+// Check box or option button: indicator at the left, caption beside it,
+// wrapped and vertically centred.  A click anywhere in the box counts.
+template <class Base, QStyle::PrimitiveElement Indicator, QStyle::SubElement IndicatorRect,
+          QStyle::SubElement ContentsRect>
+class WrappingToggle : public Base {
+public:
+    using Base::Base;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return this->rect().contains(pos); }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter p(this);
+        QStyleOptionButton opt;
+        this->initStyleOption(&opt);
+        QStyleOptionButton ind = opt;
+        ind.rect = this->style()->subElementRect(IndicatorRect, &opt, this);
+        p.drawPrimitive(Indicator, ind);
+        const QRect text = this->style()->subElementRect(ContentsRect, &opt, this);
+        const int flags = Qt::AlignLeft | Qt::AlignVCenter | kCaptionFlags;
+        p.drawItemText(text, flags, opt.palette, this->isEnabled(), opt.text, QPalette::WindowText);
+        if (this->hasFocus() && !opt.text.isEmpty()) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(opt);
+            focus.rect = p.fontMetrics().boundingRect(text, flags, opt.text).adjusted(-1, 0, 1, 0) & this->rect();
+            p.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+    }
+};
+
+using WrappingCheckBox = WrappingToggle<QCheckBox, QStyle::PE_IndicatorCheckBox, QStyle::SE_CheckBoxIndicator,
+                                        QStyle::SE_CheckBoxContents>;
+using WrappingRadioButton = WrappingToggle<QRadioButton, QStyle::PE_IndicatorRadioButton,
+                                           QStyle::SE_RadioButtonIndicator, QStyle::SE_RadioButtonContents>;
+
+// Push button whose caption wraps, centred both ways.
+class WrappingPushButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter p(this);
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        p.drawControl(QStyle::CE_PushButtonBevel, opt);
+        QRect text = style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this);
+        if (opt.state & (QStyle::State_Sunken | QStyle::State_On))
+            text.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &opt, this),
+                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &opt, this));
+        p.drawItemText(text, Qt::AlignCenter | kCaptionFlags, opt.palette, isEnabled(), opt.text,
+                       QPalette::ButtonText);
+        if (opt.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(opt);
+            focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &opt, this);
+            p.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+    }
+};
+
+// Group box drawn the classic way: an etched border whose top edge runs
+// through the middle of the caption line, the caption on that edge near the
+// left.  Children keep their places measured from the outer top-left corner.
+class ClassicGroupBox : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const QFontMetrics fm(font());
+        const int w = width(), h = height();
+        const int top = fm.height() / 2; // border runs through the caption's middle
+        constexpr int kTextLeft = 8;     // px from the left edge to the caption
+        const QString caption = title();
+        const int textWidth = caption.isEmpty() ? 0 : fm.horizontalAdvance(QString(caption).remove('&'));
+        const int gapFrom = caption.isEmpty() ? w : kTextLeft - 2;
+        const int gapTo = std::min(w, kTextLeft + textWidth + 2);
+
+        // Etched: a shadow rectangle with a light one offset by a pixel.
+        auto edge = [&](int dx, const QColor& c) {
+            p.setPen(c);
+            const int l = dx, t = top + dx, r = w - 2 + dx, b = h - 2 + dx;
+            p.drawLine(l, t, l, b);
+            p.drawLine(l, b, r, b);
+            p.drawLine(r, t, r, b);
+            p.drawLine(l, t, std::min(r, gapFrom + dx), t);
+            if (gapTo < r)
+                p.drawLine(gapTo, t, r, t);
+        };
+        edge(0, palette().color(QPalette::Dark));
+        edge(1, palette().color(QPalette::Light));
+
+        if (!caption.isEmpty())
+            style()->drawItemText(&p, QRect(kTextLeft, 0, w - kTextLeft, fm.height()),
+                                  Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic | Qt::TextSingleLine,
+                                  palette(), isEnabled(), caption, QPalette::WindowText);
+    }
+};
 } // namespace
 
 // ---- Control -------------------------------------------------------------
@@ -172,7 +289,7 @@ QLineEdit* TextBox::edit() const { return static_cast<QLineEdit*>(w_); }
 void CheckBox::create(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
                       int height)
 {
-    auto* b = new QCheckBox(caption, parent);
+    auto* b = new WrappingCheckBox(caption, parent);
     attach(b, parent, name, left, top, width, height);
     QObject::connect(b, &QCheckBox::toggled, &guard_, [this] {
         if (onClick)
@@ -213,7 +330,7 @@ QButtonGroup* groupOf(QWidget* container)
 void OptionButton::create(QWidget* parent, const QString& name, const QString& caption, int left, int top,
                           int width, int height)
 {
-    auto* b = new QRadioButton(caption, parent);
+    auto* b = new WrappingRadioButton(caption, parent);
     b->setAutoExclusive(false); // the container's group does it
     groupOf(parent)->addButton(b);
     attach(b, parent, name, left, top, width, height);
@@ -250,7 +367,7 @@ QRadioButton* OptionButton::button() const { return static_cast<QRadioButton*>(w
 void Frame::create(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
                    int height)
 {
-    auto* g = new QGroupBox(caption, parent);
+    auto* g = new ClassicGroupBox(caption, parent);
     client_ = g;
     attach(g, parent, name, left, top, width, height);
 }
@@ -265,7 +382,7 @@ QGroupBox* Frame::group() const { return static_cast<QGroupBox*>(w_); }
 void CommandButton::create(QWidget* parent, const QString& name, const QString& caption, int left, int top,
                            int width, int height)
 {
-    auto* b = new QPushButton(caption, parent);
+    auto* b = new WrappingPushButton(caption, parent);
     b->setAutoDefault(false);
     attach(b, parent, name, left, top, width, height);
     QObject::connect(b, &QPushButton::clicked, &guard_, [this] {
