@@ -1,11 +1,15 @@
 // A private PulseAudio server for the end-to-end tests: a null sink `cable`
-// and a remap source `cable_in` of its monitor, on a socket in a temporary
-// folder.  One server per test process, started before anything in the
-// process talks to PulseAudio (Qt keeps its first connection).
+// and a remap source `cable_in` of its monitor (the default input), on a
+// socket in a temporary folder.  One server per test process, started by a
+// global test environment before anything talks to PulseAudio (Qt keeps its
+// first connection).
 #pragma once
+#include <QProcess>
+#include <gtest/gtest.h>
 #include <string>
-
 #include <sys/types.h>
+
+#include "support/ToneNoise.h"
 
 class PulseServer {
 public:
@@ -16,16 +20,33 @@ public:
     void Stop();
     const std::string& Address() const { return address_; } // "unix:<folder>/native"
     const std::string& Folder() const { return dir_; }
-    // Runs pactl against this server; true when it exits with 0.
-    bool Pactl(const std::string& args, std::string* output = nullptr) const;
+    bool Pactl(const std::string& args) const; // true when pactl exits with 0
 
 private:
-    std::string dir_;
-    std::string address_;
+    std::string dir_, address_;
     pid_t pid_ = 0;
 };
 
-// The process-wide server, started by a global test environment.
 PulseServer& TestPulseServer();
-// Empty when the server runs, else why it does not.
-const std::string& TestPulseServerError();
+
+// Fails (never skips) when the server does not run; finds cable_in's device ID.
+class CableTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    std::uint32_t cableIn = 0;
+};
+
+// The tone played into the cable: 1000 Hz at S/N 20 dB in 2500 Hz, written
+// at the cable's own rate so it is resampled only once.  Noise of standard
+// deviation 2000 at 48000 Hz has the density of 1000 at 12000 Hz.
+inline const ToneNoise kCableTone{48000, 1000, 20, 2000};
+
+// paplay of 14 s of kCableTone into `cable`, killed when it goes out of scope.
+struct TonePlayer : QProcess {
+    TonePlayer();
+    ~TonePlayer() override
+    {
+        kill();
+        waitForFinished(2000);
+    }
+};

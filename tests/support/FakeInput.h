@@ -1,6 +1,5 @@
 // A device for the waveIn layer that the test drives: chosen name,
-// capabilities and default flag; the test pushes frames into the opened
-// stream by hand.
+// capabilities and default flag; the test pushes frames into the open stream.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,7 +10,7 @@
 class FakeInput final : public InputBackend {
 public:
     struct Stream final : InputStream {
-        explicit Stream(FakeInput* owner, FrameSink sink) : owner(owner), sink(std::move(sink)) {}
+        Stream(FakeInput* owner, FrameSink sink) : owner(owner), sink(std::move(sink)) {}
         ~Stream() override { owner->stream = nullptr; }
         void Want(std::size_t frames) override { wanted = frames; }
         void DiscardPending() override { ++discards; }
@@ -22,27 +21,24 @@ public:
     };
 
     explicit FakeInput(std::string name, std::uint32_t formats = WAVE_FORMAT_1S16, bool isDefault = false)
-        : name(std::move(name)), formats(formats), isDefault(isDefault)
-    {
-    }
+        : name(std::move(name)), formats(formats), isDefault(isDefault) {}
     std::string Name() const override { return name; }
     std::uint32_t Formats() const override { return formats; }
     bool IsDefault() const override { return isDefault; }
     std::unique_ptr<InputStream> Open(const WAVEFORMATEX&, FrameSink sink, MMRESULT* why) override
     {
-        if (refuse != MMSYSERR_NOERROR) {
-            *why = refuse;
+        *why = refuse;
+        if (refuse != MMSYSERR_NOERROR)
             return nullptr;
-        }
         auto s = std::make_unique<Stream>(this, std::move(sink));
         stream = s.get();
         return s;
     }
-    // Delivers stereo frames as a device would (nothing when not open).
-    void Push(const std::vector<std::int16_t>& interleaved)
+    // Delivers interleaved stereo frames as a device would (nothing when closed).
+    void Push(const std::vector<std::int16_t>& frames)
     {
         if (stream != nullptr)
-            stream->sink(reinterpret_cast<const char*>(interleaved.data()), interleaved.size() * sizeof(std::int16_t));
+            stream->sink(reinterpret_cast<const char*>(frames.data()), frames.size() * sizeof(std::int16_t));
     }
 
     std::string name;

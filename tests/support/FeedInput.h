@@ -6,10 +6,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
+#include <numbers>
 
 #include "capture/InputBackend.h"
 #include "support/ToneNoise.h"
@@ -22,7 +20,6 @@ public:
     FeedInput(std::string name, Generator gen) : name_(std::move(name)), gen_(std::move(gen)) {}
     std::string Name() const override { return name_; }
     std::uint32_t Formats() const override { return WAVE_FORMAT_1S16; }
-
     std::unique_ptr<InputStream> Open(const WAVEFORMATEX&, FrameSink sink, MMRESULT*) override
     {
         return std::make_unique<Stream>(this, std::move(sink));
@@ -37,11 +34,10 @@ private:
         {
             if (frames == 0)
                 return;
-            // Delivered from the event queue, as a device would, never inside the call.
+            // From the event queue, as a device would, never inside the call.
             QTimer::singleShot(0, &context, [this, frames] {
                 data.assign(2 * frames, 0);
-                owner->gen_(owner->buffers, next, data.data(), frames);
-                ++owner->buffers;
+                owner->gen_(owner->buffers++, next, data.data(), frames);
                 next += static_cast<std::int64_t>(frames);
                 sink(reinterpret_cast<const char*>(data.data()), data.size() * sizeof(std::int16_t));
             });
@@ -57,29 +53,21 @@ private:
     Generator gen_;
 };
 
-// A tone in Gaussian noise of standard deviation 1000, the same on both
-// channels, with the stated S/N in 2500 Hz; its frequency may change from
-// buffer to buffer (hz of the buffer number).  From buffer silentFrom on
-// (when not negative) every sample is 0.
+// A tone in Gaussian noise of standard deviation 1000 with the stated S/N in
+// 2500 Hz, the same on both channels, at hz(buffer number).  From buffer
+// silentFrom on (when not negative) every sample is 0.
 inline FeedInput::Generator ToneFeed(double rate, std::function<double(int buffer)> hz, double snrDb = 20,
                                      int silentFrom = -1)
 {
     return [=](int buffer, std::int64_t first, std::int16_t* out, std::size_t frames) {
         if (silentFrom >= 0 && buffer >= silentFrom)
             return;
-        ToneNoise t;
-        t.Rate = rate;
-        t.Sigma = 1000;
-        t.Snr2500Db = snrDb;
-        t.ToneHz = hz(buffer);
-        t.Seed = static_cast<std::uint32_t>(buffer + 1);
-        t.Tone = false;
+        ToneNoise t{rate, hz(buffer), snrDb, 1000, static_cast<std::uint32_t>(buffer + 1), false};
         const std::vector<double> noise = t.Samples(static_cast<std::int64_t>(frames));
-        const double a = t.Amplitude();
-        const double step = 2 * 3.14159265358979323846 * t.ToneHz / rate;
+        const double a = t.Amplitude(), step = 2 * std::numbers::pi * t.ToneHz / rate;
         for (std::size_t i = 0; i < frames; ++i) {
-            const double v = std::nearbyint(a * std::sin(step * static_cast<double>(first + static_cast<std::int64_t>(i))) + noise[i]);
-            out[2 * i] = out[2 * i + 1] = static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
+            const double v = a * std::sin(step * double(first + std::int64_t(i))) + noise[i];
+            out[2 * i] = out[2 * i + 1] = static_cast<std::int16_t>(std::clamp(std::nearbyint(v), -32768.0, 32767.0));
         }
     };
 }

@@ -2,13 +2,15 @@
 // would before pressing START, with message boxes answered and recorded and
 // a run that stops itself after a given number of blocks.
 #pragma once
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 #include "ui/Parlune.h"
+#include "ui/Settings.h"
 
 struct RunSettings {
     QString rate = "12000";
@@ -21,23 +23,68 @@ struct RunSettings {
 
 class RunHarness {
 public:
-    RunHarness();  // fresh settings, window made and loaded
-    ~RunHarness();
-
+    RunHarness()
+    {
+        SetSettingsFolder(settings_.path());
+        SetMsgBoxHook([this](const QString& text) { messages << text; });
+        w_ = std::make_unique<Parlune>();
+        w_->Form_Load();
+        w_->show();
+    }
+    ~RunHarness()
+    {
+        w_.reset();
+        SetMsgBoxHook({});
+        SetSettingsFolder({});
+    }
     Parlune& w() { return *w_; }
 
-    // Chooses the list entry with this text, as a user would; fails the test
-    // when there is none.
-    void Choose(ComboBox& box, const QString& entry);
-    void ChooseDevice(const QString& name);
-    void Apply(const RunSettings& s);
+    // Chooses the entry with this text as a user would; fails the test when there is none.
+    void Choose(ComboBox& box, const QString& entry)
+    {
+        for (int i = 0; i < box.ListCount(); ++i)
+            if (box.List(i) == entry)
+                return box.UserChoose(i);
+        ADD_FAILURE() << box.Name().toStdString() << " has no entry " << entry.toStdString();
+    }
+    void ChooseDevice(const QString& name) { Choose(w_->DeviceBox, name); }
+    void Apply(const RunSettings& s)
+    {
+        Choose(w_->SRate, s.rate);
+        Choose(w_->FFTSize, s.fftSize);
+        w_->WindType.UserChoose(s.window);
+        w_->CF.setText(s.cf);
+        w_->SigBWUD.setValue(s.bandwidth.toInt()); // the box follows its spin
+        w_->AvScroll.setValue(s.averaging);
+    }
 
-    // Presses START and answers STOP at the end-of-block yield after
-    // `blocks` blocks (never when 0).  onBlock runs at every end-of-block
-    // yield with the block's number from 1.  Returns the blocks that ended
-    // normally; a run that is still going after `timeoutMs` is stopped and
-    // reported as a test failure.
-    int Run(int blocks, const std::function<void(int block)>& onBlock = {}, int timeoutMs = 60000);
+    // Presses START and clicks STOP at the end-of-block yield of block
+    // `blocks` (never when 0); onBlock runs at every one with the block's
+    // number from 1.  Returns the blocks that ended normally.  A run still
+    // going after `timeoutMs` is stopped and fails the test.
+    int Run(int blocks, const std::function<void(int block)>& onBlock = {}, int timeoutMs = 60000)
+    {
+        Parlune& w = *w_;
+        int done = 0;
+        w.BlockDoneHook = [&] {
+            ++done;
+            if (onBlock)
+                onBlock(done);
+            if (done == blocks && w.Stopit.Visible())
+                w.Stopit.Click();
+        };
+        bool timedOut = false;
+        QObject watchdog; // its timer ends with the run
+        QTimer::singleShot(timeoutMs, &watchdog, [&] {
+            timedOut = true;
+            if (w.Stopit.Visible())
+                w.Stopit.Click();
+        });
+        w.Start.Click();
+        w.BlockDoneHook = nullptr;
+        EXPECT_FALSE(timedOut) << "the run did not end within " << timeoutMs << " ms";
+        return done;
+    }
 
     QStringList messages; // every message box text, in order
 
