@@ -17,13 +17,13 @@ QByteArray ReadAll(const QString& path)
 
 class Log : public WindowTest {
 protected:
-    // A loaded window after a run start: logging can be switched on.
+    // A loaded window after a run start (logging can be switched on) with a
+    // peak of 1234.5 Hz, 45.26 dB, noise 12.04 dB and S/N 50.96 dB in 1 Hz.
     Parlune& Ready(const QString& file)
     {
         Parlune& w = Load();
         w.LogFile.setText(file);
         w.LogToFile.setEnabled(true);
-        // A peak of 1234.5 Hz, 45.26 dB, noise 12.04 dB, S/N 50.96 dB in 1 Hz.
         w.SampleRate = 1000;
         NFFT = 2000;
         w.PeakBin = 2469;
@@ -50,77 +50,52 @@ TEST_F(Log, LineFormatAppendedAndFlushed)
     ASSERT_EQ(w.LogEnabled, 1);
     clock.seconds += 5.25;
     w.LogStep();
-    // On disk at once, with the file still open.
+    // On disk at once, with the file still open, after what was there.
     EXPECT_EQ(ReadAll(path), "earlier line\r\n14:05:09, 1234.50, 45.3, 12.0, 51.0\r\n");
     EXPECT_EQ(w.LogToFile.ForeColor(), RGB(255, 0, 0));
-
-    // Off and on again: the file grows, it is never truncated.
-    w.LogToFile.box()->click();
-    EXPECT_EQ(w.LogEnabled, 0);
-    w.LogToFile.box()->click();
-    clock.seconds += 10;
-    w.LogStep();
-    EXPECT_EQ(ReadAll(path).count("\r\n"), 3);
-    EXPECT_TRUE(ReadAll(path).startsWith("earlier line\r\n"));
 }
 
 // Blocks of 0.7 s with a 5 s interval: a line every eight blocks (5.6 s), red
-// on exactly the blocks that write.  Also across midnight.
-TEST_F(Log, IntervalCountsBlocksAcrossMidnight)
+// on exactly the blocks that write, also across midnight; an interval that is
+// not a number writes every block.
+TEST_F(Log, IntervalCountsBlocks)
 {
-    for (double start : {50000.0, 86400.0 - 12.0}) {
-        SCOPED_TRACE(start);
-        const QString path = TempPath(QString("interval%1.txt").arg(start));
+    const struct {
+        double start;
+        const char* interval;
+        int every;
+    } cases[] = {{50000, "5", 8}, {86400 - 12, "5", 8}, {1000, "soon", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.start << " " << c.interval);
+        const QString path = TempPath(QString("interval%1.txt").arg(c.start));
         Parlune& w = Ready(path);
-        w.LogInterval.setText("5");
-        clock.seconds = start;
+        w.LogInterval.setText(c.interval);
+        clock.seconds = c.start;
         w.LogToFile.box()->click();
-        std::vector<int> writing;
         for (int block = 1; block <= 40; ++block) {
-            clock.seconds = std::fmod(start + 0.7 * block, 86400.0);
+            clock.seconds = std::fmod(c.start + 0.7 * block, 86400.0);
             const auto before = ReadAll(path).size();
             w.LogStep();
             const bool wrote = ReadAll(path).size() > before;
-            if (wrote)
-                writing.push_back(block);
+            EXPECT_EQ(wrote, block % c.every == 0) << block;
             EXPECT_EQ(w.LogToFile.ForeColor(), wrote ? RGB(255, 0, 0) : RGB(0, 0, 0)) << block;
         }
-        EXPECT_EQ(writing, (std::vector<int>{8, 16, 24, 32, 40}));
     }
 }
 
-TEST_F(Log, IntervalTextThatIsNotANumberWritesEveryBlock)
+TEST_F(Log, FileThatCannotBeUsedClearsTheSwitchAndSaysSo)
 {
-    const QString path = TempPath("every.txt");
-    Parlune& w = Ready(path);
-    w.LogInterval.setText("soon");
-    clock.seconds = 1000;
-    w.LogToFile.box()->click();
-    for (int block = 0; block < 3; ++block)
-        w.LogStep();
-    EXPECT_EQ(ReadAll(path).count("\r\n"), 3);
-}
-
-TEST_F(Log, FileThatCannotBeUsedIsReportedOnce)
-{
-    // Cannot be opened: the switch clears itself and says so; nothing else changes.
     Parlune& w = Ready(TempPath("no-such-folder/log.txt"));
     w.LogToFile.box()->click();
     EXPECT_EQ(w.LogEnabled, 0);
     EXPECT_EQ(w.LogToFile.Value(), 0);
     EXPECT_EQ(w.LogToFile.Caption(), "Log to File (cannot open)");
 
-    // A usable name next time clears the message.
-    w.LogFile.setText(TempPath("fine.txt"));
-    w.LogToFile.box()->click();
-    EXPECT_EQ(w.LogEnabled, 1);
-    EXPECT_EQ(w.LogToFile.Caption(), "Log to File");
-    w.LogToFile.box()->click();
-
-    // Opens but cannot be written (a full disk).
+    // Opens but cannot be written (a full disk); the start clears the old message.
     w.LogFile.setText("/dev/full");
     w.LogToFile.box()->click();
     ASSERT_EQ(w.LogEnabled, 1);
+    EXPECT_EQ(w.LogToFile.Caption(), "Log to File");
     clock.seconds += 100;
     w.LogStep();
     EXPECT_EQ(w.LogEnabled, 0);
@@ -134,9 +109,6 @@ TEST_F(Log, CaptionClock)
     clock.now = {2024, 3, 7, 9, 5, 1};
     w.Timer1_Timer();
     EXPECT_EQ(w.Caption(), "Parlune    Mereth                    2024/03/07  09:05:01");
-    clock.now = {1999, 12, 31, 23, 59, 59};
-    w.Timer1_Timer();
-    EXPECT_EQ(w.Caption(), "Parlune    Mereth                    1999/12/31  23:59:59");
 }
 
 } // namespace
