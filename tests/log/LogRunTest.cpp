@@ -6,16 +6,24 @@
 
 #include "capture/InputBackend.h"
 #include "capture/TestSignal.h"
+#include "support/Garbage.h"
 #include "support/RunHarness.h"
+
+namespace {
+struct TestSignalsOnly {
+    TestSignalsOnly()
+    {
+        BackendList list;
+        AppendTestSignals(list);
+        SetBackendsForTest(list);
+    }
+    ~TestSignalsOnly() { ResetBackends(); }
+};
+} // namespace
 
 TEST(LogDuringARun, WellFormedLinesFromTheTestSignal)
 {
-    BackendList list;
-    AppendTestSignals(list);
-    SetBackendsForTest(list);
-    struct Reset {
-        ~Reset() { ResetBackends(); }
-    } reset;
+    TestSignalsOnly onlyTestSignals;
     QTemporaryDir dir;
     RunHarness h;
     Parlune& w = h.w();
@@ -37,4 +45,37 @@ TEST(LogDuringARun, WellFormedLinesFromTheTestSignal)
     for (qsizetype i = 0; i + 1 < lines.size(); ++i)
         EXPECT_TRUE(form.match(QString::fromLatin1(lines[i])).hasMatch()) << lines[i].toStdString();
     EXPECT_TRUE(lines[lines.size() - 2].contains(", 1000.49, ")) << lines[lines.size() - 2].toStdString();
+}
+
+// Every box that stays live during a run gets the malformed texts between
+// blocks: the run goes on, the centre bin and the bandwidth keep their values.
+TEST(LogDuringARun, TypedGarbageLeavesTheRunGoing)
+{
+    TestSignalsOnly onlyTestSignals;
+    QTemporaryDir dir;
+    RunHarness h;
+    Parlune& w = h.w();
+    h.ChooseDevice("Test signal 1000 Hz, S/N 20 dB");
+    h.Apply({.fftSize = "1024", .averaging = 1});
+    const QStringList garbage = Garbage();
+    const int perBlock = 40, blocks = int(garbage.size() / perBlock) + 1;
+    int cfBin = -1, bwBins = -1;
+    EXPECT_EQ(h.Run(blocks, [&](int block) {
+        if (block == 1) {
+            cfBin = w.CFBin;
+            bwBins = w.SigBWBins;
+            w.LogFile.setText(dir.filePath("garbage.txt"));
+            w.LogToFile.box()->click();
+        }
+        for (const QString& text : garbage.mid((block - 1) * perBlock, perBlock)) {
+            w.CF.setText(text);
+            w.SigBW.setText(text);
+            w.DetPeriod.setText(text);
+            w.LogInterval.setText(text);
+        }
+        EXPECT_EQ(w.CFBin, cfBin);
+        EXPECT_EQ(w.SigBWBins, bwBins);
+        EXPECT_EQ(w.LogEnabled, 1);
+    }), blocks);
+    EXPECT_TRUE(h.messages.isEmpty());
 }
