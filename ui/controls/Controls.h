@@ -140,6 +140,7 @@ private:
     bool syncing_ = false;
     void syncWidget();
     void userSet(int v);
+    void keepValueInRange();
 };
 
 // Drop-down combo with an editable text.  Choosing an entry sets the text and

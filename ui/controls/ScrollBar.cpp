@@ -54,6 +54,18 @@ int ScrollBar::Max() const { return max_; }
 void ScrollBar::setMin(int m)
 {
     min_ = m;
+    keepValueInRange();
+}
+
+void ScrollBar::setMax(int m)
+{
+    max_ = m;
+    keepValueInRange();
+}
+
+// A new end moves the value inside the range, and that is a change.
+void ScrollBar::keepValueInRange()
+{
     const int v = std::clamp(value_, std::min(min_, max_), std::max(min_, max_));
     const bool changed = v != value_;
     value_ = v;
@@ -62,16 +74,6 @@ void ScrollBar::setMin(int m)
         onChange();
 }
 
-void ScrollBar::setMax(int m)
-{
-    max_ = m;
-    const int v = std::clamp(value_, std::min(min_, max_), std::max(min_, max_));
-    const bool changed = v != value_;
-    value_ = v;
-    syncWidget();
-    if (changed && onChange)
-        onChange();
-}
 
 int ScrollBar::SmallChange() const { return small_; }
 
