@@ -32,6 +32,16 @@ void CheckRunSizes(std::int32_t nfft, std::int32_t fMinBin, std::int32_t fMaxBin
     CheckedIndex(nAvg, 1, SpecRing::kSlotTop + 1);
 }
 
+// No noise could be measured: tell the user and put the signal bandwidth back
+// to 100 Hz, through its controls as if the user had set it.
+void ResetBandwidth(Parlune& w)
+{
+    MsgBox(&w, kNoNoiseMessage);
+    w.SigBWBins = ResetSigBWBins(NFFT, w.SampleRate);
+    w.SigBWUD.setValue(100);
+    w.SigBW.setText("100");
+}
+
 } // namespace
 
 void Parlune::LoopSetUp(LoopState& s)
@@ -97,11 +107,8 @@ bool Parlune::ProcessBlock(LoopState& s)
     const BandSums sums = SumBands(AvSpec.data(), FMinBin, FMaxBin, PeakBin, SigBWBins, GuardFactor);
     const bool useStat = UseStatNoise.Value() != 0;
     if (NoNoise(sums)) {
-        MsgBox(this, kNoNoiseMessage);
-        SigBWBins = ResetSigBWBins(NFFT, SampleRate);
         NoisePower = 1;
-        SigBWUD.setValue(100);
-        SigBW.setText("100");
+        ResetBandwidth(*this);
         return false;
     }
     if (useStat) {
@@ -111,10 +118,7 @@ bool Parlune::ProcessBlock(LoopState& s)
     }
     double n = NoiseBinCount(FMinBin, FMaxBin, SigBWBins, GuardFactor);
     if (NoiseCountTooSmall(n)) {
-        MsgBox(this, kNoNoiseMessage);
-        SigBWBins = ResetSigBWBins(NFFT, SampleRate);
-        SigBWUD.setValue(100);
-        SigBW.setText("100");
+        ResetBandwidth(*this);
         n = 1;
     }
     const BandSums perBin = PerBin(sums, n, SigBWBins);
