@@ -18,10 +18,8 @@ void ReferenceFFT(float* d, std::int32_t nn)
 {
     const std::int32_t n = 2 * nn;
     for (std::int32_t i = 1, j = 1; i <= n; i += 2) {
-        if (j > i) {
-            std::swap(d[j], d[i]);
-            std::swap(d[j + 1], d[i + 1]);
-        }
+        if (j > i)
+            std::swap(d[j], d[i]), std::swap(d[j + 1], d[i + 1]);
         std::int32_t m = nn;
         for (; m >= 2 && j > m; m /= 2) j -= m;
         j += m;
@@ -40,8 +38,7 @@ void ReferenceFFT(float* d, std::int32_t nn)
                 d[i + 1] = static_cast<float>(d[i + 1] + ti);
             }
             volatile double p = wr * wpr, q = wi * wpi, r = wi * wpr, s = wr * wpi;
-            wr = p - q;
-            wi = r + s;
+            wr = p - q, wi = r + s;
         }
     }
 }
@@ -79,7 +76,7 @@ TEST(DoFFT, MatchesADirectPositiveExponentDft)
 TEST(DoFFT, SingleExponentialLandsInOneBin)
 {
     const std::int32_t n = 4096;
-    for (std::int32_t b : {1, 1000}) {
+    for (std::int32_t b : {1, 1000})
         for (double sign : {-1.0, 1.0}) { // e^{-i..} lands at b, e^{+i..} at NFFT - b
             auto v = Random(n, 1);
             for (std::int32_t k = 0; k < n; ++k) {
@@ -92,7 +89,6 @@ TEST(DoFFT, SingleExponentialLandsInOneBin)
             for (std::int32_t m = 0; m < n; ++m)
                 ASSERT_NEAR(std::abs(Point(v, m)), m == peak ? n : 0, 1e-3 * n) << b << " sign " << sign << " at " << m;
         }
-    }
 }
 
 TEST(DoFFT, RealInputSymmetryEdgesAndTwiceGivesNTimesReversed)

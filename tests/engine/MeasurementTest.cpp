@@ -37,9 +37,9 @@ TEST(Measurement, PeakSearchStrictInRangeAndOptionallyInBand)
         EXPECT_EQ(p.PeakBin, c.bin) << c.from;
         EXPECT_EQ(p.PeakPower, c.power) << c.from;
     }
-    EXPECT_FALSE(PeakInBand(100, 300, 10)); // an interferer outside the band gives no results
-    EXPECT_FALSE(PeakInBand(100, 106, 11));
-    EXPECT_TRUE(PeakInBand(100, 95, 11));
+    // An interferer outside the band gives no results.
+    EXPECT_EQ(std::vector<bool>({PeakInBand(100, 300, 10), PeakInBand(100, 106, 11), PeakInBand(100, 95, 11)}),
+              std::vector<bool>({false, false, true}));
 }
 
 TEST(Measurement, BandSumsAndResets)
@@ -72,14 +72,11 @@ TEST(Measurement, HistogramAndStatisticalNoise)
     ClearHist(h.data());
     const std::vector<float> s{1e3f, 1e3f, 1e5f, 0.0f};
     FillHist(s.data(), 0, 2, h.data());
-    EXPECT_EQ(h[300], 2);
-    EXPECT_EQ(h[500], 1);
+    EXPECT_EQ(std::pair(h[300], h[500]), std::pair(2, 1));
     EXPECT_THROW(FillHist(s.data(), 0, 3, h.data()), Fault); // a zero mean ends the run
 
     std::fill(h.begin(), h.end(), 0);
-    h[100] = 249; // range of 1000 bins: target 250, reached at cell 312
-    h[312] = 1;
-    h[900] = 751;
+    h[100] = 249, h[312] = 1, h[900] = 751; // range of 1000 bins: target 250, reached at cell 312
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 312);
     EXPECT_DOUBLE_EQ(StatNoiseDbOfCell(312), 34.2);
     h[100] = 248;
@@ -87,8 +84,7 @@ TEST(Measurement, HistogramAndStatisticalNoise)
     std::fill(h.begin(), h.end(), 0);
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 1601); // never reached
     h[5] = h[6] = 2; // target half to even: 10 / 4 -> 2, 14 / 4 -> 4
-    EXPECT_EQ(StatNoiseCell(h.data(), 0, 10), 5);
-    EXPECT_EQ(StatNoiseCell(h.data(), 0, 14), 6);
+    EXPECT_EQ(std::pair(StatNoiseCell(h.data(), 0, 10), StatNoiseCell(h.data(), 0, 14)), std::pair(5, 6));
 
     EXPECT_EQ(StatLevelOf(34.5, 0), 34); // half to even
     EXPECT_EQ(StatLevelOf(34.2, 40), -6);
@@ -134,9 +130,8 @@ TEST(Measurement, ConversionWindowSquareSwapAndExtremes)
 
     EXPECT_NEAR(InputLevelDb(32768, 0), 90.309, 1e-3);
     EXPECT_EQ(InputLevelDb(0, 42.5), 42.5); // silence keeps the previous level
-    EXPECT_EQ(InputLevelColour(16001), 255); // red, orange, blue
-    EXPECT_EQ(InputLevelColour(16000), 255 + 256 * 128);
-    EXPECT_EQ(InputLevelColour(8000), 65536 * 255);
+    EXPECT_EQ(std::vector<int>({InputLevelColour(16001), InputLevelColour(16000), InputLevelColour(8000)}),
+              std::vector<int>({255, 255 + 256 * 128, 65536 * 255})); // red, orange, blue
 }
 
 TEST(Measurement, CaptionsAndLogLineWithTheirBlanks)

@@ -83,7 +83,7 @@ void StoreTone(SpecRing& ring, std::int32_t n, std::int32_t bin, double amplitud
     StoreBlockPower(buf.data(), n, ring, slot);
 }
 
-TEST_F(Spectrum, FirstBlockAfterAClearedRingCountsAQuarterWithFourAverages)
+TEST_F(Spectrum, BlockPowerQuarterAfterAClearedRingAnd6dBPerDoubling)
 {
     SpecRing& ring = Ring();
     StoreTone(ring, 1024, 100, 1000, 0);
@@ -97,11 +97,7 @@ TEST_F(Spectrum, FirstBlockAfterAClearedRingCountsAQuarterWithFourAverages)
     StoreBlockPower(buf, 4, ring, 5);
     EXPECT_EQ(ring(0, 5), 16785410.0f);
     EXPECT_EQ(ring(1, 5), 25.0f);
-}
 
-TEST_F(Spectrum, DoubledAmplitudeRaisesTheLevelBy6dB)
-{
-    SpecRing& ring = Ring();
     StoreTone(ring, 4096, 333, 500, 0);
     StoreTone(ring, 4096, 333, 1000, 1);
     EXPECT_NEAR(BinLevel(ring(333, 1)) - BinLevel(ring(333, 0)), 6.0206, 2e-3);
@@ -116,14 +112,11 @@ TEST_F(Spectrum, SinglePrecisionSumsAndASingleBinLoop)
     EXPECT_EQ(BinMean(ring, 7, 4), 2.5e7f);   // a double sum would give 25000002
 
     // FMinBin == FMaxBin: only that bin is averaged, searched and levelled; neighbours stay out.
-    ring(5, 0) = 8;
-    ring(5, 1) = 4;
-    ring(4, 0) = ring(6, 0) = 100;
+    ring(5, 0) = 8, ring(5, 1) = 4, ring(4, 0) = ring(6, 0) = 100;
     std::vector<float> av(8, -1);
     std::vector<double> level(8, -1);
     const Peak p = BinLoop(ring, 2, 5, 5, {}, av.data(), level.data());
-    EXPECT_EQ(p.PeakBin, 5);
-    EXPECT_EQ(p.PeakPower, 6);
+    EXPECT_EQ(std::pair(p.PeakBin, p.PeakPower), std::pair(5, 6.0));
     EXPECT_EQ(av, (std::vector<float>{-1, -1, -1, -1, -1, 6, -1, -1}));
     EXPECT_NEAR(level[5], 10 * std::log10(6.0), 1e-6);
     EXPECT_TRUE(level[4] == -1 && level[6] == -1);

@@ -9,10 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <memory>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <numeric>
 
 #include "engine/BlockChain.h"
 #include "engine/Results.h"
@@ -22,10 +19,7 @@
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+struct Outcome { int status = -1; std::string out, err; };
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -48,11 +42,7 @@ protected:
     {
         QProcess p;
         p.start(QStringLiteral(PARLUNE_MEASURE_BIN), args);
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            ADD_FAILURE() << "parlune-measure did not finish";
-        }
+        EXPECT_TRUE(p.waitForFinished(120000)) << "parlune-measure did not finish";
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput().toStdString(),
                 p.readAllStandardError().toStdString()};
     }
@@ -62,36 +52,18 @@ protected:
     QString Write(const char* name, const std::vector<std::int16_t>& stereo, int format = SF_FORMAT_PCM_16,
                   int channels = 2)
     {
-        SF_INFO info{};
-        info.samplerate = 12000;
-        info.channels = channels;
-        info.format = SF_FORMAT_WAV | format;
+        SF_INFO info{.samplerate = 12000, .channels = channels, .format = SF_FORMAT_WAV | format};
         const QString path = dir.filePath(name);
         SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
-        if (!f) {
-            ADD_FAILURE() << sf_strerror(nullptr);
-            return path;
-        }
+        EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
         std::vector<int> wide; // full-scale 32-bit
         std::vector<float> unit;
-        for (std::size_t i = 0; i < stereo.size(); i += 2 / channels) {
-            wide.push_back(stereo[i] * 65536);
-            unit.push_back(stereo[i] / 32768.0f);
-        }
+        for (std::size_t i = 0; i < stereo.size(); i += 2 / channels)
+            wide.push_back(stereo[i] * 65536), unit.push_back(stereo[i] / 32768.0f);
         const auto frames = static_cast<sf_count_t>(stereo.size() / 2);
         format == SF_FORMAT_FLOAT ? sf_writef_float(f, unit.data(), frames) : sf_writef_int(f, wide.data(), frames);
         sf_close(f);
         return path;
-    }
-
-    // 1000 Hz at 20 dB S/N in 2500 Hz for 3 s, then 1500 Hz (out of the default band) for 3 s:
-    // 8 blocks of 8192 frames.
-    static std::vector<std::int16_t> HoppingTone()
-    {
-        std::vector<std::int16_t> v = ToneNoise{}.Stereo16(36000);
-        const std::vector<std::int16_t> w = ToneNoise{.ToneHz = 1500, .Seed = 2}.Stereo16(36000);
-        v.insert(v.end(), w.begin(), w.end());
-        return v;
     }
 
     QTemporaryDir dir;
@@ -150,7 +122,10 @@ TEST_F(MeasureTool, HelpNamesEveryOption)
 // files give the results of 16-bit stereo.
 TEST_F(MeasureTool, AgreesWithTheEngineChainInEverySampleFormat)
 {
-    const auto v = HoppingTone();
+    // 1000 Hz at 20 dB S/N in 2500 Hz for 3 s, then 1500 Hz (out of the default band): 8 blocks of 8192.
+    auto v = ToneNoise{}.Stereo16(36000);
+    const auto hop = ToneNoise{.ToneHz = 1500, .Seed = 2}.Stereo16(36000);
+    v.insert(v.end(), hop.begin(), hop.end());
     const QString files[] = {Write("s16.wav", v), Write("m16.wav", v, SF_FORMAT_PCM_16, 1),
                              Write("s24.wav", v, SF_FORMAT_PCM_24), Write("sf.wav", v, SF_FORMAT_FLOAT)};
     // In process: the same run at the defaults 20 .. 5000 Hz, centre 1000 Hz, 100 Hz.
@@ -179,8 +154,7 @@ TEST_F(MeasureTool, AgreesWithTheEngineChainInEverySampleFormat)
                 logLines.push_back(LogLine(ClockText(static_cast<std::int64_t>((b + 1) * 8192 / 12000.0)), r.PeakHz,
                                            r.PeakLevel, r.NoiseLevel, r.SN1HzDb));
         }
-        EXPECT_GT(logLines.size(), 3u);
-        EXPECT_LT(logLines.size(), 8u); // the hop leaves the band
+        EXPECT_TRUE(logLines.size() > 3 && logLines.size() < 8) << logLines.size(); // the hop leaves the band
         for (const QString& file : files) {
             const Outcome csv = Measure(s.args + QStringList{"--format", "csv", file});
             EXPECT_EQ(Lines(csv.out), rows) << file.toStdString() << csv.err;
@@ -199,20 +173,19 @@ TEST_F(MeasureTool, SeveralFilesAndSummary)
     ASSERT_EQ(lines.size(), 2u * 10) << r.err; // per file: name, header, 7 rows, summary
     for (int f = 0; f < 2; ++f) {
         EXPECT_EQ(lines[10 * f], "==> " + (f == 0 ? a : b).toStdString() + " <==");
-        double sum = 0, lo = 1e9, hi = -1e9, mean = 0, min = 0, max = 0;
-        for (int row = 2; row < 9; ++row) { // the S/N 2500 Hz field before ",1"
+        std::vector<double> sn; // the S/N 2500 Hz field before ",1"
+        for (int row = 2; row < 9; ++row) {
             const std::string& l = lines[10 * f + row];
-            const double sn = std::stod(l.substr(l.rfind(',', l.size() - 3) + 1));
-            sum += sn;
-            lo = std::min(lo, sn);
-            hi = std::max(hi, sn);
+            sn.push_back(std::stod(l.substr(l.rfind(',', l.size() - 3) + 1)));
         }
+        const auto [lo, hi] = std::minmax_element(sn.begin(), sn.end());
+        double mean = 0, min = 0, max = 0;
         ASSERT_EQ(std::sscanf(lines[10 * f + 9].c_str(),
                               "summary: 7 blocks, 7 with the peak in the band; S/N 2500Hz mean %lf dB, min %lf dB, max %lf dB",
                               &mean, &min, &max), 3) << lines[10 * f + 9];
-        EXPECT_NEAR(mean, sum / 7, 0.006);
-        EXPECT_NEAR(min, lo, 0.006);
-        EXPECT_NEAR(max, hi, 0.006);
+        EXPECT_NEAR(mean, std::accumulate(sn.begin(), sn.end(), 0.0) / 7, 0.006);
+        EXPECT_NEAR(min, *lo, 0.006);
+        EXPECT_NEAR(max, *hi, 0.006);
         EXPECT_NEAR(mean, f == 0 ? 20 : 10, 1.0);
     }
 }

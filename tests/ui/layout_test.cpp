@@ -1,14 +1,7 @@
 // The main window as created (before Form_Load), every control against an
 // independent copy of the layout: a wrong twip, a lost blank or tool tip, a
 // control in the wrong frame or of the wrong kind shows up here.
-#include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -34,15 +27,12 @@ struct Row {
 
 QString TextOf(const Row& r)
 {
+    auto* c = r.ctl;
     switch (r.kind) {
-    case Lbl: return static_cast<Label*>(r.ctl)->Caption();
-    case Txt: return static_cast<TextBox*>(r.ctl)->Text();
-    case Cmb: return static_cast<ComboBox*>(r.ctl)->Text();
-    case Chk: return static_cast<CheckBox*>(r.ctl)->Caption();
-    case Opt: return static_cast<OptionButton*>(r.ctl)->Caption();
-    case Frm: return static_cast<Frame*>(r.ctl)->Caption();
-    case Btn: return static_cast<CommandButton*>(r.ctl)->Caption();
-    default: return {};
+    case Lbl: return static_cast<Label*>(c)->Caption();      case Txt: return static_cast<TextBox*>(c)->Text();
+    case Cmb: return static_cast<ComboBox*>(c)->Text();      case Chk: return static_cast<CheckBox*>(c)->Caption();
+    case Opt: return static_cast<OptionButton*>(c)->Caption(); case Frm: return static_cast<Frame*>(c)->Caption();
+    case Btn: return static_cast<CommandButton*>(c)->Caption(); default: return {};
     }
 }
 
@@ -51,40 +41,26 @@ TEST(Layout, EveryControlAsCreated)
     Parlune w;
 #define M(member) &w.member, #member
     const std::vector<Row> rows = {
-        {M(Spectrum), Pic, "", "", 255, 90, 11340, 3060},
-        {M(Start), Btn, "", "START", 4440, 2160, 2415, 855},
-        {M(Stopit), Btn, "", "STOP ", 11550, 6420, 975, 735},
-        {M(Label8), Lbl, "", "10dB /", 11520, 120, 615, 255},
-        {M(IPAmplitude), Pic, "", "", 11685, 345, 240, 1335},
-        {M(Label5), Lbl, "", "I/P Level", 12030, 675, 570, 435},
+        {M(Spectrum), Pic, "", "", 255, 90, 11340, 3060}, {M(Start), Btn, "", "START", 4440, 2160, 2415, 855},
+        {M(Stopit), Btn, "", "STOP ", 11550, 6420, 975, 735}, {M(Label8), Lbl, "", "10dB /", 11520, 120, 615, 255},
+        {M(IPAmplitude), Pic, "", "", 11685, 345, 240, 1335}, {M(Label5), Lbl, "", "I/P Level", 12030, 675, 570, 435},
         {M(DispThreshold), VB, "", "", 11700, 1845, 255, 1335, "", 100, 0, 40, 1, 10},
-        {M(Label7), Lbl, "", "Disp Thresh", 12045, 2220, 675, 435},
-        {M(ShowMin), Lbl, "", "---", 210, 3195, 825, 225},
-        {M(CsrLoc), Lbl, "", "", 6930, 3210, 2415, 270},
-        {M(ShowMax), Lbl, "", "---", 10800, 3180, 780, 225},
+        {M(Label7), Lbl, "", "Disp Thresh", 12045, 2220, 675, 435}, {M(ShowMin), Lbl, "", "---", 210, 3195, 825, 225},
+        {M(CsrLoc), Lbl, "", "", 6930, 3210, 2415, 270}, {M(ShowMax), Lbl, "", "---", 10800, 3180, 780, 225},
         {M(Frame1), Frm, "", "Signal , Frequency  Span and Noise Measurement range", 255, 3450, 9975, 2670},
-        {M(FMin), HB, "Frame1", "", 480, 360, 3615, 255, "", 20, 32700, 20, 5, 100},
-        {M(FBand), Txt, "Frame1", "", 4185, 360, 1095, 285},
+        {M(FMin), HB, "Frame1", "", 480, 360, 3615, 255, "", 20, 32700, 20, 5, 100}, {M(FBand), Txt, "Frame1", "", 4185, 360, 1095, 285},
         {M(FMax), HB, "Frame1", "", 5400, 360, 3375, 255, "", 20, 32700, 4800, 5, 100},
         {M(Label9), Lbl, "Frame1", "Freq Limits", 8880, 360, 855, 255},
-        {M(Label13), Lbl, "Frame1", "Noise Guard Band", 195, 855, 1320, 210,
-         "Gap either side of signal band before noise measurement starts"},
-        {M(GB), HB, "Frame1", "", 225, 1125, 1350, 255, "", 0, 20, 5, 1, 5},
-        {M(ShowGB), Txt, "Frame1", "50", 1620, 1140, 525, 195},
-        {M(Label2), Lbl, "Frame1", "Signal Bandwidth  Hz", 165, 1455, 1575, 255,
-         "Bandwidth needed to totally encompass signal"},
+        {M(Label13), Lbl, "Frame1", "Noise Guard Band", 195, 855, 1320, 210, "Gap either side of signal band before noise measurement starts"},
+        {M(GB), HB, "Frame1", "", 225, 1125, 1350, 255, "", 0, 20, 5, 1, 5}, {M(ShowGB), Txt, "Frame1", "50", 1620, 1140, 525, 195},
+        {M(Label2), Lbl, "Frame1", "Signal Bandwidth  Hz", 165, 1455, 1575, 255, "Bandwidth needed to totally encompass signal"},
         {M(SigBWUD), HB, "Frame1", "", 210, 1695, 1365, 255, "", 1, 1000, 200, 1, 10},
-        {M(SigBW), Txt, "Frame1", "100", 1620, 1710, 360, 210},
-        {M(Label3), Lbl, "Frame1", "Averaging, seconds", 195, 1995, 1815, 255},
-        {M(AvScroll), HB, "Frame1", "", 195, 2235, 1350, 255, "", 1, 32, 1},
-        {M(DetPeriod), Txt, "Frame1", "1", 1605, 2250, 435, 210},
-        {M(UseStatNoise), Chk, "Frame1", "Use Statistics for Noise Measure", 2190, 750, 1590, 345,
-         "Use when multiple strong signals affect noise measurement"},
+        {M(SigBW), Txt, "Frame1", "100", 1620, 1710, 360, 210}, {M(Label3), Lbl, "Frame1", "Averaging, seconds", 195, 1995, 1815, 255},
+        {M(AvScroll), HB, "Frame1", "", 195, 2235, 1350, 255, "", 1, 32, 1}, {M(DetPeriod), Txt, "Frame1", "1", 1605, 2250, 435, 210},
+        {M(UseStatNoise), Chk, "Frame1", "Use Statistics for Noise Measure", 2190, 750, 1590, 345, "Use when multiple strong signals affect noise measurement"},
         {M(TrackSig), Chk, "Frame1", "Auto Track Frequency Peak", 2175, 1215, 1620, 405, "Use for slow drifting signals"},
-        {M(PeakInSigBand), Chk, "Frame1", "Peak Search only in Signal Band", 2175, 1650, 1710, 465,
-         "Prevents unwanted stronger signals being shown as peak"},
-        {M(Squared), Chk, "Frame1", "Square Input", 2160, 2250, 1425, 225,
-         "Use to extract a carrier from some modulations, eg. BPSK.   Envelope detection"},
+        {M(PeakInSigBand), Chk, "Frame1", "Peak Search only in Signal Band", 2175, 1650, 1710, 465, "Prevents unwanted stronger signals being shown as peak"},
+        {M(Squared), Chk, "Frame1", "Square Input", 2160, 2250, 1425, 225, "Use to extract a carrier from some modulations, eg. BPSK.   Envelope detection"},
         {M(Frame3), Frm, "Frame1", "Set Standard Filters", 4035, 900, 5055, 630},
         {M(Wide), Opt, "Frame3", "5kHz", 105, 225, 855, 315, "Wideband filter"},
         {M(SSB), Opt, "Frame3", "SSB", 1200, 240, 735, 315, "typical SSB filter 300 - 3000Hz"},
@@ -92,36 +68,24 @@ TEST(Layout, EveryControlAsCreated)
         {M(CW800), Opt, "Frame3", "CW 800Hz CF", 3720, 165, 1215, 390, "Narrow CW 650 - 950Hz"},
         {M(CFUD), HB, "Frame1", "", 4035, 1665, 5055, 255, "", 10, 32700, 1000, 1, 10},
         {M(CFToPeak), Btn, "Frame1", "  Peak      >> CF", 4050, 2040, 855, 495, "Centre signal passband on highest peak"},
-        {M(Label1), Lbl, "Frame1", "Centre Frequency   Hz", 5175, 1995, 1695, 255},
-        {M(CF), Txt, "Frame1", "1000", 6870, 1965, 840, 285},
+        {M(Label1), Lbl, "Frame1", "Centre Frequency   Hz", 5175, 1995, 1695, 255}, {M(CF), Txt, "Frame1", "1000", 6870, 1965, 840, 285},
         {M(Lock), Btn, "Frame1", "Lock Settings", 9045, 2190, 870, 435, "Lock Settings (cannot be undone)"},
-        {M(Frame2), Frm, "", "Setup", 10320, 3450, 2295, 2655},
-        {M(WindType), Cmb, "Frame2", "FFT Window Type", 120, 240, 1935, 315},
-        {M(DeviceBox), Cmb, "Frame2", "Choose Soundcard", 120, 600, 1935, 315},
-        {M(Label16), Lbl, "Frame2", "S Rate", 240, 1080, 615, 255},
-        {M(SRate), Cmb, "Frame2", "12000", 960, 960, 1095, 315},
-        {M(Label4), Lbl, "Frame2", "FFT Size", 120, 1440, 735, 255},
-        {M(FFTSize), Cmb, "Frame2", "8192", 960, 1320, 1095, 315},
-        {M(ShowRes), Lbl, "Frame2", "", 105, 1695, 2115, 300},
-        {M(SBswap), Chk, "Frame2", "Swap Sideband I/Q Mode", 375, 1980, 1590, 405},
-        {M(Logging), Frm, "", "Logging", 450, 6240, 2580, 1530},
-        {M(LogFile), Txt, "Logging", "Parlune.txt", 180, 270, 1965, 330},
-        {M(LogInterval), Txt, "Logging", "5", 180, 675, 570, 300},
+        {M(Frame2), Frm, "", "Setup", 10320, 3450, 2295, 2655}, {M(WindType), Cmb, "Frame2", "FFT Window Type", 120, 240, 1935, 315},
+        {M(DeviceBox), Cmb, "Frame2", "Choose Soundcard", 120, 600, 1935, 315}, {M(Label16), Lbl, "Frame2", "S Rate", 240, 1080, 615, 255},
+        {M(SRate), Cmb, "Frame2", "12000", 960, 960, 1095, 315}, {M(Label4), Lbl, "Frame2", "FFT Size", 120, 1440, 735, 255},
+        {M(FFTSize), Cmb, "Frame2", "8192", 960, 1320, 1095, 315}, {M(ShowRes), Lbl, "Frame2", "", 105, 1695, 2115, 300},
+        {M(SBswap), Chk, "Frame2", "Swap Sideband I/Q Mode", 375, 1980, 1590, 405}, {M(Logging), Frm, "", "Logging", 450, 6240, 2580, 1530},
+        {M(LogFile), Txt, "Logging", "Parlune.txt", 180, 270, 1965, 330}, {M(LogInterval), Txt, "Logging", "5", 180, 675, 570, 300},
         {M(Label6), Lbl, "Logging", "Interval, s", 855, 750, 1380, 225},
-        {M(LogToFile), Chk, "Logging", "Log to File", 210, 1140, 1095, 240},
-        {M(Frame4), Frm, "", "Peak Detect", 3090, 6240, 4965, 1530},
-        {M(PeakF), Lbl, "Frame4", "", 165, 240, 2265, 330},
-        {M(PeakFTol), Lbl, "Frame4", "", 195, 495, 1920, 210},
-        {M(PeakL), Lbl, "Frame4", "", 180, 750, 2280, 360},
-        {M(NoiseL), Lbl, "Frame4", "", 165, 1200, 2280, 255},
+        {M(LogToFile), Chk, "Logging", "Log to File", 210, 1140, 1095, 240}, {M(Frame4), Frm, "", "Peak Detect", 3090, 6240, 4965, 1530},
+        {M(PeakF), Lbl, "Frame4", "", 165, 240, 2265, 330}, {M(PeakFTol), Lbl, "Frame4", "", 195, 495, 1920, 210},
+        {M(PeakL), Lbl, "Frame4", "", 180, 750, 2280, 360}, {M(NoiseL), Lbl, "Frame4", "", 165, 1200, 2280, 255},
         {M(Label10), Lbl, "Frame4", "-5dB   Peak Ampl fine   +5dB", 2520, 135, 2220, 210},
         {M(Peaking), Pic, "Frame4", "", 2580, 345, 2160, 285},
         {M(PeakingRef), HB, "Frame4", "", 2595, 630, 2145, 240, "", 0, 200, 100, 1, 5},
-        {M(PkRefVal), Lbl, "Frame4", "", 2640, 1080, 1140, 255},
-        {M(CentrePeaking), Opt, "Frame4", "Centre Trace", 3840, 960, 1095, 435},
+        {M(PkRefVal), Lbl, "Frame4", "", 2640, 1080, 1140, 255}, {M(CentrePeaking), Opt, "Frame4", "Centre Trace", 3840, 960, 1095, 435},
         {M(SNResults), Frm, "", " Detected Signal / Noise in Signal BW.", 8160, 6270, 3150, 1530},
-        {M(SNBin), Lbl, "SNResults", "dB", 120, 240, 2835, 375},
-        {M(SN1Hz), Lbl, "SNResults", "dB", 120, 630, 2790, 375},
+        {M(SNBin), Lbl, "SNResults", "dB", 120, 240, 2835, 375}, {M(SN1Hz), Lbl, "SNResults", "dB", 120, 630, 2790, 375},
         {M(SN2k5Hz), Lbl, "SNResults", "dB", 120, 1020, 2835, 375},
     };
 #undef M
@@ -167,21 +131,14 @@ TEST(Layout, EveryControlAsCreated)
         EXPECT_TRUE(child->toolTip().isEmpty() || tipped.count(name)) << "stray tool tip on " << name.toStdString();
     }
 
-    auto ItemsOf = [](ComboBox& c) {
-        QStringList items;
-        for (int i = 0; i < c.ListCount(); ++i)
-            items << c.List(i);
-        return items;
-    };
+    auto ItemsOf = [](ComboBox& c) { QStringList l; for (int i = 0; i < c.ListCount(); ++i) l << c.List(i); return l; };
     EXPECT_EQ(ItemsOf(w.WindType), QStringList({"Hamming", "Blackman Harris", "Hanning", "HFT95_FlatTop", "No Window"}));
     EXPECT_EQ(ItemsOf(w.SRate), QStringList({"6000", "7200", "8100", "11025", "11100", "12000", "24000", "48000"}));
-    EXPECT_EQ(ItemsOf(w.FFTSize),
-              QStringList({"1024", "2048", "4096", "8192", "16384", "32768", "65536", "131072", "262144"}));
+    EXPECT_EQ(ItemsOf(w.FFTSize), QStringList({"1024", "2048", "4096", "8192", "16384", "32768", "65536", "131072", "262144"}));
     EXPECT_EQ(w.DeviceBox.ListCount(), 0);
     // The three combo texts are shown as such, not replaced by a list entry.
-    EXPECT_EQ(w.WindType.combo()->currentText(), "FFT Window Type");
-    EXPECT_EQ(w.SRate.combo()->currentText(), "12000");
-    EXPECT_EQ(w.FFTSize.combo()->currentText(), "8192");
+    EXPECT_EQ(QStringList({w.WindType.combo()->currentText(), w.SRate.combo()->currentText(), w.FFTSize.combo()->currentText()}),
+              QStringList({"FFT Window Type", "12000", "8192"}));
 }
 
 TEST(Layout, TabOrder)
@@ -218,15 +175,12 @@ TEST(Layout, ThresholdBarEnds)
     bar->resize(w.DispThreshold.widget()->size());
     auto thumbTop = [bar] { return ScrollBarPart(bar, QStyle::SC_ScrollBarSlider).top(); };
     const int atStart = thumbTop();
-    std::map<int, int> valueAt; // thumb top in pixels -> Value
-    for (auto action : {QAbstractSlider::SliderToMinimum, QAbstractSlider::SliderToMaximum}) {
-        bar->triggerAction(action);
-        valueAt[thumbTop()] = w.DispThreshold.Value();
-    }
-    ASSERT_EQ(valueAt.size(), 2u);
-    const int top = valueAt.begin()->first, bottom = valueAt.rbegin()->first;
-    EXPECT_EQ(valueAt.begin()->second, 100);
-    EXPECT_EQ(valueAt.rbegin()->second, 0);
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    const int top = thumbTop(), atTop = w.DispThreshold.Value();
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    const int bottom = thumbTop();
+    EXPECT_EQ(std::tuple(atTop, w.DispThreshold.Value()), std::tuple(100, 0));
+    EXPECT_LT(top, bottom);
     EXPECT_NEAR(atStart, top + 0.6 * (bottom - top), 1.0);
 }
 
