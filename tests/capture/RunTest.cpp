@@ -11,20 +11,25 @@
 
 namespace {
 
-// A window set up with the default run settings on `devices`, `device` chosen.
 struct RunTest : ::testing::Test {
-    void Prepare(BackendList devices, const QString& device = "Fed input", const RunSettings& s = {})
+    // A window with the default run settings on `devices`, `device` chosen;
+    // no devices: the built-in test signals only, whatever the machine has.
+    Parlune& Prepare(BackendList devices = {}, const QString& device = "Fed input", const RunSettings& s = {})
     {
+        const bool testSignal = devices.empty();
+        if (testSignal)
+            AppendTestSignals(devices);
         SetBackendsForTest(std::move(devices));
         h = std::make_unique<RunHarness>();
-        h->ChooseDevice(device);
+        h->ChooseDevice(testSignal ? QString(kTestSignals[0].shortName) : device);
         h->Apply(s);
+        return h->w();
     }
-    void PrepareTestSignal()
+    void ExpectStopped(Parlune& w)
     {
-        BackendList list; // the built-in test signals only, whatever the machine has
-        AppendTestSignals(list);
-        Prepare(list, kTestSignals[0].shortName);
+        EXPECT_EQ(w.Start.Caption(), "Restart");
+        EXPECT_TRUE(w.Start.Visible() && !w.Stopit.Visible());
+        EXPECT_TRUE(w.FFTSize.Enabled() && w.SRate.Enabled() && w.WindType.Enabled());
     }
     void TearDown() override
     {
@@ -32,31 +37,26 @@ struct RunTest : ::testing::Test {
         ResetBackends();
     }
     std::unique_ptr<RunHarness> h;
-    std::shared_ptr<FeedInput> fed = std::make_shared<FeedInput>("Fed input", ToneFeed(12000, [](int) { return 1000.0; }));
+    std::shared_ptr<FeedInput> fed = std::make_shared<FeedInput>();
 };
 
 TEST_F(RunTest, ToneOnTheTestSignalReadsItsFrequencyAndSignalToNoise)
 {
-    PrepareTestSignal();
-    Parlune& w = h->w();
-    const int blocks = h->Run(8, [&](int block) {
+    Parlune& w = Prepare();
+    EXPECT_EQ(h->Run(8, [&](int block) {
         SCOPED_TRACE("block " + std::to_string(block));
         EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5);
         EXPECT_TRUE(w.SNResults.Visible());
-        if (block >= 4) { // the ring holds four blocks of the run
+        if (block >= 4) // the ring holds four blocks of the run
             EXPECT_EQ(w.PeakF.Caption(), "Freq    1000.49Hz");
-        }
-    });
-    EXPECT_EQ(blocks, 8);
-    EXPECT_EQ(w.ShowRes.Caption(), "1.46 Hz bins");
+    }), 8);
     EXPECT_EQ(w.PeakFTol.Caption(), QString::fromUtf8("\u00B10.73Hz"));
     EXPECT_TRUE(h->messages.isEmpty());
 }
 
 TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
 {
-    PrepareTestSignal();
-    Parlune& w = h->w();
+    Parlune& w = Prepare();
     bool waiting = false;
     EXPECT_EQ(h->Run(0, [&](int block) {
         if (block == 2)
@@ -66,70 +66,57 @@ TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
             });
     }), 3);
     EXPECT_TRUE(waiting) << "STOP did not come during the capture wait";
-    EXPECT_EQ(w.Start.Caption(), "Restart");
-    EXPECT_TRUE(w.Start.Visible());
-    EXPECT_FALSE(w.Stopit.Visible());
+    ExpectStopped(w);
     EXPECT_EQ(std::vector({w.Start.Left(), w.Start.Top(), w.Start.Width(), w.Start.Height()}),
               std::vector({w.Stopit.Left(), w.Stopit.Top(), w.Stopit.Width(), w.Stopit.Height()}));
-    EXPECT_TRUE(w.FFTSize.Enabled() && w.SRate.Enabled() && w.WindType.Enabled());
 
     // The block after a STOP in the wait lands in the emptied ring; a STOP at
-    // the end-of-block yield leaves it empty.  Then a restart at 4096.
+    // the end-of-block yield leaves it empty.  Then a restart at 4096: its
+    // first block's mean is a quarter of its power.
     EXPECT_EQ(h->Run(1), 1);
     h->Choose(w.FFTSize, "4096");
     bool quarter = true;
     EXPECT_EQ(h->Run(1, [&](int) {
-        // First block after an emptied ring: the mean is a quarter of its power.
         for (int k = w.FMinBin; k <= w.FMaxBin; ++k)
             quarter = quarter && w.AvSpec[k] == w.SpecHist(k, 0) / 4;
     }), 1);
     EXPECT_TRUE(quarter);
-    EXPECT_EQ(NFFT, 4096);
-    EXPECT_NEAR(WindFn[2048], 1.0, 1e-6); // Blackman-Harris over 4096 points
-    EXPECT_EQ(w.PeakBin, 341); // 1000 Hz at 2.93 Hz per bin
+    EXPECT_NEAR(WindFn[2048], 1.0, 1e-6); // Blackman-Harris rebuilt over 4096 points
+    EXPECT_EQ(w.PeakBin, 341);            // 1000 Hz at 2.93 Hz per bin
 }
 
 TEST_F(RunTest, OpenFailureShowsTheMessageAndStopRecovers)
 {
     auto dev = std::make_shared<FakeInput>("Refusing input");
     dev->refuse = WAVERR_BADFORMAT;
-    Prepare({dev}, "Refusing input");
-    Parlune& w = h->w();
+    Parlune& w = Prepare({dev}, "Refusing input");
     EXPECT_EQ(h->Run(0), 0);
     EXPECT_EQ(h->messages, QStringList{"Wave input device didn't open!!"});
     EXPECT_EQ(w.hWaveIn, 0u);
-    EXPECT_TRUE(w.Stopit.Visible());
     w.Stopit.Click();
-    EXPECT_EQ(w.Start.Caption(), "Restart");
-    EXPECT_TRUE(w.Start.Visible());
-    EXPECT_TRUE(w.FFTSize.Enabled() && w.SRate.Enabled() && w.WindType.Enabled());
+    ExpectStopped(w);
 }
 
 TEST_F(RunTest, DigitalSilenceEndsTheRunAtTheNAvgthSilentBlock)
 {
     // Four blocks of tone fill the ring, then zeros: the fourth silent block
     // leaves a zero mean.
-    fed = std::make_shared<FeedInput>("Fed input", ToneFeed(12000, [](int) { return 1000.0; }, 20, 4));
-    Prepare({fed});
-    Parlune& w = h->w();
+    fed = std::make_shared<FeedInput>([](int) { return 1000.0; }, 20, 4);
+    Parlune& w = Prepare({fed});
     double levelBefore = 0;
     EXPECT_EQ(h->Run(0, [&](int block) {
         if (block == 4)
             levelBefore = w.InLevelDb;
-    }), 7); // blocks 5 .. 7 were silent and completed
-    EXPECT_EQ(fed->buffers, 8); // the eighth ended the run
+    }), 7); // blocks 5 .. 7 were silent and completed; the eighth ended the run
+    EXPECT_EQ(fed->buffers, 8);
     EXPECT_TRUE(h->messages.isEmpty());
-    EXPECT_FALSE(w.StopReq);
     EXPECT_GT(levelBefore, 0);
     EXPECT_EQ(w.InLevelDb, levelBefore); // silence leaves the level alone
 }
 
 TEST_F(RunTest, SpanWithNoRoomForNoiseShowsTheMessageOnceAndEnds)
 {
-    RunSettings s;
-    s.bandwidth = "200";
-    Prepare({fed}, "Fed input", s);
-    Parlune& w = h->w();
+    Parlune& w = Prepare({fed}, "Fed input", {.bandwidth = "200"});
     w.FMin.setValue(950);
     w.FMax.setValue(1050);
     EXPECT_EQ(h->Run(0), 0);
@@ -140,8 +127,7 @@ TEST_F(RunTest, SpanWithNoRoomForNoiseShowsTheMessageOnceAndEnds)
 
 TEST_F(RunTest, ClosingTheWindowMidRunEndsTheRun)
 {
-    Prepare({fed});
-    Parlune& w = h->w();
+    Parlune& w = Prepare({fed});
     EXPECT_EQ(h->Run(0, [&](int block) {
         if (block == 3)
             w.close();

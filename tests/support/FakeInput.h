@@ -27,12 +27,9 @@ public:
     bool IsDefault() const override { return isDefault; }
     std::unique_ptr<InputStream> Open(const WAVEFORMATEX&, FrameSink sink, MMRESULT* why) override
     {
-        *why = refuse;
-        if (refuse != MMSYSERR_NOERROR)
+        if ((*why = refuse) != MMSYSERR_NOERROR)
             return nullptr;
-        auto s = std::make_unique<Stream>(this, std::move(sink));
-        stream = s.get();
-        return s;
+        return std::unique_ptr<InputStream>(stream = new Stream(this, std::move(sink)));
     }
     // Delivers interleaved stereo frames as a device would (nothing when closed).
     void Push(const std::vector<std::int16_t>& frames)

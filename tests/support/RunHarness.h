@@ -13,11 +13,9 @@
 #include "ui/Settings.h"
 
 struct RunSettings {
-    QString rate = "12000";
-    QString fftSize = "8192";
+    QString rate = "12000", fftSize = "8192";
     int window = 1; // WindType list position: Blackman Harris
-    QString cf = "1000";
-    QString bandwidth = "100";
+    QString cf = "1000", bandwidth = "100";
     int averaging = 4;
 };
 
@@ -59,27 +57,27 @@ public:
     }
 
     // Presses START and clicks STOP at the end-of-block yield of block
-    // `blocks` (never when 0); onBlock runs at every one with the block's
-    // number from 1.  Returns the blocks that ended normally.  A run still
-    // going after `timeoutMs` is stopped and fails the test.
+    // `blocks` (never when 0), or after `timeoutMs`, which fails the test.
+    // onBlock runs at every block with its number from 1.  Returns the
+    // blocks that ended normally.
     int Run(int blocks, const std::function<void(int block)>& onBlock = {}, int timeoutMs = 60000)
     {
         Parlune& w = *w_;
         int done = 0;
+        bool timedOut = false;
+        auto stop = [&w] {
+            if (w.Stopit.Visible())
+                w.Stopit.Click();
+        };
         w.BlockDoneHook = [&] {
             ++done;
             if (onBlock)
                 onBlock(done);
-            if (done == blocks && w.Stopit.Visible())
-                w.Stopit.Click();
+            if (done == blocks)
+                stop();
         };
-        bool timedOut = false;
         QObject watchdog; // its timer ends with the run
-        QTimer::singleShot(timeoutMs, &watchdog, [&] {
-            timedOut = true;
-            if (w.Stopit.Visible())
-                w.Stopit.Click();
-        });
+        QTimer::singleShot(timeoutMs, &watchdog, [&] { timedOut = true, stop(); });
         w.Start.Click();
         w.BlockDoneHook = nullptr;
         EXPECT_FALSE(timedOut) << "the run did not end within " << timeoutMs << " ms";

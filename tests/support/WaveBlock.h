@@ -8,17 +8,7 @@
 #include "capture/WaitForBuffer.h"
 #include "capture/WaveIn.h"
 
-inline WAVEFORMATEX Stereo16(std::uint32_t rate = 12000)
-{
-    WAVEFORMATEX f;
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 2;
-    f.nSamplesPerSec = rate;
-    f.nAvgBytesPerSec = 4 * rate;
-    f.nBlockAlign = 4;
-    f.wBitsPerSample = 16;
-    return f;
-}
+inline WAVEFORMATEX Stereo16(std::uint32_t rate = 12000) { return {WAVE_FORMAT_PCM, 2, rate, 4 * rate, 4, 16}; }
 
 struct WaveBlock {
     // Prepares and queues `frames` frames on h; four guard frames of 7777 follow.
