@@ -199,7 +199,13 @@ void Parlune::RunLoop()
             if (BlockDoneHook)
                 BlockDoneHook();
             QCoreApplication::processEvents();
-            if (Closing || hWaveIn == 0 || StopReq)
+            if (StopReq) {
+                // A STOP during the wait let this last block into the ring
+                // STOP had just emptied; empty it again so a restart starts clean.
+                ClearRing();
+                return;
+            }
+            if (Closing || hWaveIn == 0)
                 return;
         }
     } catch (const Fault&) {

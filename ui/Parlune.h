@@ -137,6 +137,7 @@ public:
     // ---- Procedures -------------------------------------------------------
     void RunLoop();     // engine/RunLoop.cpp
     void InitDevices(); // capture/DeviceList.cpp
+    void ClearRing();   // capture/RunStop.cpp
     static Colour WFCols(double level, unsigned char palette); // display/
     void LogStep(); // log/: once per block while the peak is in the signal band and LogEnabled
 
