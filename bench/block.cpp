@@ -21,6 +21,8 @@
 #include "ui/Parlune.h"
 #include "ui/Settings.h"
 
+#include "bench/WidgetBenchMain.h"
+
 namespace {
 
 std::unique_ptr<QTemporaryDir> gSettings;
@@ -169,12 +171,5 @@ BENCHMARK(BM_RunOverhead)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime(
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    gWindow.reset();
-    return 0;
+    return RunWidgetBenchmarks(argc, argv, [] { gWindow.reset(); });
 }

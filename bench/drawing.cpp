@@ -7,6 +7,8 @@
 #include "display/Palette.h"
 #include "display/WaterfallWindow.h"
 
+#include "bench/WidgetBenchMain.h"
+
 namespace {
 
 MonWF& Waterfall()
@@ -64,12 +66,4 @@ BENCHMARK(BM_PaletteStrip)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWidgetBenchmarks(argc, argv); }

@@ -9,6 +9,8 @@
 #include "ui/Parlune.h"
 #include "ui/Settings.h"
 
+#include "bench/WidgetBenchMain.h"
+
 namespace {
 
 void BM_StartUpUntilShown(benchmark::State& state)
@@ -30,13 +32,4 @@ BENCHMARK(BM_StartUpUntilShown)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWidgetBenchmarks(argc, argv); }
