@@ -54,7 +54,7 @@ void BM_CaptureWait(benchmark::State& state)
             hdr.dwBufferLength = 4 * kFrames;
             waveInPrepareHeader(h, &hdr, 32);
             waveInAddBuffer(h, &hdr, 32);
-            WaitForBuffer(hdr, h);
+            WaitForBuffer(hdr, h, [] { return false; });
             waveInUnprepareHeader(h, &hdr, 32);
         }
         const double cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0, wall = Seconds(CLOCK_MONOTONIC) - wall0;

@@ -24,6 +24,16 @@ void Parlune::InitDevices()
     }
 }
 
+// The box comes back red, as before a device was chosen, reading why; START
+// waits for a device to be chosen again (the list keeps its positions).
+void Parlune::ShowInputLost()
+{
+    DeviceBox.setText("Input lost");
+    DeviceBox.setBackColor(RGB(255, 0, 0));
+    DeviceBox.setVisible(true);
+    Start.setEnabled(false);
+}
+
 void Parlune::DeviceBox_Click()
 {
     DeviceBox.setBackColor(RGB(255, 255, 255));

@@ -25,6 +25,9 @@ public:
     // Throws away audio that arrived but was not delivered yet, so a buffer
     // queued now gets only what comes after it.
     virtual void DiscardPending() {}
+    // Set by the layer after opening; a stream calls it once when the device
+    // stops for good (unplugged, audio server gone).
+    std::function<void()> Lost;
 };
 
 class InputBackend {

@@ -6,6 +6,7 @@
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QObject>
+#include <QPointer>
 #include <QtDebug>
 #include <algorithm>
 #include <cstring>
@@ -29,22 +30,23 @@ public:
         : source_(std::move(source)), io_(io), frameBytes_(frameBytes), sink_(std::move(sink))
     {
         chunk_.resize(16384 + frameBytes_);
-        QObject::connect(io_, &QIODevice::readyRead, &context_, [this] { Drain(true); });
-        QObject::connect(source_.get(), &QAudioSource::stateChanged, &context_, [this](QAudio::State s) {
-            // A lost device (unplugged, server gone) stops delivering; the
-            // queued buffer then stays pending until the user presses STOP.
+        QObject::connect(io_, &QIODevice::readyRead, context_.get(), [this] { Drain(true); });
+        QObject::connect(source_.get(), &QAudioSource::stateChanged, context_.get(), [this](QAudio::State s) {
+            // A lost device (unplugged, server gone) stops delivering for good.
             if (s == QAudio::StoppedState && source_->error() != QAudio::NoError && !lost_) {
                 lost_ = true;
-                qWarning("Sound input stopped (Qt audio error %d); press STOP to end the run",
-                         static_cast<int>(source_->error()));
+                qWarning("Sound input lost (Qt audio error %d)", static_cast<int>(source_->error()));
+                if (Lost)
+                    Lost();
             }
         });
     }
 
     ~QtInputStream() override
     {
-        QObject::disconnect(io_, nullptr, &context_, nullptr);
-        QObject::disconnect(source_.get(), nullptr, &context_, nullptr);
+        // Qt deletes the source's device when the audio server goes, so the
+        // connections are cut from our side: their context goes first.
+        context_.reset();
         // Qt 6.4 aborts inside libpulse when a running source is destroyed.
         source_->stop();
     }
@@ -60,6 +62,8 @@ private:
             return;
         draining_ = true;
         for (;;) {
+            if (!io_)
+                break;
             const qint64 n = io_->read(chunk_.data() + carry_, static_cast<qint64>(chunk_.size() - carry_));
             if (n <= 0)
                 break;
@@ -74,10 +78,10 @@ private:
     }
 
     std::unique_ptr<QAudioSource> source_;
-    QIODevice* io_; // owned by source_
+    QPointer<QIODevice> io_; // owned by source_, which deletes it when the server goes
     std::size_t frameBytes_;
     FrameSink sink_;
-    QObject context_; // disconnects our lambdas when the stream goes
+    std::unique_ptr<QObject> context_ = std::make_unique<QObject>(); // our lambdas live while it does
     std::vector<char> chunk_;
     std::size_t carry_ = 0;
     bool draining_ = false;

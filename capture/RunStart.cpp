@@ -7,6 +7,7 @@
 #include "display/WaterfallWindow.h"
 #include "engine/Fault.h"
 #include "engine/NumberText.h"
+#include "engine/RunSizes.h"
 #include "engine/WholeNumber.h"
 #include "engine/Windows.h"
 #include "ui/Parlune.h"
@@ -17,8 +18,19 @@ double Num(const QString& text) { return LeadingNumber(text.toStdString()); }
 
 void Parlune::Start_Click()
 {
+    // One run at a time: a click that arrives while a run is still ending
+    // (its last yield) starts nothing.
+    if (Running)
+        return;
+    // A size the working arrays cannot take never reaches the capture: the
+    // box turns red until a listed size is chosen, and nothing else changes.
+    const std::int32_t size = FFTSizeOfText(FFTSize.Text().toStdString().c_str());
+    if (size == 0) {
+        FFTSize.setBackColor(RGB(255, 0, 0));
+        return;
+    }
     Step([&] { SampleRate = Num(SRate.Text()); });
-    Step([&] { NFFT = RoundToInt32(Num(FFTSize.Text())); });
+    NFFT = size;
     const double SR = SampleRate;
     const double N = NFFT;
 

@@ -24,6 +24,7 @@ struct RunState {
     // Handles, flags and results of a run.
     HWAVEIN hWaveIn = 0;        // kept after close; only a failed open writes 0
     bool StopReq = false;
+    bool Running = false;       // a run loop is active; START does nothing meanwhile
     std::int32_t LogEnabled = 0;
     std::int32_t PeakBin = 0;
     double InLevelDb = 0;       // input level of the last non-silent block, dB

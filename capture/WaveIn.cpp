@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -20,12 +21,20 @@ namespace {
 constexpr std::uint32_t kMaxRate = 384000;          // Hz, as high as PulseAudio goes
 constexpr std::uint32_t kMinHeaderSize = 32;        // the header size callers pass
 
+// A device that delivers nothing for this long while a buffer waits is
+// taken as lost: three buffer lengths, and never less than this, so a
+// busy machine's scheduling gaps are not mistaken for a loss.
+constexpr int kMinSilenceMs = 1000;
+
 struct Session {
     std::shared_ptr<InputBackend> backend;
     std::unique_ptr<InputStream> stream;
     std::uint16_t blockAlign = 4;
+    std::uint32_t bytesPerSecond = 0;
     bool started = false;
+    bool lost = false;
     std::deque<WAVEHDR*> queue;
+    QTimer watchdog; // runs while a buffer waits; restarted by every delivery
 };
 
 struct Layer {
@@ -89,6 +98,17 @@ void MarkDone(WAVEHDR* h)
     h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
 }
 
+// (Re)starts the silence watchdog while a buffer waits, stops it otherwise.
+void Watch(Session& s)
+{
+    if (!s.started || s.lost || s.queue.empty() || s.bytesPerSecond == 0) {
+        s.watchdog.stop();
+        return;
+    }
+    const double ms = 3000.0 * s.queue.front()->dwBufferLength / s.bytesPerSecond;
+    s.watchdog.start(std::max(kMinSilenceMs, static_cast<int>(std::min(ms, 3.6e6))));
+}
+
 // Hands every queued buffer back marked done, with what it holds so far.
 void ReturnAll(Session& s)
 {
@@ -120,10 +140,25 @@ void Deliver(HWAVEIN h, const char* bytes, std::size_t count)
         }
     }
     // Whatever is left over has no buffer and is dropped.
+    Watch(*s);
     if (completed) {
         s->stream->Want(FramesWanted(*s));
         Wake();
     }
+}
+
+// The device has gone: nothing more will arrive.  Queued buffers come back
+// done (the wait sees the loss before it uses them) and the waiter wakes.
+void MarkLost(HWAVEIN h)
+{
+    Session* s = Find(h);
+    if (s == nullptr || s->lost)
+        return;
+    s->lost = true;
+    s->started = false;
+    s->watchdog.stop();
+    ReturnAll(*s);
+    Wake();
 }
 
 MMRESULT CheckFormat(const WAVEFORMATEX* f)
@@ -237,6 +272,10 @@ MMRESULT waveInOpen(HWAVEIN* handle, std::uint32_t deviceId, const WAVEFORMATEX*
     s->backend = std::move(backend);
     s->stream = std::move(stream);
     s->blockAlign = format->nBlockAlign;
+    s->bytesPerSecond = format->nSamplesPerSec * format->nBlockAlign;
+    s->stream->Lost = [h] { MarkLost(h); };
+    s->watchdog.setSingleShot(true);
+    QObject::connect(&s->watchdog, &QTimer::timeout, [h] { MarkLost(h); });
     l.sessions.emplace(h, std::move(s));
     *handle = h;
     return MMSYSERR_NOERROR;
@@ -247,9 +286,12 @@ MMRESULT waveInStart(HWAVEIN handle)
     Session* s = Find(handle);
     if (s == nullptr)
         return MMSYSERR_INVALHANDLE;
+    if (s->lost)
+        return MMSYSERR_NODRIVER;
     if (!s->started) {
         s->started = true;
         s->stream->Want(FramesWanted(*s));
+        Watch(*s);
     }
     return MMSYSERR_NOERROR;
 }
@@ -275,6 +317,8 @@ MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, std::uint32_t size)
         return WAVERR_UNPREPARED;
     if (header->dwFlags & WHDR_INQUEUE)
         return WAVERR_STILLPLAYING;
+    if (s->lost)
+        return MMSYSERR_NODRIVER;
     // A buffer queued after a gap starts with audio that arrives from now on.
     if (s->queue.empty())
         s->stream->DiscardPending();
@@ -283,6 +327,8 @@ MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, std::uint32_t size)
     s->queue.push_back(header);
     if (s->started)
         s->stream->Want(FramesWanted(*s));
+    if (s->queue.size() == 1)
+        Watch(*s);
     return MMSYSERR_NOERROR;
 }
 
@@ -306,7 +352,14 @@ MMRESULT waveInReset(HWAVEIN handle)
     s->started = false;
     s->stream->Want(0);
     ReturnAll(*s);
+    Watch(*s);
     return MMSYSERR_NOERROR;
+}
+
+bool waveInIsLost(HWAVEIN handle)
+{
+    const Session* s = Find(handle);
+    return s != nullptr && s->lost;
 }
 
 MMRESULT waveInClose(HWAVEIN handle)
@@ -319,6 +372,7 @@ MMRESULT waveInClose(HWAVEIN handle)
     L().sessions.erase(it);
     // Buffers still queued come back done rather than left dangling.
     ReturnAll(*s);
+    s->watchdog.stop();
     s->stream.reset();
     return MMSYSERR_NOERROR;
 }

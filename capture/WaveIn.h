@@ -18,6 +18,7 @@ inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
 inline constexpr MMRESULT MMSYSERR_ERROR = 1;
 inline constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
 inline constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
+inline constexpr MMRESULT MMSYSERR_NODRIVER = 6;
 inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 inline constexpr MMRESULT WAVERR_BADFORMAT = 32;
 inline constexpr MMRESULT WAVERR_STILLPLAYING = 33;
@@ -65,3 +66,8 @@ MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, std::uint32_t size);
 MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, std::uint32_t size);
 MMRESULT waveInReset(HWAVEIN handle);
 MMRESULT waveInClose(HWAVEIN handle);
+// True once an open input has gone for good: the device reported a loss, or
+// it delivered nothing for three buffer lengths (at least 1 s) while a buffer
+// waited.  Its queued buffers come back done; it takes no more, and STOP
+// (reset, close) releases it as usual.  False for 0 and closed handles.
+bool waveInIsLost(HWAVEIN handle);

@@ -13,6 +13,7 @@
 #include "engine/Measurement.h"
 #include "engine/NumberText.h"
 #include "engine/Results.h"
+#include "engine/RunSizes.h"
 #include "engine/WholeNumber.h"
 #include "ui/Parlune.h"
 
@@ -20,17 +21,12 @@ namespace {
 
 constexpr std::uint32_t kHeaderSize = 32;
 
-// A run's FFT size must be one the transform and the fixed arrays can take;
-// anything else (a size typed into the box) ends the run as a fault.
-void CheckRunSizes(std::int32_t nfft, std::int32_t fMinBin, std::int32_t fMaxBin, std::int32_t nAvg)
-{
-    CheckedIndex(nfft, 2, kMaxNFFT);
-    if ((nfft & (nfft - 1)) != 0)
-        throw Fault(Fault::Kind::OutOfRange, "FFT size is not a power of two");
-    CheckedIndex(fMinBin, 0, kMaxNFFT);
-    CheckedIndex(fMaxBin, 0, kMaxNFFT);
-    CheckedIndex(nAvg, 1, SpecRing::kSlotTop + 1);
-}
+// Marks the window as running for the life of one run loop.
+struct RunningFlag {
+    explicit RunningFlag(bool& f) : f(f) { f = true; }
+    ~RunningFlag() { f = false; }
+    bool& f;
+};
 
 // No noise could be measured: tell the user and put the signal bandwidth back
 // to 100 Hz, through its controls as if the user had set it.
@@ -176,21 +172,31 @@ bool Parlune::ProcessBlock(LoopState& s)
 void Parlune::RunLoop()
 {
     LoopState s;
+    const RunningFlag running(Running);
     try {
         LoopSetUp(s);
         for (;;) {
             RangeLabels();
 
             // Capture: one buffer queued, then sleep in the event loop until
-            // it comes back done (STOP's reset also marks it done).
+            // it comes back done (STOP's reset also marks it done).  The
+            // sizes are checked first: a bad one ends the run as a fault.
+            CheckRunSizes(NFFT, FMinBin, FMaxBin, NAvg);
             WaveHdr.lpData = reinterpret_cast<char*>(InBuf.data());
-            WaveHdr.dwBufferLength = static_cast<std::uint32_t>(4 * NFFT);
+            WaveHdr.dwBufferLength = BlockBytes(NFFT);
             WaveHdr.dwFlags = 0;
             waveInPrepareHeader(hWaveIn, &WaveHdr, kHeaderSize);
-            waveInAddBuffer(hWaveIn, &WaveHdr, kHeaderSize);
-            WaitForBuffer(WaveHdr, hWaveIn);
+            const bool queued = waveInAddBuffer(hWaveIn, &WaveHdr, kHeaderSize) == MMSYSERR_NOERROR;
+            if (queued)
+                WaitForBuffer(WaveHdr, hWaveIn, [this] { return StopReq || Closing; });
             waveInUnprepareHeader(hWaveIn, &WaveHdr, kHeaderSize);
             if (Closing)
+                return;
+            if (waveInIsLost(hWaveIn)) {
+                ShowInputLost();
+                return;
+            }
+            if (!queued || !(WaveHdr.dwFlags & WHDR_DONE))
                 return;
 
             if (!ProcessBlock(s))

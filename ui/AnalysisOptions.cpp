@@ -34,6 +34,7 @@ void Parlune::SRate_Change()
 // A choice from the list; typing into the box runs nothing.
 void Parlune::FFTSize_Click()
 {
+    FFTSize.setBackColor(RGB(255, 255, 255));
     Step([&] { NFFT = RoundToInt32(LeadingNumber(FFTSize.Text().toStdString())); });
     NAvg = 1; // AvScroll keeps its place until moved or a run starts
     ShowPeriod(*this);

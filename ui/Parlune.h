@@ -138,6 +138,7 @@ public:
     void RunLoop();     // engine/RunLoop.cpp
     void InitDevices(); // capture/DeviceList.cpp
     void ClearRing();   // capture/RunStop.cpp
+    void ShowInputLost(); // capture/DeviceList.cpp: the run's input has gone
     static Colour WFCols(double level, unsigned char palette); // display/
     void LogStep(); // log/: once per block while the peak is in the signal band and LogEnabled
 

@@ -12,6 +12,7 @@
 #include "engine/Fault.h"
 #include "engine/FrequencyPlan.h"
 #include "engine/NumberText.h"
+#include "engine/RunSizes.h"
 #include "engine/WholeNumber.h"
 #include "ui/Parlune.h"
 #include "ui/Settings.h"
@@ -44,6 +45,16 @@ QString DefaultCentreBin(double rate)
     }
 }
 
+// A stored FFT size the working arrays cannot take is not shown: the step
+// faults and the box keeps what it had.
+QString StoredFFTSize(const char* key, const char* defaultText)
+{
+    const QString text = ReadSetting("Values", key, defaultText);
+    if (FFTSizeOfText(text.toStdString().c_str()) == 0)
+        throw Fault(Fault::Kind::OutOfRange, "stored FFT size not offered");
+    return text;
+}
+
 } // namespace
 
 void Parlune::Form_Load()
@@ -53,7 +64,7 @@ void Parlune::Form_Load()
     Step([&] { setTop(WindowPlace(StoredNumber("FormPlace", "Top", "100"))); });
     // 2-5. Rate, first size text, centre and bandwidth bins.
     Step([&] { SampleRate = StoredNumber("Values", "Samprate", "12000"); });
-    Step([&] { FFTSize.setText(ReadSetting("Values", "NSamp", "8192")); });
+    Step([&] { FFTSize.setText(StoredFFTSize("NSamp", "8192")); });
     Step([&] {
         const QString stored = ReadSetting("Values", "CFB", DefaultCentreBin(SampleRate));
         CFBin = RoundToInt32(LeadingNumber(stored.toStdString()));
@@ -66,7 +77,7 @@ void Parlune::Form_Load()
     Step([&] { DispThreshold.setValue(RoundToInt16(StoredNumber("Values", "THRESH", "0"))); });
     // 8-9. Log file name; the FFT size text that counts.
     Step([&] { LogFile.setText(ReadSetting("Values", "FILENAME", "Parlune.txt")); });
-    Step([&] { FFTSize.setText(ReadSetting("Values", "FFTSIZE", "1024")); });
+    Step([&] { FFTSize.setText(StoredFFTSize("FFTSIZE", "1024")); });
     // 10. Waterfall to the right of this window, tops aligned; histogram under it.
     Step([&] {
         monWF().setLeft(Left() + Width());

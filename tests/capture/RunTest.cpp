@@ -83,6 +83,26 @@ TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
     EXPECT_EQ(w.PeakBin, 341);            // 1000 Hz at 2.93 Hz per bin
 }
 
+// A size the arrays cannot take: START captures nothing, the box turns red
+// and the window stays as it was; a listed size then runs normally.
+TEST_F(RunTest, SizesTheArraysCannotTakeNeverReachTheCapture)
+{
+    Parlune& w = Prepare();
+    for (const char* text : {"0", "abc", "300000", "524288", "-1024", "1000"}) {
+        SCOPED_TRACE(text);
+        w.FFTSize.UserType(text);
+        EXPECT_EQ(h->Run(0, {}, 3000), 0);
+        EXPECT_EQ(w.FFTSize.BackColor(), RGB(255, 0, 0));
+        EXPECT_TRUE(w.Start.Visible() && w.Start.Enabled() && !w.Stopit.Visible());
+        EXPECT_TRUE(w.FFTSize.Enabled() && w.SRate.Enabled());
+        EXPECT_EQ(w.hWaveIn, 0u);
+    }
+    h->Choose(w.FFTSize, "8192");
+    EXPECT_EQ(w.FFTSize.BackColor(), RGB(255, 255, 255));
+    EXPECT_EQ(h->Run(2, [&](int) { EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5); }), 2);
+    EXPECT_TRUE(h->messages.isEmpty());
+}
+
 TEST_F(RunTest, OpenFailureShowsTheMessageAndStopRecovers)
 {
     auto dev = std::make_shared<FakeInput>("Refusing input");

@@ -1,5 +1,6 @@
 // The waveIn layer's rules, driven through fake devices: records, open
 // results, buffer filling, gaps, reset and close.
+#include <QTimer>
 #include <algorithm>
 #include <cstddef>
 #include <gtest/gtest.h>
@@ -118,3 +119,32 @@ TEST_F(WaveInTest, ResetReturnsTheQueuedBufferDoneAndResetCloseAcceptZeroAndClos
 }
 
 } // namespace
+
+// A device that reports its loss, or goes silent, ends the wait: the buffer
+// comes back done, the handle reads lost and takes no more buffers, and
+// reset and close still work.
+TEST(WaveInLoss, ReportedOrSilentDeviceIsLostAndReleasable)
+{
+    for (const bool reported : {true, false}) {
+        SCOPED_TRACE(reported ? "reported" : "silent");
+        auto dev = std::make_shared<FakeInput>("Line In");
+        SetBackendsForTest({dev});
+        const WAVEFORMATEX f = Stereo16();
+        HWAVEIN h = 0;
+        ASSERT_EQ(waveInOpen(&h, 0, &f, 0, 0, 0), MMSYSERR_NOERROR);
+        waveInStart(h);
+        WaveBlock blk;
+        if (reported)
+            QTimer::singleShot(100, [&] { dev->stream->Lost(); });
+        // 1024 frames at 12000 Hz: the silence limit is its 1 s floor.
+        const double waited = blk.Capture(h, 1024);
+        EXPECT_NEAR(waited, reported ? 0.1 : 1.0, 0.5);
+        EXPECT_TRUE(blk.Done());
+        EXPECT_TRUE(waveInIsLost(h));
+        EXPECT_EQ(blk.Queue(h, 1024), false);
+        EXPECT_EQ(waveInReset(h), MMSYSERR_NOERROR);
+        EXPECT_EQ(waveInClose(h), MMSYSERR_NOERROR);
+        EXPECT_FALSE(waveInIsLost(h));
+        ResetBackends();
+    }
+}

@@ -1,6 +1,10 @@
 // The real audio stack through the private PulseAudio server: a WAV played
 // into the `cable` sink is captured from `cable_in`, block by block through
 // the waveIn layer and in whole runs of the main window, as a user would.
+#include <QElapsedTimer>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
@@ -110,6 +114,80 @@ TEST_F(RunCableE2E, ClosingTheWindowDuringTheCaptureWaitEndsTheRunAndFreesTheInp
     HWAVEIN again = 0;
     EXPECT_EQ(waveInOpen(&again, cableIn, &f, 0, 0, 0), MMSYSERR_NOERROR);
     waveInClose(again);
+}
+
+// The server killed mid-run: the window says so within three blocks and
+// ends the run; STOP and closing still work, the settings are written and
+// the log keeps its lines.
+TEST_F(RunCableE2E, LosingTheAudioServerMidRunIsShownAndClosingStillSavesEverything)
+{
+    const QString log = QDir::temp().filePath("parlune-e2e-lost.txt");
+    QFile::remove(log);
+    w.LogFile.setText(log);
+    w.LogInterval.setText("0");
+    TonePlayer player;
+    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
+    QTest::qWait(1500);
+    QElapsedTimer sinceKill;
+    EXPECT_EQ(h.Run(0, [&](int block) {
+        if (block == 1)
+            w.LogToFile.box()->click();
+        if (block == 2)
+            KillPulseServer(), sinceKill.start();
+    }), 2);
+    EXPECT_LT(sinceKill.elapsed(), 3000 * kBlockS);
+    EXPECT_TRUE(w.DeviceBox.Visible());
+    EXPECT_EQ(w.DeviceBox.Text(), "Input lost");
+    EXPECT_EQ(w.DeviceBox.BackColor(), RGB(255, 0, 0));
+    EXPECT_TRUE(w.Stopit.Visible());
+    EXPECT_TRUE(h.messages.isEmpty());
+
+    w.close();
+    EXPECT_TRUE(w.Closing);
+    QFile settings(SettingsFilePath());
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(settings.readAll().contains("fftsize=8192"));
+    QFile lines(log);
+    ASSERT_TRUE(lines.open(QIODevice::ReadOnly));
+    EXPECT_EQ(lines.readAll().count("\r\n"), 1); // block 2's line
+    QFile::remove(log);
+}
+
+// STOP after the loss, then the server back: choosing the device again and
+// pressing Restart measures as before.
+TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
+{
+    {
+        TonePlayer player;
+        ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
+        QTest::qWait(1500);
+        EXPECT_EQ(h.Run(0, [&](int block) {
+            if (block == 1)
+                KillPulseServer();
+        }), 1);
+    }
+    ASSERT_EQ(w.DeviceBox.Text(), "Input lost");
+    w.Stopit.Click();
+    EXPECT_EQ(w.Start.Caption(), "Restart");
+    EXPECT_FALSE(w.Start.Enabled()); // until a device is chosen again
+
+    ASSERT_EQ(RestartPulseServer(), "");
+    auto cableOpens = [&] { // Qt reconnects to the server every 3 s
+        const WAVEFORMATEX f = Stereo16();
+        HWAVEIN probe = 0;
+        waveInOpen(&probe, cableIn, &f, 0, 0, 0);
+        waveInClose(probe);
+        return probe != 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(cableOpens(), 15000);
+    TonePlayer player;
+    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
+    QTest::qWait(1500);
+    h.ChooseDevice("cable_in");
+    EXPECT_EQ(w.DeviceBox.BackColor(), RGB(255, 255, 255));
+    EXPECT_EQ(h.Run(2, [&](int) { EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5); }), 2);
+    EXPECT_TRUE(h.messages.isEmpty()) << h.messages.join("|").toStdString();
+    EXPECT_NE(w.hWaveIn, 0u);
 }
 
 } // namespace

@@ -85,6 +85,18 @@ struct PulseEnvironment : ::testing::Environment {
 
 } // namespace
 
+void KillPulseServer()
+{
+    g_server->daemon.kill();
+    g_server->daemon.waitForFinished(2000);
+}
+
+QString RestartPulseServer()
+{
+    KillPulseServer();
+    return g_server->Start();
+}
+
 void CableTest::SetUp()
 {
     ASSERT_TRUE(g_error.isEmpty()) << "The end-to-end tests need their private PulseAudio server, but "

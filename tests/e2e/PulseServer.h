@@ -9,6 +9,11 @@
 
 #include "support/ToneNoise.h"
 
+// Kills the private server at once, as `pulseaudio --kill` or a crash would.
+void KillPulseServer();
+// Starts it again on the same socket: empty when it answers, else why not.
+QString RestartPulseServer();
+
 // Fails (never skips) when the server does not run; finds cable_in's device ID.
 class CableTest : public ::testing::Test {
 protected:
