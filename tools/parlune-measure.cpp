@@ -45,14 +45,17 @@ Options (a value may follow as the next argument or after "="):
   --window W         hamming, blackman-harris, hanning, hft95 (flat top), none,
                      or the list position 0 .. 4 in that order (blackman-harris)
   --average N        blocks in the running mean, 1 .. 63 (1)
-  --centre HZ        centre of the signal band; truncated to a whole bin as the
-                     window's run start does (1000)
+  --centre HZ        centre of the signal band, 0 .. half the sample rate;
+                     truncated to a whole bin as the window's run start does
+                     (1000)
   --bandwidth HZ     signal bandwidth, > 0 and at least half a bin (100)
   --guard G          guard band on each side as a multiple of the bandwidth,
                      0 .. 2 (0.5)
   --span-low HZ      lowest analysed frequency, >= 0 (20)
   --span-high HZ     highest analysed frequency, below half the sample rate and
-                     above --span-low (5000)
+                     above --span-low (5000; when not given and the file's
+                     rate is 10000 Hz or less, the highest bin below half the
+                     rate, said on stderr)
   --threshold DB     display threshold, a whole number 0 .. 100; peak and noise
                      levels are printed relative to it (0)
   --stat-noise       take the noise from the bin-level histogram (lower quartile
@@ -72,9 +75,11 @@ Options (a value may follow as the next argument or after "="):
   -h, --help         this text
 
 With several files each file's output is preceded by a line "==> FILE <==".
-Exit status: 0 done; 1 a file is missing, unreadable, not audio or shorter
-than one block; 2 a bad option or value; 3 the measurement ended (no noise
-outside the signal and guard bands, or a bin of zero power as in silence).
+Exit status: 0 done; 1 a file is missing, unreadable, not audio, shorter
+than one block, or holds a sample that is NaN or infinite (rows before it are
+printed); 2 a bad option or value, also for the file's sample rate; 3 the
+measurement ended (no noise outside the signal and guard bands, or a bin of
+zero power as in silence).
 )";
 
 struct Options {
@@ -86,6 +91,7 @@ struct Options {
     double Guard = 0.5;
     double SpanLow = 20;
     double SpanHigh = 5000;
+    bool SpanHighTyped = false; // a default follows each file's sample rate
     std::int32_t Threshold = 0;
     bool StatNoise = false;
     bool Track = false;
@@ -97,6 +103,13 @@ struct Options {
     bool Summary = false;
     std::vector<std::string> Files;
 };
+
+std::string Fixed(double x, int decimals = 4)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+    return buf;
+}
 
 // A reason to stop, with its exit status; the message is printed as one line.
 struct Stop {
@@ -134,11 +147,13 @@ std::string Squeezed(std::string_view s)
 
 std::int16_t WindowArg(std::string_view text)
 {
+    // Names are compared without blanks, dashes and underscores; a list
+    // position must be the digit alone (Squeezed would turn "-1" into "1").
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '4') return static_cast<std::int16_t>(text[0] - '0');
     const std::string s = Squeezed(text);
     const std::pair<const char*, std::int16_t> names[] = {
-        {"hamming", 0}, {"blackmanharris", 1}, {"hanning", 2}, {"hann", 2},      {"hft95", 3},
-        {"hft95flattop", 3}, {"flattop", 3}, {"none", 4},   {"nowindow", 4}, {"rectangular", 4},
-        {"0", 0},       {"1", 1},             {"2", 2},       {"3", 3},          {"4", 4},
+        {"hamming", 0}, {"blackmanharris", 1}, {"hanning", 2}, {"hann", 2}, {"hft95", 3},
+        {"hft95flattop", 3}, {"flattop", 3}, {"none", 4}, {"nowindow", 4}, {"rectangular", 4},
     };
     for (auto [name, pos] : names)
         if (s == name) return pos;
@@ -201,6 +216,7 @@ Options ParseOptions(int argc, char** argv)
             o.SpanLow = NumberArg(name, value());
         } else if (name == "--span-high") {
             o.SpanHigh = NumberArg(name, value());
+            o.SpanHighTyped = true;
         } else if (name == "--threshold") {
             o.Threshold = WholeArg(name, value(), 0, 100);
         } else if (name == "--stat-noise") {
@@ -260,12 +276,19 @@ public:
     sf_count_t Frames() const { return info_.frames; }
 
     // Reads the next n frames into out (2n values); false at the end of the
-    // file (a last, incomplete block is dropped).
+    // file (a last, incomplete block is dropped).  A sample that is NaN or
+    // infinite (possible in float files) stops the file.
     bool Next(std::int32_t n, std::vector<std::int16_t>& out)
     {
         const std::size_t ch = static_cast<std::size_t>(info_.channels);
         raw_.resize(static_cast<std::size_t>(n) * ch);
         const sf_count_t got = sf_readf_double(file_, raw_.data(), n);
+        const std::size_t values = static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * ch;
+        for (std::size_t i = 0; i < values; ++i)
+            if (!std::isfinite(raw_[i]))
+                Fail(kExitFile, path_ + ": the sample at " + Fixed(static_cast<double>(read_ + i / ch) / Rate(), 3) +
+                                    " s is not a finite number (NaN or infinity)");
+        read_ += static_cast<sf_count_t>(values / ch);
         if (got < n) return false;
         out.resize(2 * static_cast<std::size_t>(n));
         for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
@@ -290,6 +313,7 @@ private:
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;
     std::vector<double> raw_;
+    sf_count_t read_ = 0; // frames read so far
 };
 
 // Run parameters from the options as the window's run start forms them.
@@ -297,18 +321,34 @@ ChainParams ParamsFor(const Options& o, double rate, double windENBW, const std:
 {
     ChainParams p;
     const double n = o.FftSize;
+    const double nyquist = rate / 2;
+    const std::int32_t topBin = o.FftSize / 2 - 1; // the highest bin the ring holds
     p.SampleRate = rate;
     p.NFFT = o.FftSize;
+    if (!(o.Centre >= 0 && o.Centre <= nyquist))
+        Fail(kExitUsage, path + ": --centre must lie in 0 .. " + PlainText(nyquist) + " Hz (half the sample rate), not " +
+                             PlainText(o.Centre));
+    double spanHigh = o.SpanHigh;
+    if (!(spanHigh < nyquist)) {
+        if (o.SpanHighTyped)
+            Fail(kExitUsage, path + ": --span-high must lie below half the sample rate (" + PlainText(nyquist) + " Hz)");
+        // The default suits 12000 Hz and above; a slower file gets its top bin.
+        spanHigh = topBin * rate / n;
+        std::fflush(stdout);
+        std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
+                     path.c_str(), PlainText(o.SpanHigh).c_str(), Fixed(spanHigh, 2).c_str());
+        if (!(o.SpanLow < spanHigh))
+            Fail(kExitUsage, path + ": --span-low must lie below " + Fixed(spanHigh, 2) + " Hz for this sample rate");
+    }
     try {
         p.FMinBin = FloorToInt32(o.SpanLow / rate * n + 0.5);
-        p.FMaxBin = FloorToInt32(o.SpanHigh / rate * n + 0.5);
+        // Just below half the rate rounds onto the half-rate bin: keep the top one.
+        p.FMaxBin = std::min(FloorToInt32(spanHigh / rate * n + 0.5), topBin);
         p.SigBWBins = FloorToInt32(o.Bandwidth / rate * n + 0.5);
         p.CFBin = FloorToInt32(o.Centre / rate * n);
     } catch (const Fault&) {
         Fail(kExitUsage, path + ": a frequency is out of range for this sample rate");
     }
-    if (p.FMaxBin > o.FftSize / 2 - 1)
-        Fail(kExitUsage, path + ": --span-high must lie below half the sample rate (" + PlainText(rate / 2) + " Hz)");
     if (p.SigBWBins < 1)
         Fail(kExitUsage, path + ": --bandwidth is narrower than half an FFT bin (" + PlainText(rate / n) + " Hz)");
     p.SigBWHz = o.Bandwidth;
@@ -322,13 +362,6 @@ ChainParams ParamsFor(const Options& o, double rate, double windENBW, const std:
     p.PeakInSigBand = o.PeakInBand;
     p.TrackSig = o.Track;
     return p;
-}
-
-std::string Fixed(double x, int decimals = 4)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
-    return buf;
 }
 
 struct Summary {
@@ -386,13 +419,12 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
             Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + f.what() +
                                        " (a bin of zero power, as in silence?)");
         }
-        if (r.End == BlockEnd::NoNoise) {
-            std::fflush(stdout);
-            Fail(kExitMeasurement, kNoNoiseMessage);
-        }
+        if (r.End == BlockEnd::NoNoise)
+            Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": " + kNoNoiseMessage);
         if (r.BandwidthReset && !resetShown) {
             std::fflush(stdout);
-            std::fprintf(stderr, "%s\n", kNoNoiseMessage);
+            std::fprintf(stderr, "parlune-measure: %s: block %lld: %s\n", path.c_str(), static_cast<long long>(block),
+                         kNoNoiseMessage);
             resetShown = true;
         }
         ++sum.Blocks;
@@ -435,9 +467,7 @@ int main(int argc, char** argv)
     } catch (const Stop& s) {
         if (!s.Message.empty()) {
             std::fflush(stdout);
-            std::fprintf(stderr, s.Status == kExitMeasurement && s.Message == kNoNoiseMessage ? "%s\n"
-                                                                                               : "parlune-measure: %s\n",
-                         s.Message.c_str());
+            std::fprintf(stderr, "parlune-measure: %s\n", s.Message.c_str());
         }
         return s.Status;
     } catch (const std::bad_alloc&) {

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <numeric>
@@ -47,12 +48,12 @@ protected:
                 p.readAllStandardError().toStdString()};
     }
 
-    // Writes interleaved stereo 16-bit frames at 12000 Hz in the given WAV sample format, each
-    // holding the samples exactly; one channel keeps the left.
+    // Writes interleaved stereo 16-bit frames in the given WAV sample format, each holding the
+    // samples exactly; one channel keeps the left.  A float file's middle value can be poisoned.
     QString Write(const char* name, const std::vector<std::int16_t>& stereo, int format = SF_FORMAT_PCM_16,
-                  int channels = 2)
+                  int channels = 2, int rate = 12000, float poison = 0)
     {
-        SF_INFO info{.samplerate = 12000, .channels = channels, .format = SF_FORMAT_WAV | format};
+        SF_INFO info{.samplerate = rate, .channels = channels, .format = SF_FORMAT_WAV | format};
         const QString path = dir.filePath(name);
         SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
         EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
@@ -60,6 +61,7 @@ protected:
         std::vector<float> unit;
         for (std::size_t i = 0; i < stereo.size(); i += 2 / channels)
             wide.push_back(stereo[i] * 65536), unit.push_back(stereo[i] / 32768.0f);
+        if (poison != 0) unit[unit.size() / 2] = poison; // NaN != 0 too
         const auto frames = static_cast<sf_count_t>(stereo.size() / 2);
         format == SF_FORMAT_FLOAT ? sf_writef_float(f, unit.data(), frames) : sf_writef_int(f, wide.data(), frames);
         sf_close(f);
@@ -71,14 +73,18 @@ protected:
 
 } // namespace
 
-TEST_F(MeasureTool, BadInputGivesOneLineAndItsStatus)
+// Every refusal, and every note about a default, is one line on stderr.
+TEST_F(MeasureTool, InputGetsItsStatusAndAtMostOneLine)
 {
     const QString tone = Write("tone.wav", ToneNoise{}.Stereo16(30000));
+    const QString slow = Write("slow.wav", ToneNoise{.Rate = 1000, .ToneHz = 200}.Stereo16(30000), SF_FORMAT_PCM_16, 2, 1000);
+    const QString nan = Write("nan.wav", ToneNoise{}.Stereo16(30000), SF_FORMAT_FLOAT, 2, 12000, NAN);
+    const QString inf = Write("inf.wav", ToneNoise{}.Stereo16(30000), SF_FORMAT_FLOAT, 1, 12000, -INFINITY);
     const QString shortFile = Write("short.wav", ToneNoise{}.Stereo16(4000));
     const QString silence = Write("silence.wav", std::vector<std::int16_t>(2 * 20000, 0));
     std::ofstream(dir.filePath("text.wav").toStdString()) << "not audio at all\n";
-    const std::string noNoise = "Noise measurement not possible, Signal bandwidth reset\n";
-    const struct { QStringList args; int status; std::string message; } cases[] = { // message: part of the one line
+    const std::string noNoise = tone.toStdString() + ": block 0: Noise measurement not possible, Signal bandwidth reset\n";
+    const struct { QStringList args; int status; std::string message; } cases[] = { // message: part of the one line, "" none
         {{dir.filePath("missing.wav")}, 1, "missing.wav: cannot open"},
         {{dir.filePath("text.wav")}, 1, "text.wav: not an audio file"},
         {{"--fft-size", "4096", shortFile}, 1, "shorter than one block"},
@@ -87,7 +93,17 @@ TEST_F(MeasureTool, BadInputGivesOneLineAndItsStatus)
         {{"--bandwidth", "-50", tone}, 2, "--bandwidth: must be above 0 Hz"},
         {{"--bandwidth", "abc", tone}, 2, "--bandwidth: not a number"},
         {{"--span-low", "3000", "--span-high", "3000", tone}, 2, "--span-low must lie below"},
-        {{"--span-high", "6000", tone}, 2, "below half the sample rate"},
+        {{"--span-high", "6000", tone}, 2, "--span-high must lie below half the sample rate (6000 Hz)"},
+        {{"--span-high", "5999.9", tone}, 0, ""},
+        {{"--centre", "200", slow}, 0, "the default --span-high 5000 Hz is not below half the sample rate; using 499.88 Hz"},
+        {{"--centre", "200", "--span-high", "500", slow}, 2, "--span-high must lie below half the sample rate (500 Hz)"},
+        {{slow}, 2, "--centre must lie in 0 .. 500 Hz (half the sample rate), not 1000"},
+        {{"--centre", "6000.5", tone}, 2, "--centre must lie in 0 .. 6000 Hz"},
+        {{"--centre=-1", tone}, 2, "--centre must lie in 0 .. 6000 Hz"},
+        {{"--window", "-1", tone}, 2, "--window: unknown window '-1'"},
+        {{"--window", "-4", tone}, 2, "--window: unknown window '-4'"},
+        {{nan}, 1, "nan.wav: the sample at 1.250 s is not a finite number"},
+        {{inf}, 1, "inf.wav: the sample at 1.250 s is not a finite number"},
         {{"--average", "64", tone}, 2, "--average"},
         {{"--guard", "2.5", tone}, 2, "--guard"},
         {{"--window", "kaiser", tone}, 2, "--window: unknown window"},
@@ -102,8 +118,10 @@ TEST_F(MeasureTool, BadInputGivesOneLineAndItsStatus)
         const Outcome r = Measure(c.args);
         SCOPED_TRACE(c.args.join(' ').toStdString() + " -> " + r.err);
         EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(Lines(r.err).size(), c.message.empty() ? 0u : 1u);
+        if (c.message.empty()) continue;
+        EXPECT_EQ(r.err.rfind("parlune-measure: ", 0), 0u);
         EXPECT_NE(r.err.find(c.message), std::string::npos);
-        EXPECT_EQ(Lines(r.err).size(), 1u);
     }
 }
 
