@@ -69,9 +69,15 @@ Options (a value may follow as the next argument or after "="):
   --format F         log: lines as in the window's log file, the first field
                      being the recording position hh:mm:ss at the block's end;
                      csv: a header and one row per block, S/N fields empty when
-                     the peak is outside the band (log)
+                     the peak is outside the band; the last column,
+                     sn_2500hz_corrected_db, is the S/N in 2500 Hz with the
+                     noise power per bin taken out of the signal band's power
+                     before the ratio (closer to the truth below about 10 dB),
+                     empty also when that difference is not positive (log)
   --summary          after each file: count, mean, minimum and maximum of the
-                     S/N in 2500 Hz over the blocks with the peak in the band
+                     S/N in 2500 Hz over the blocks with the peak in the band,
+                     and of the corrected S/N over those of them where it is
+                     positive
   -h, --help         this text
 
 With several files each file's output is preceded by a line "==> FILE <==".
@@ -364,25 +370,37 @@ ChainParams ParamsFor(const Options& o, double rate, double windENBW, const std:
     return p;
 }
 
-struct Summary {
-    std::int64_t Blocks = 0, InBand = 0;
+// Count, mean, minimum and maximum of a figure in dB.
+struct Spread {
+    std::int64_t Count = 0;
     double Sum = 0, Min = std::numeric_limits<double>::infinity(), Max = -std::numeric_limits<double>::infinity();
     void Add(double v)
     {
-        ++InBand;
+        ++Count;
         Sum += v;
         Min = std::min(Min, v);
         Max = std::max(Max, v);
     }
+    std::string Text() const
+    {
+        return "mean " + Fixed(Sum / Count, 2) + " dB, min " + Fixed(Min, 2) + " dB, max " + Fixed(Max, 2) + " dB";
+    }
+};
+
+struct Summary {
+    std::int64_t Blocks = 0;
+    Spread SN, Corrected; // over the blocks with the peak in the band; corrected: where positive
     void Print() const
     {
-        if (InBand == 0) {
+        if (SN.Count == 0) {
             std::printf("summary: %lld blocks, none with the peak in the band\n", static_cast<long long>(Blocks));
             return;
         }
-        std::printf("summary: %lld blocks, %lld with the peak in the band; S/N 2500Hz mean %s dB, min %s dB, max %s dB\n",
-                    static_cast<long long>(Blocks), static_cast<long long>(InBand), Fixed(Sum / InBand, 2).c_str(),
-                    Fixed(Min, 2).c_str(), Fixed(Max, 2).c_str());
+        std::string line = "summary: " + std::to_string(Blocks) + " blocks, " + std::to_string(SN.Count) +
+                           " with the peak in the band; S/N 2500Hz " + SN.Text();
+        if (Corrected.Count > 0)
+            line += "; corrected over " + std::to_string(Corrected.Count) + " blocks " + Corrected.Text();
+        std::puts(line.c_str());
     }
 };
 
@@ -399,7 +417,8 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
     ChainParams p = ParamsFor(o, rec.Rate(), windENBW, path);
     StartChain(state, o.FftSize);
 
-    if (o.Csv) std::puts("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band");
+    if (o.Csv)
+        std::puts("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
 
     std::vector<std::int16_t> frames;
     Summary sum;
@@ -428,7 +447,12 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
             resetShown = true;
         }
         ++sum.Blocks;
-        if (r.InBand) sum.Add(SN2500HzDb(r.SN1HzDb));
+        std::optional<double> corrected;
+        if (r.InBand) {
+            sum.SN.Add(SN2500HzDb(r.SN1HzDb));
+            corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);
+            if (corrected) sum.Corrected.Add(*corrected);
+        }
 
         const double start = static_cast<double>(block) * o.FftSize / rec.Rate();
         const double end = static_cast<double>(block + 1) * o.FftSize / rec.Rate();
@@ -436,9 +460,10 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
             std::string row = std::to_string(block) + "," + Fixed(start) + "," + Fixed(r.PeakHz) + "," +
                               Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
             if (r.InBand)
-                row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1";
+                row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1,";
             else
-                row += ",,,0";
+                row += ",,,0,";
+            if (corrected) row += Fixed(*corrected);
             std::puts(row.c_str());
         } else if (r.InBand && end - lastLog >= o.Interval) {
             lastLog = end;

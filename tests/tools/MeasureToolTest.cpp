@@ -13,6 +13,7 @@
 #include <numeric>
 
 #include "engine/BlockChain.h"
+#include "engine/Measurement.h"
 #include "engine/Results.h"
 #include "engine/Shared.h"
 #include "engine/Windows.h"
@@ -160,14 +161,17 @@ TEST_F(MeasureTool, AgreesWithTheEngineChainInEverySampleFormat)
         NFFT = 8192;
         SelectWindow(s.window, p.WindENBW);
         StartChain(*state, 8192);
-        std::vector<std::string> rows{"block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band"};
+        std::vector<std::string> rows{
+            "block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db"};
         std::vector<std::string> logLines;
         for (std::size_t b = 0; b < 8; ++b) {
             const BlockResult r = RunBlock(v.data() + 2 * 8192 * b, p, *state);
+            const auto corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, 100);
             rows.push_back(std::to_string(b) + "," + Fixed(b * 8192 / 12000.0) + "," + Fixed(r.PeakHz) + "," +
                            Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + "," +
-                           (r.InBand ? Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(r.SN1HzDb - 33.98) + ",1"
-                                     : ",,,0"));
+                           (r.InBand ? Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(r.SN1HzDb - 33.98) + ",1," +
+                                           (corrected ? Fixed(*corrected) : "")
+                                     : ",,,0,"));
             if (r.InBand)
                 logLines.push_back(LogLine(ClockText(static_cast<std::int64_t>((b + 1) * 8192 / 12000.0)), r.PeakHz,
                                            r.PeakLevel, r.NoiseLevel, r.SN1HzDb));
@@ -191,19 +195,26 @@ TEST_F(MeasureTool, SeveralFilesAndSummary)
     ASSERT_EQ(lines.size(), 2u * 10) << r.err; // per file: name, header, 7 rows, summary
     for (int f = 0; f < 2; ++f) {
         EXPECT_EQ(lines[10 * f], "==> " + (f == 0 ? a : b).toStdString() + " <==");
-        std::vector<double> sn; // the S/N 2500 Hz field before ",1"
+        std::vector<double> sn, corrected; // the S/N 2500 Hz fields around ",1,"
         for (int row = 2; row < 9; ++row) {
             const std::string& l = lines[10 * f + row];
-            sn.push_back(std::stod(l.substr(l.rfind(',', l.size() - 3) + 1)));
+            const std::size_t in = l.rfind(",1,");
+            ASSERT_NE(in, std::string::npos) << l;
+            sn.push_back(std::stod(l.substr(l.rfind(',', in - 1) + 1)));
+            corrected.push_back(std::stod(l.substr(in + 3)));
         }
-        const auto [lo, hi] = std::minmax_element(sn.begin(), sn.end());
-        double mean = 0, min = 0, max = 0;
+        double got[2][3] = {};
         ASSERT_EQ(std::sscanf(lines[10 * f + 9].c_str(),
-                              "summary: 7 blocks, 7 with the peak in the band; S/N 2500Hz mean %lf dB, min %lf dB, max %lf dB",
-                              &mean, &min, &max), 3) << lines[10 * f + 9];
-        EXPECT_NEAR(mean, std::accumulate(sn.begin(), sn.end(), 0.0) / 7, 0.006);
-        EXPECT_NEAR(min, *lo, 0.006);
-        EXPECT_NEAR(max, *hi, 0.006);
-        EXPECT_NEAR(mean, f == 0 ? 20 : 10, 1.0);
+                              "summary: 7 blocks, 7 with the peak in the band; S/N 2500Hz mean %lf dB, min %lf dB, max %lf dB;"
+                              " corrected over 7 blocks mean %lf dB, min %lf dB, max %lf dB",
+                              &got[0][0], &got[0][1], &got[0][2], &got[1][0], &got[1][1], &got[1][2]), 6)
+            << lines[10 * f + 9];
+        for (const auto& [values, g] : {std::pair{sn, got[0]}, {corrected, got[1]}}) {
+            const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+            EXPECT_NEAR(g[0], std::accumulate(values.begin(), values.end(), 0.0) / 7, 0.006);
+            EXPECT_NEAR(g[1], *lo, 0.006);
+            EXPECT_NEAR(g[2], *hi, 0.006);
+            EXPECT_NEAR(g[0], f == 0 ? 20 : 10, 1.0);
+        }
     }
 }
