@@ -2,6 +2,10 @@
 // per-block chain and prints log lines or CSV rows.
 #include <sndfile.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -22,6 +26,7 @@
 #include "engine/Shared.h"
 #include "engine/WholeNumber.h"
 #include "engine/Windows.h"
+#include "tools/SnPlot.h"
 
 namespace {
 
@@ -78,12 +83,21 @@ Options (a value may follow as the next argument or after "="):
                      S/N in 2500 Hz over the blocks with the peak in the band,
                      and of the corrected S/N over those of them where it is
                      positive
+  --plot FILE.png    also draw the S/N in 2500 Hz against time as a PNG
+                     picture: one point per block with the peak in the band,
+                     at the block's end, the line broken where the peak left
+                     the band; time from 0 to the end of the last block along
+                     the bottom, S/N on whole tens of dB, minimum, mean and
+                     maximum marked.  Written when the file ends, also when its
+                     measurement stops early; one recording only
+  --plot-size WxH    the picture's size in pixels, 320x200 .. 8000x4000
+                     (800x400)
   -h, --help         this text
 
 With several files each file's output is preceded by a line "==> FILE <==".
 Exit status: 0 done; 1 a file is missing, unreadable, not audio, shorter
 than one block, or holds a sample that is NaN or infinite (rows before it are
-printed); 2 a bad option or value, also for the file's sample rate; 3 the
+printed), or the --plot picture cannot be written; 2 a bad option or value, also for the file's sample rate; 3 the
 measurement ended (no noise outside the signal and guard bands, or a bin of
 zero power as in silence).
 )";
@@ -107,6 +121,8 @@ struct Options {
     double Interval = 5;
     bool Csv = false;
     bool Summary = false;
+    std::string Plot;               // PNG file, "" for none
+    int PlotWidth = 800, PlotHeight = 400;
     std::vector<std::string> Files;
 };
 
@@ -246,6 +262,15 @@ Options ParseOptions(int argc, char** argv)
             else Fail(kExitUsage, "--format: must be log or csv, not '" + std::string(v) + "'");
         } else if (name == "--summary") {
             flag(o.Summary);
+        } else if (name == "--plot") {
+            o.Plot = value();
+            if (o.Plot.empty()) Fail(kExitUsage, "--plot: needs a file name");
+        } else if (name == "--plot-size") {
+            const std::string_view v = value();
+            const auto x = v.find_first_of("xX");
+            if (x == std::string_view::npos) Fail(kExitUsage, "--plot-size: must be WIDTHxHEIGHT, not '" + std::string(v) + "'");
+            o.PlotWidth = WholeArg("--plot-size width", v.substr(0, x), kSnPlotMinWidth, kSnPlotMaxWidth);
+            o.PlotHeight = WholeArg("--plot-size height", v.substr(x + 1), kSnPlotMinHeight, kSnPlotMaxHeight);
         } else {
             Fail(kExitUsage, "unknown option '" + std::string(arg) + "' (see --help)");
         }
@@ -253,6 +278,7 @@ Options ParseOptions(int argc, char** argv)
     if (o.SpanLow < 0) Fail(kExitUsage, "--span-low: must be 0 Hz or more");
     if (!(o.SpanLow < o.SpanHigh)) Fail(kExitUsage, "span: --span-low must lie below --span-high");
     if (o.Files.empty()) Fail(kExitUsage, "no input file (see --help)");
+    if (!o.Plot.empty() && o.Files.size() > 1) Fail(kExitUsage, "--plot: takes one recording, not " + std::to_string(o.Files.size()));
     return o;
 }
 
@@ -404,6 +430,15 @@ struct Summary {
     }
 };
 
+QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
+
+void WritePlot(const Options& o, const std::string& path, const std::vector<SnPoint>& points, double endS)
+{
+    const QImage img = DrawSnPlot(points, endS, QSize(o.PlotWidth, o.PlotHeight),
+                                  QFileInfo(FromLocal(path)).fileName() + QStringLiteral(": S/N in 2500 Hz"));
+    if (!img.save(FromLocal(o.Plot), "PNG")) Fail(kExitFile, o.Plot + ": cannot write the picture");
+}
+
 void MeasureFile(const Options& o, const std::string& path, ChainState& state)
 {
     Recording rec(path);
@@ -422,57 +457,76 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
 
     std::vector<std::int16_t> frames;
     Summary sum;
-    double lastLog = 0; // logging is switched on at the start of the recording
-    bool resetShown = false;
-    for (std::int64_t block = 0;; ++block) {
-        if (!rec.Next(o.FftSize, frames)) {
-            if (block == 0)
-                Fail(kExitFile, path + ": shorter than one block (FFT size " + std::to_string(o.FftSize) + ")");
-            break;
+    std::vector<SnPoint> points; // for --plot
+    bool gap = false;
+    double endS = 0;
+    try {
+        double lastLog = 0; // logging is switched on at the start of the recording
+        bool resetShown = false;
+        for (std::int64_t block = 0;; ++block) {
+            if (!rec.Next(o.FftSize, frames)) {
+                if (block == 0)
+                    Fail(kExitFile, path + ": shorter than one block (FFT size " + std::to_string(o.FftSize) + ")");
+                break;
+            }
+            BlockResult r;
+            try {
+                r = RunBlock(frames.data(), p, state);
+            } catch (const Fault& f) {
+                std::fflush(stdout);
+                Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + f.what() +
+                                           " (a bin of zero power, as in silence?)");
+            }
+            if (r.End == BlockEnd::NoNoise)
+                Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": " + kNoNoiseMessage);
+            if (r.BandwidthReset && !resetShown) {
+                std::fflush(stdout);
+                std::fprintf(stderr, "parlune-measure: %s: block %lld: %s\n", path.c_str(), static_cast<long long>(block),
+                             kNoNoiseMessage);
+                resetShown = true;
+            }
+            ++sum.Blocks;
+            std::optional<double> corrected;
+            const double start = static_cast<double>(block) * o.FftSize / rec.Rate();
+            const double end = static_cast<double>(block + 1) * o.FftSize / rec.Rate();
+            endS = end;
+            gap = gap || !r.InBand;
+            if (r.InBand) {
+                points.push_back({end, SN2500HzDb(r.SN1HzDb), gap});
+                gap = false;
+                sum.SN.Add(SN2500HzDb(r.SN1HzDb));
+                corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);
+                if (corrected) sum.Corrected.Add(*corrected);
+            }
+            if (o.Csv) {
+                std::string row = std::to_string(block) + "," + Fixed(start) + "," + Fixed(r.PeakHz) + "," +
+                                  Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
+                if (r.InBand)
+                    row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1,";
+                else
+                    row += ",,,0,";
+                if (corrected) row += Fixed(*corrected);
+                std::puts(row.c_str());
+            } else if (r.InBand && end - lastLog >= o.Interval) {
+                lastLog = end;
+                const std::string line =
+                    LogLine(ClockText(static_cast<std::int64_t>(std::floor(end))), r.PeakHz, r.PeakLevel, r.NoiseLevel,
+                            r.SN1HzDb);
+                std::puts(line.c_str());
+            }
         }
-        BlockResult r;
-        try {
-            r = RunBlock(frames.data(), p, state);
-        } catch (const Fault& f) {
-            std::fflush(stdout);
-            Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + f.what() +
-                                       " (a bin of zero power, as in silence?)");
+    } catch (const Stop&) {
+        // The picture of what was measured before the stop; the stop's own
+        // message is the one line to show.
+        if (!o.Plot.empty()) {
+            try {
+                WritePlot(o, path, points, endS);
+            } catch (const Stop&) {
+            }
         }
-        if (r.End == BlockEnd::NoNoise)
-            Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": " + kNoNoiseMessage);
-        if (r.BandwidthReset && !resetShown) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "parlune-measure: %s: block %lld: %s\n", path.c_str(), static_cast<long long>(block),
-                         kNoNoiseMessage);
-            resetShown = true;
-        }
-        ++sum.Blocks;
-        std::optional<double> corrected;
-        if (r.InBand) {
-            sum.SN.Add(SN2500HzDb(r.SN1HzDb));
-            corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);
-            if (corrected) sum.Corrected.Add(*corrected);
-        }
-
-        const double start = static_cast<double>(block) * o.FftSize / rec.Rate();
-        const double end = static_cast<double>(block + 1) * o.FftSize / rec.Rate();
-        if (o.Csv) {
-            std::string row = std::to_string(block) + "," + Fixed(start) + "," + Fixed(r.PeakHz) + "," +
-                              Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
-            if (r.InBand)
-                row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1,";
-            else
-                row += ",,,0,";
-            if (corrected) row += Fixed(*corrected);
-            std::puts(row.c_str());
-        } else if (r.InBand && end - lastLog >= o.Interval) {
-            lastLog = end;
-            const std::string line =
-                LogLine(ClockText(static_cast<std::int64_t>(std::floor(end))), r.PeakHz, r.PeakLevel, r.NoiseLevel,
-                        r.SN1HzDb);
-            std::puts(line.c_str());
-        }
+        throw;
     }
+    if (!o.Plot.empty()) WritePlot(o, path, points, endS);
     if (o.Summary) sum.Print();
 }
 
@@ -482,6 +536,25 @@ int main(int argc, char** argv)
 {
     try {
         const Options o = ParseOptions(argc, argv);
+        // Text in the picture needs a Qt application; headless unless told otherwise.
+        std::unique_ptr<QGuiApplication> app;
+        if (!o.Plot.empty()) {
+            // Qt's own notes (no runtime folder, fonts) would break the one line per error.
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+                if (type == QtCriticalMsg || type == QtFatalMsg)
+                    std::fprintf(stderr, "parlune-measure: Qt: %s\n", msg.toLocal8Bit().constData());
+            });
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int qtArgc = 1;
+            static char* qtArgv[] = {argv[0], nullptr};
+            app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+            // Find out now, not after a night's recording; leave no empty file behind.
+            QFile f(FromLocal(o.Plot));
+            const bool existed = f.exists();
+            if (!f.open(QIODevice::Append)) Fail(kExitFile, o.Plot + ": cannot write: " + f.errorString().toStdString());
+            f.close();
+            if (!existed) f.remove();
+        }
         // The ring alone is 64 MiB: one for all files.
         auto state = std::make_unique<ChainState>();
         for (const std::string& path : o.Files) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -109,6 +111,9 @@ TEST_F(MeasureTool, InputGetsItsStatusAndAtMostOneLine)
         {{"--guard", "2.5", tone}, 2, "--guard"},
         {{"--window", "kaiser", tone}, 2, "--window: unknown window"},
         {{"--format", "json", tone}, 2, "--format"},
+        {{"--plot", dir.filePath("p.png"), "--plot-size", "800x100", tone}, 2, "--plot-size height: must be a whole number 200"},
+        {{"--plot", dir.filePath("p.png"), tone, tone}, 2, "--plot: takes one recording"},
+        {{"--plot", dir.filePath("no/p.png"), tone}, 1, "no/p.png: cannot write"},
         {{"--frobnicate", tone}, 2, "unknown option"},
         {{"--average"}, 2, "--average: needs a value"},
         {{}, 2, "no input file"},
@@ -132,7 +137,7 @@ TEST_F(MeasureTool, HelpNamesEveryOption)
     EXPECT_EQ(r.status, 0);
     for (const char* opt : {"--fft-size", "--window", "--average", "--centre", "--bandwidth", "--guard", "--span-low",
                             "--span-high", "--threshold", "--stat-noise", "--track", "--peak-in-band", "--square",
-                            "--swap", "--interval", "--format", "--summary"})
+                            "--swap", "--interval", "--format", "--summary", "--plot", "--plot-size"})
         EXPECT_NE(r.out.find(std::string("  ") + opt), std::string::npos) << opt;
 }
 
@@ -216,5 +221,71 @@ TEST_F(MeasureTool, SeveralFilesAndSummary)
             EXPECT_NEAR(g[2], *hi, 0.006);
             EXPECT_NEAR(g[0], f == 0 ? 20 : 10, 1.0);
         }
+    }
+}
+
+// The picture: a PNG of the asked size in which each block's S/N sits where its
+// value puts it.  The frame, the only pure black, spans 0 s .. the last block's
+// end and the whole tens of dB around the values.
+TEST_F(MeasureTool, PlotPutsEachBlockWhereItsValueBelongs)
+{
+    auto v = ToneNoise{.Snr2500Db = 10}.Stereo16(180000); // 15 s at 10 dB, 15 s at 30 dB: 43 blocks
+    const auto loud = ToneNoise{.Snr2500Db = 30, .Seed = 2}.Stereo16(180000);
+    v.insert(v.end(), loud.begin(), loud.end());
+    const QString png = dir.filePath("sn.png");
+    const Outcome r = Measure({"--format", "csv", "--plot", png, "--plot-size", "640x360", Write("step.wav", v)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    QImageReader reader(png);
+    EXPECT_EQ(reader.format(), "png");
+    const QImage img = reader.read();
+    ASSERT_EQ(img.size(), QSize(640, 360));
+
+    std::vector<int> cols, rows; // frame lines: mostly black
+    for (int x = 0; x < img.width(); ++x) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y) n += img.pixel(x, y) == qRgb(0, 0, 0);
+        if (n > img.height() / 4) cols.push_back(x);
+    }
+    for (int y = 0; y < img.height(); ++y) {
+        int n = 0;
+        for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) == qRgb(0, 0, 0);
+        if (n > img.width() / 4) rows.push_back(y);
+    }
+    ASSERT_TRUE(cols.size() >= 2 && rows.size() >= 2);
+    const int left = cols.front(), right = cols.back(), top = rows.front(), bottom = rows.back();
+
+    std::vector<double> sn; // per block, from the CSV
+    for (const std::string& l : Lines(r.out)) {
+        if (l.rfind(",1,") == std::string::npos) continue;
+        const std::size_t in = l.rfind(",1,");
+        sn.push_back(std::stod(l.substr(l.rfind(',', in - 1) + 1)));
+    }
+    ASSERT_EQ(sn.size(), 43u);
+    const auto [mn, mx] = std::minmax_element(sn.begin(), sn.end());
+    const double lo = std::floor(*mn / 10) * 10, hi = std::max(std::ceil(*mx / 10) * 10, lo + 10);
+    const double mean = std::accumulate(sn.begin(), sn.end(), 0.0) / 43;
+    auto x = [&](double blockEnd) { return static_cast<int>(std::lround(left + blockEnd / 43 * (right - left))); };
+    auto y = [&](double db) { return static_cast<int>(std::lround(bottom - (db - lo) / (hi - lo) * (bottom - top))); };
+    auto traceNear = [&](int px, int py) {
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy) {
+                const QRgb c = img.pixel(std::clamp(px + dx, 0, 639), std::clamp(py + dy, 0, 359));
+                if (qBlue(c) > 150 && qRed(c) < 80 && qGreen(c) < 120) return true;
+            }
+        return false;
+    };
+    for (int b : {2, 10, 30, 42}) {
+        SCOPED_TRACE(b);
+        EXPECT_TRUE(traceNear(x(b + 1), y(sn[b])));
+        EXPECT_FALSE(traceNear(x(b + 1), y(sn[b] + (b < 21 ? 20 : -20)))); // the other level
+    }
+    for (double mark : {*mn, mean, *mx}) { // a coloured line left of the first point
+        int marked = 0;
+        for (int px = left + 1; px < x(1) - 2; ++px) {
+            const QRgb c = img.pixel(px, y(mark));
+            marked += qRed(c) != qGreen(c) || qGreen(c) != qBlue(c);
+        }
+        EXPECT_GT(marked, 3) << mark;
     }
 }
