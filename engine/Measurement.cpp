@@ -98,3 +98,11 @@ SNFigures SignalToNoise(double sigPower, double noisePower, double sigBWHz, std:
     f.SNBinDb = CheckedDb(CheckedDiv(sigBWBins * CheckedDiv(sigPower, noisePower), windENBW));
     return f;
 }
+
+std::optional<double> CorrectedSN2500HzDb(double sigPower, double noisePower, double sigBWHz)
+{
+    if (!(noisePower > 0)) return std::nullopt;
+    const double ratio = sigBWHz * (sigPower - noisePower) / noisePower;
+    if (!(ratio > 0) || !std::isfinite(ratio)) return std::nullopt;
+    return SN2500HzDb(10 * std::log10(ratio));
+}

@@ -4,6 +4,7 @@
 // loop interleaves with its drawing.
 #pragma once
 #include <cstdint>
+#include <optional>
 
 #include "engine/Arrays.h"
 
@@ -93,3 +94,11 @@ SNFigures SignalToNoise(double sigPower, double noisePower, double sigBWHz, std:
 // S/N in 2500 Hz from S/N in 1 Hz (the constant is 33.98, not 10 log10 2500).
 inline constexpr double kDb1HzTo2500Hz = 33.98;
 inline double SN2500HzDb(double sn1HzDb) { return sn1HzDb - kDb1HzTo2500Hz; }
+
+// Noise-corrected S/N in 2500 Hz: the noise power per bin is taken out of the
+// signal band's power per bin before the ratio, which is then normalised as
+// SN2500HzDb does: 10 log10(sigBWHz (sigPower - noisePower) / noisePower)
+// - 33.98.  Without the correction the noise inside the band counts as signal
+// (about 1 dB high at -10 dB).  Empty when the difference or the noise power
+// is not positive.
+std::optional<double> CorrectedSN2500HzDb(double sigPower, double noisePower, double sigBWHz);

@@ -2,6 +2,10 @@
 // per-block chain and prints log lines or CSV rows.
 #include <sndfile.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -22,6 +26,7 @@
 #include "engine/Shared.h"
 #include "engine/WholeNumber.h"
 #include "engine/Windows.h"
+#include "tools/SnPlot.h"
 
 namespace {
 
@@ -45,14 +50,17 @@ Options (a value may follow as the next argument or after "="):
   --window W         hamming, blackman-harris, hanning, hft95 (flat top), none,
                      or the list position 0 .. 4 in that order (blackman-harris)
   --average N        blocks in the running mean, 1 .. 63 (1)
-  --centre HZ        centre of the signal band; truncated to a whole bin as the
-                     window's run start does (1000)
+  --centre HZ        centre of the signal band, 0 .. half the sample rate;
+                     truncated to a whole bin as the window's run start does
+                     (1000)
   --bandwidth HZ     signal bandwidth, > 0 and at least half a bin (100)
   --guard G          guard band on each side as a multiple of the bandwidth,
                      0 .. 2 (0.5)
   --span-low HZ      lowest analysed frequency, >= 0 (20)
   --span-high HZ     highest analysed frequency, below half the sample rate and
-                     above --span-low (5000)
+                     above --span-low (5000; when not given and the file's
+                     rate is 10000 Hz or less, the highest bin below half the
+                     rate, said on stderr)
   --threshold DB     display threshold, a whole number 0 .. 100; peak and noise
                      levels are printed relative to it (0)
   --stat-noise       take the noise from the bin-level histogram (lower quartile
@@ -66,15 +74,32 @@ Options (a value may follow as the next argument or after "="):
   --format F         log: lines as in the window's log file, the first field
                      being the recording position hh:mm:ss at the block's end;
                      csv: a header and one row per block, S/N fields empty when
-                     the peak is outside the band (log)
+                     the peak is outside the band; the last column,
+                     sn_2500hz_corrected_db, is the S/N in 2500 Hz with the
+                     noise power per bin taken out of the signal band's power
+                     before the ratio (closer to the truth below about 10 dB),
+                     empty also when that difference is not positive (log)
   --summary          after each file: count, mean, minimum and maximum of the
-                     S/N in 2500 Hz over the blocks with the peak in the band
+                     S/N in 2500 Hz over the blocks with the peak in the band,
+                     and of the corrected S/N over those of them where it is
+                     positive
+  --plot FILE.png    also draw the S/N in 2500 Hz against time as a PNG
+                     picture: one point per block with the peak in the band,
+                     at the block's end, the line broken where the peak left
+                     the band; time from 0 to the end of the last block along
+                     the bottom, S/N on whole tens of dB, minimum, mean and
+                     maximum marked.  Written when the file ends, also when its
+                     measurement stops early; one recording only
+  --plot-size WxH    the picture's size in pixels, 320x200 .. 8000x4000
+                     (800x400)
   -h, --help         this text
 
 With several files each file's output is preceded by a line "==> FILE <==".
-Exit status: 0 done; 1 a file is missing, unreadable, not audio or shorter
-than one block; 2 a bad option or value; 3 the measurement ended (no noise
-outside the signal and guard bands, or a bin of zero power as in silence).
+Exit status: 0 done; 1 a file is missing, unreadable, not audio, shorter
+than one block, or holds a sample that is NaN or infinite (rows before it are
+printed), or the --plot picture cannot be written; 2 a bad option or value, also for the file's sample rate; 3 the
+measurement ended (no noise outside the signal and guard bands, or a bin of
+zero power as in silence).
 )";
 
 struct Options {
@@ -86,6 +111,7 @@ struct Options {
     double Guard = 0.5;
     double SpanLow = 20;
     double SpanHigh = 5000;
+    bool SpanHighTyped = false; // a default follows each file's sample rate
     std::int32_t Threshold = 0;
     bool StatNoise = false;
     bool Track = false;
@@ -95,8 +121,17 @@ struct Options {
     double Interval = 5;
     bool Csv = false;
     bool Summary = false;
+    std::string Plot;               // PNG file, "" for none
+    int PlotWidth = 800, PlotHeight = 400;
     std::vector<std::string> Files;
 };
+
+std::string Fixed(double x, int decimals = 4)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+    return buf;
+}
 
 // A reason to stop, with its exit status; the message is printed as one line.
 struct Stop {
@@ -134,11 +169,13 @@ std::string Squeezed(std::string_view s)
 
 std::int16_t WindowArg(std::string_view text)
 {
+    // Names are compared without blanks, dashes and underscores; a list
+    // position must be the digit alone (Squeezed would turn "-1" into "1").
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '4') return static_cast<std::int16_t>(text[0] - '0');
     const std::string s = Squeezed(text);
     const std::pair<const char*, std::int16_t> names[] = {
-        {"hamming", 0}, {"blackmanharris", 1}, {"hanning", 2}, {"hann", 2},      {"hft95", 3},
-        {"hft95flattop", 3}, {"flattop", 3}, {"none", 4},   {"nowindow", 4}, {"rectangular", 4},
-        {"0", 0},       {"1", 1},             {"2", 2},       {"3", 3},          {"4", 4},
+        {"hamming", 0}, {"blackmanharris", 1}, {"hanning", 2}, {"hann", 2}, {"hft95", 3},
+        {"hft95flattop", 3}, {"flattop", 3}, {"none", 4}, {"nowindow", 4}, {"rectangular", 4},
     };
     for (auto [name, pos] : names)
         if (s == name) return pos;
@@ -201,6 +238,7 @@ Options ParseOptions(int argc, char** argv)
             o.SpanLow = NumberArg(name, value());
         } else if (name == "--span-high") {
             o.SpanHigh = NumberArg(name, value());
+            o.SpanHighTyped = true;
         } else if (name == "--threshold") {
             o.Threshold = WholeArg(name, value(), 0, 100);
         } else if (name == "--stat-noise") {
@@ -224,6 +262,15 @@ Options ParseOptions(int argc, char** argv)
             else Fail(kExitUsage, "--format: must be log or csv, not '" + std::string(v) + "'");
         } else if (name == "--summary") {
             flag(o.Summary);
+        } else if (name == "--plot") {
+            o.Plot = value();
+            if (o.Plot.empty()) Fail(kExitUsage, "--plot: needs a file name");
+        } else if (name == "--plot-size") {
+            const std::string_view v = value();
+            const auto x = v.find_first_of("xX");
+            if (x == std::string_view::npos) Fail(kExitUsage, "--plot-size: must be WIDTHxHEIGHT, not '" + std::string(v) + "'");
+            o.PlotWidth = WholeArg("--plot-size width", v.substr(0, x), kSnPlotMinWidth, kSnPlotMaxWidth);
+            o.PlotHeight = WholeArg("--plot-size height", v.substr(x + 1), kSnPlotMinHeight, kSnPlotMaxHeight);
         } else {
             Fail(kExitUsage, "unknown option '" + std::string(arg) + "' (see --help)");
         }
@@ -231,6 +278,7 @@ Options ParseOptions(int argc, char** argv)
     if (o.SpanLow < 0) Fail(kExitUsage, "--span-low: must be 0 Hz or more");
     if (!(o.SpanLow < o.SpanHigh)) Fail(kExitUsage, "span: --span-low must lie below --span-high");
     if (o.Files.empty()) Fail(kExitUsage, "no input file (see --help)");
+    if (!o.Plot.empty() && o.Files.size() > 1) Fail(kExitUsage, "--plot: takes one recording, not " + std::to_string(o.Files.size()));
     return o;
 }
 
@@ -260,12 +308,19 @@ public:
     sf_count_t Frames() const { return info_.frames; }
 
     // Reads the next n frames into out (2n values); false at the end of the
-    // file (a last, incomplete block is dropped).
+    // file (a last, incomplete block is dropped).  A sample that is NaN or
+    // infinite (possible in float files) stops the file.
     bool Next(std::int32_t n, std::vector<std::int16_t>& out)
     {
         const std::size_t ch = static_cast<std::size_t>(info_.channels);
         raw_.resize(static_cast<std::size_t>(n) * ch);
         const sf_count_t got = sf_readf_double(file_, raw_.data(), n);
+        const std::size_t values = static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * ch;
+        for (std::size_t i = 0; i < values; ++i)
+            if (!std::isfinite(raw_[i]))
+                Fail(kExitFile, path_ + ": the sample at " + Fixed(static_cast<double>(read_ + i / ch) / Rate(), 3) +
+                                    " s is not a finite number (NaN or infinity)");
+        read_ += static_cast<sf_count_t>(values / ch);
         if (got < n) return false;
         out.resize(2 * static_cast<std::size_t>(n));
         for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
@@ -290,6 +345,7 @@ private:
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;
     std::vector<double> raw_;
+    sf_count_t read_ = 0; // frames read so far
 };
 
 // Run parameters from the options as the window's run start forms them.
@@ -297,18 +353,34 @@ ChainParams ParamsFor(const Options& o, double rate, double windENBW, const std:
 {
     ChainParams p;
     const double n = o.FftSize;
+    const double nyquist = rate / 2;
+    const std::int32_t topBin = o.FftSize / 2 - 1; // the highest bin the ring holds
     p.SampleRate = rate;
     p.NFFT = o.FftSize;
+    if (!(o.Centre >= 0 && o.Centre <= nyquist))
+        Fail(kExitUsage, path + ": --centre must lie in 0 .. " + PlainText(nyquist) + " Hz (half the sample rate), not " +
+                             PlainText(o.Centre));
+    double spanHigh = o.SpanHigh;
+    if (!(spanHigh < nyquist)) {
+        if (o.SpanHighTyped)
+            Fail(kExitUsage, path + ": --span-high must lie below half the sample rate (" + PlainText(nyquist) + " Hz)");
+        // The default suits 12000 Hz and above; a slower file gets its top bin.
+        spanHigh = topBin * rate / n;
+        std::fflush(stdout);
+        std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
+                     path.c_str(), PlainText(o.SpanHigh).c_str(), Fixed(spanHigh, 2).c_str());
+        if (!(o.SpanLow < spanHigh))
+            Fail(kExitUsage, path + ": --span-low must lie below " + Fixed(spanHigh, 2) + " Hz for this sample rate");
+    }
     try {
         p.FMinBin = FloorToInt32(o.SpanLow / rate * n + 0.5);
-        p.FMaxBin = FloorToInt32(o.SpanHigh / rate * n + 0.5);
+        // Just below half the rate rounds onto the half-rate bin: keep the top one.
+        p.FMaxBin = std::min(FloorToInt32(spanHigh / rate * n + 0.5), topBin);
         p.SigBWBins = FloorToInt32(o.Bandwidth / rate * n + 0.5);
         p.CFBin = FloorToInt32(o.Centre / rate * n);
     } catch (const Fault&) {
         Fail(kExitUsage, path + ": a frequency is out of range for this sample rate");
     }
-    if (p.FMaxBin > o.FftSize / 2 - 1)
-        Fail(kExitUsage, path + ": --span-high must lie below half the sample rate (" + PlainText(rate / 2) + " Hz)");
     if (p.SigBWBins < 1)
         Fail(kExitUsage, path + ": --bandwidth is narrower than half an FFT bin (" + PlainText(rate / n) + " Hz)");
     p.SigBWHz = o.Bandwidth;
@@ -324,34 +396,48 @@ ChainParams ParamsFor(const Options& o, double rate, double windENBW, const std:
     return p;
 }
 
-std::string Fixed(double x, int decimals = 4)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
-    return buf;
-}
-
-struct Summary {
-    std::int64_t Blocks = 0, InBand = 0;
+// Count, mean, minimum and maximum of a figure in dB.
+struct Spread {
+    std::int64_t Count = 0;
     double Sum = 0, Min = std::numeric_limits<double>::infinity(), Max = -std::numeric_limits<double>::infinity();
     void Add(double v)
     {
-        ++InBand;
+        ++Count;
         Sum += v;
         Min = std::min(Min, v);
         Max = std::max(Max, v);
     }
+    std::string Text() const
+    {
+        return "mean " + Fixed(Sum / Count, 2) + " dB, min " + Fixed(Min, 2) + " dB, max " + Fixed(Max, 2) + " dB";
+    }
+};
+
+struct Summary {
+    std::int64_t Blocks = 0;
+    Spread SN, Corrected; // over the blocks with the peak in the band; corrected: where positive
     void Print() const
     {
-        if (InBand == 0) {
+        if (SN.Count == 0) {
             std::printf("summary: %lld blocks, none with the peak in the band\n", static_cast<long long>(Blocks));
             return;
         }
-        std::printf("summary: %lld blocks, %lld with the peak in the band; S/N 2500Hz mean %s dB, min %s dB, max %s dB\n",
-                    static_cast<long long>(Blocks), static_cast<long long>(InBand), Fixed(Sum / InBand, 2).c_str(),
-                    Fixed(Min, 2).c_str(), Fixed(Max, 2).c_str());
+        std::string line = "summary: " + std::to_string(Blocks) + " blocks, " + std::to_string(SN.Count) +
+                           " with the peak in the band; S/N 2500Hz " + SN.Text();
+        if (Corrected.Count > 0)
+            line += "; corrected over " + std::to_string(Corrected.Count) + " blocks " + Corrected.Text();
+        std::puts(line.c_str());
     }
 };
+
+QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
+
+void WritePlot(const Options& o, const std::string& path, const std::vector<SnPoint>& points, double endS)
+{
+    const QImage img = DrawSnPlot(points, endS, QSize(o.PlotWidth, o.PlotHeight),
+                                  QFileInfo(FromLocal(path)).fileName() + QStringLiteral(": S/N in 2500 Hz"));
+    if (!img.save(FromLocal(o.Plot), "PNG")) Fail(kExitFile, o.Plot + ": cannot write the picture");
+}
 
 void MeasureFile(const Options& o, const std::string& path, ChainState& state)
 {
@@ -366,56 +452,81 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
     ChainParams p = ParamsFor(o, rec.Rate(), windENBW, path);
     StartChain(state, o.FftSize);
 
-    if (o.Csv) std::puts("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band");
+    if (o.Csv)
+        std::puts("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
 
     std::vector<std::int16_t> frames;
     Summary sum;
-    double lastLog = 0; // logging is switched on at the start of the recording
-    bool resetShown = false;
-    for (std::int64_t block = 0;; ++block) {
-        if (!rec.Next(o.FftSize, frames)) {
-            if (block == 0)
-                Fail(kExitFile, path + ": shorter than one block (FFT size " + std::to_string(o.FftSize) + ")");
-            break;
+    std::vector<SnPoint> points; // for --plot
+    bool gap = false;
+    double endS = 0;
+    try {
+        double lastLog = 0; // logging is switched on at the start of the recording
+        bool resetShown = false;
+        for (std::int64_t block = 0;; ++block) {
+            if (!rec.Next(o.FftSize, frames)) {
+                if (block == 0)
+                    Fail(kExitFile, path + ": shorter than one block (FFT size " + std::to_string(o.FftSize) + ")");
+                break;
+            }
+            BlockResult r;
+            try {
+                r = RunBlock(frames.data(), p, state);
+            } catch (const Fault& f) {
+                std::fflush(stdout);
+                Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + f.what() +
+                                           " (a bin of zero power, as in silence?)");
+            }
+            if (r.End == BlockEnd::NoNoise)
+                Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": " + kNoNoiseMessage);
+            if (r.BandwidthReset && !resetShown) {
+                std::fflush(stdout);
+                std::fprintf(stderr, "parlune-measure: %s: block %lld: %s\n", path.c_str(), static_cast<long long>(block),
+                             kNoNoiseMessage);
+                resetShown = true;
+            }
+            ++sum.Blocks;
+            std::optional<double> corrected;
+            const double start = static_cast<double>(block) * o.FftSize / rec.Rate();
+            const double end = static_cast<double>(block + 1) * o.FftSize / rec.Rate();
+            endS = end;
+            gap = gap || !r.InBand;
+            if (r.InBand) {
+                points.push_back({end, SN2500HzDb(r.SN1HzDb), gap});
+                gap = false;
+                sum.SN.Add(SN2500HzDb(r.SN1HzDb));
+                corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);
+                if (corrected) sum.Corrected.Add(*corrected);
+            }
+            if (o.Csv) {
+                std::string row = std::to_string(block) + "," + Fixed(start) + "," + Fixed(r.PeakHz) + "," +
+                                  Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
+                if (r.InBand)
+                    row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1,";
+                else
+                    row += ",,,0,";
+                if (corrected) row += Fixed(*corrected);
+                std::puts(row.c_str());
+            } else if (r.InBand && end - lastLog >= o.Interval) {
+                lastLog = end;
+                const std::string line =
+                    LogLine(ClockText(static_cast<std::int64_t>(std::floor(end))), r.PeakHz, r.PeakLevel, r.NoiseLevel,
+                            r.SN1HzDb);
+                std::puts(line.c_str());
+            }
         }
-        BlockResult r;
-        try {
-            r = RunBlock(frames.data(), p, state);
-        } catch (const Fault& f) {
-            std::fflush(stdout);
-            Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + f.what() +
-                                       " (a bin of zero power, as in silence?)");
+    } catch (const Stop&) {
+        // The picture of what was measured before the stop; the stop's own
+        // message is the one line to show.
+        if (!o.Plot.empty()) {
+            try {
+                WritePlot(o, path, points, endS);
+            } catch (const Stop&) {
+            }
         }
-        if (r.End == BlockEnd::NoNoise) {
-            std::fflush(stdout);
-            Fail(kExitMeasurement, kNoNoiseMessage);
-        }
-        if (r.BandwidthReset && !resetShown) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "%s\n", kNoNoiseMessage);
-            resetShown = true;
-        }
-        ++sum.Blocks;
-        if (r.InBand) sum.Add(SN2500HzDb(r.SN1HzDb));
-
-        const double start = static_cast<double>(block) * o.FftSize / rec.Rate();
-        const double end = static_cast<double>(block + 1) * o.FftSize / rec.Rate();
-        if (o.Csv) {
-            std::string row = std::to_string(block) + "," + Fixed(start) + "," + Fixed(r.PeakHz) + "," +
-                              Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
-            if (r.InBand)
-                row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1";
-            else
-                row += ",,,0";
-            std::puts(row.c_str());
-        } else if (r.InBand && end - lastLog >= o.Interval) {
-            lastLog = end;
-            const std::string line =
-                LogLine(ClockText(static_cast<std::int64_t>(std::floor(end))), r.PeakHz, r.PeakLevel, r.NoiseLevel,
-                        r.SN1HzDb);
-            std::puts(line.c_str());
-        }
+        throw;
     }
+    if (!o.Plot.empty()) WritePlot(o, path, points, endS);
     if (o.Summary) sum.Print();
 }
 
@@ -425,6 +536,25 @@ int main(int argc, char** argv)
 {
     try {
         const Options o = ParseOptions(argc, argv);
+        // Text in the picture needs a Qt application; headless unless told otherwise.
+        std::unique_ptr<QGuiApplication> app;
+        if (!o.Plot.empty()) {
+            // Qt's own notes (no runtime folder, fonts) would break the one line per error.
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+                if (type == QtCriticalMsg || type == QtFatalMsg)
+                    std::fprintf(stderr, "parlune-measure: Qt: %s\n", msg.toLocal8Bit().constData());
+            });
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int qtArgc = 1;
+            static char* qtArgv[] = {argv[0], nullptr};
+            app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+            // Find out now, not after a night's recording; leave no empty file behind.
+            QFile f(FromLocal(o.Plot));
+            const bool existed = f.exists();
+            if (!f.open(QIODevice::Append)) Fail(kExitFile, o.Plot + ": cannot write: " + f.errorString().toStdString());
+            f.close();
+            if (!existed) f.remove();
+        }
         // The ring alone is 64 MiB: one for all files.
         auto state = std::make_unique<ChainState>();
         for (const std::string& path : o.Files) {
@@ -435,9 +565,7 @@ int main(int argc, char** argv)
     } catch (const Stop& s) {
         if (!s.Message.empty()) {
             std::fflush(stdout);
-            std::fprintf(stderr, s.Status == kExitMeasurement && s.Message == kNoNoiseMessage ? "%s\n"
-                                                                                               : "parlune-measure: %s\n",
-                         s.Message.c_str());
+            std::fprintf(stderr, "parlune-measure: %s\n", s.Message.c_str());
         }
         return s.Status;
     } catch (const std::bad_alloc&) {

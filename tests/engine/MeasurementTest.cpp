@@ -102,6 +102,11 @@ TEST(Measurement, SignalToNoiseFiguresAndFaults)
     EXPECT_DOUBLE_EQ(SN2500HzDb(33.98), 0.0);
     EXPECT_THROW(SignalToNoise(0, 1, 50, 34, 2, 0), Fault);  // log of 0
     EXPECT_THROW(SignalToNoise(100, 1, 0, 34, 2, 0), Fault); // bandwidth text reads 0
+
+    // Corrected: 50 x (101 - 1) / 1 = 5000 in 50 Hz; nothing when the band holds no more than noise.
+    EXPECT_NEAR(CorrectedSN2500HzDb(101, 1, 50).value_or(-99), 36.9897 - 33.98, 1e-4);
+    for (auto [sig, noise] : {std::pair{1.0, 1.0}, {0.5, 1.0}, {100.0, 0.0}, {0.0, 0.0}})
+        EXPECT_FALSE(CorrectedSN2500HzDb(sig, noise, 50)) << sig << " / " << noise;
 }
 
 TEST(Measurement, ConversionWindowSquareSwapAndExtremes)

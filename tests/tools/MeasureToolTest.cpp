@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <numeric>
 
 #include "engine/BlockChain.h"
+#include "engine/Measurement.h"
 #include "engine/Results.h"
 #include "engine/Shared.h"
 #include "engine/Windows.h"
@@ -47,12 +51,12 @@ protected:
                 p.readAllStandardError().toStdString()};
     }
 
-    // Writes interleaved stereo 16-bit frames at 12000 Hz in the given WAV sample format, each
-    // holding the samples exactly; one channel keeps the left.
+    // Writes interleaved stereo 16-bit frames in the given WAV sample format, each holding the
+    // samples exactly; one channel keeps the left.  A float file's middle value can be poisoned.
     QString Write(const char* name, const std::vector<std::int16_t>& stereo, int format = SF_FORMAT_PCM_16,
-                  int channels = 2)
+                  int channels = 2, int rate = 12000, float poison = 0)
     {
-        SF_INFO info{.samplerate = 12000, .channels = channels, .format = SF_FORMAT_WAV | format};
+        SF_INFO info{.samplerate = rate, .channels = channels, .format = SF_FORMAT_WAV | format};
         const QString path = dir.filePath(name);
         SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
         EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
@@ -60,6 +64,7 @@ protected:
         std::vector<float> unit;
         for (std::size_t i = 0; i < stereo.size(); i += 2 / channels)
             wide.push_back(stereo[i] * 65536), unit.push_back(stereo[i] / 32768.0f);
+        if (poison != 0) unit[unit.size() / 2] = poison; // NaN != 0 too
         const auto frames = static_cast<sf_count_t>(stereo.size() / 2);
         format == SF_FORMAT_FLOAT ? sf_writef_float(f, unit.data(), frames) : sf_writef_int(f, wide.data(), frames);
         sf_close(f);
@@ -71,14 +76,18 @@ protected:
 
 } // namespace
 
-TEST_F(MeasureTool, BadInputGivesOneLineAndItsStatus)
+// Every refusal, and every note about a default, is one line on stderr.
+TEST_F(MeasureTool, InputGetsItsStatusAndAtMostOneLine)
 {
     const QString tone = Write("tone.wav", ToneNoise{}.Stereo16(30000));
+    const QString slow = Write("slow.wav", ToneNoise{.Rate = 1000, .ToneHz = 200}.Stereo16(30000), SF_FORMAT_PCM_16, 2, 1000);
+    const QString nan = Write("nan.wav", ToneNoise{}.Stereo16(30000), SF_FORMAT_FLOAT, 2, 12000, NAN);
+    const QString inf = Write("inf.wav", ToneNoise{}.Stereo16(30000), SF_FORMAT_FLOAT, 1, 12000, -INFINITY);
     const QString shortFile = Write("short.wav", ToneNoise{}.Stereo16(4000));
     const QString silence = Write("silence.wav", std::vector<std::int16_t>(2 * 20000, 0));
     std::ofstream(dir.filePath("text.wav").toStdString()) << "not audio at all\n";
-    const std::string noNoise = "Noise measurement not possible, Signal bandwidth reset\n";
-    const struct { QStringList args; int status; std::string message; } cases[] = { // message: part of the one line
+    const std::string noNoise = tone.toStdString() + ": block 0: Noise measurement not possible, Signal bandwidth reset\n";
+    const struct { QStringList args; int status; std::string message; } cases[] = { // message: part of the one line, "" none
         {{dir.filePath("missing.wav")}, 1, "missing.wav: cannot open"},
         {{dir.filePath("text.wav")}, 1, "text.wav: not an audio file"},
         {{"--fft-size", "4096", shortFile}, 1, "shorter than one block"},
@@ -87,11 +96,24 @@ TEST_F(MeasureTool, BadInputGivesOneLineAndItsStatus)
         {{"--bandwidth", "-50", tone}, 2, "--bandwidth: must be above 0 Hz"},
         {{"--bandwidth", "abc", tone}, 2, "--bandwidth: not a number"},
         {{"--span-low", "3000", "--span-high", "3000", tone}, 2, "--span-low must lie below"},
-        {{"--span-high", "6000", tone}, 2, "below half the sample rate"},
+        {{"--span-high", "6000", tone}, 2, "--span-high must lie below half the sample rate (6000 Hz)"},
+        {{"--span-high", "5999.9", tone}, 0, ""},
+        {{"--centre", "200", slow}, 0, "the default --span-high 5000 Hz is not below half the sample rate; using 499.88 Hz"},
+        {{"--centre", "200", "--span-high", "500", slow}, 2, "--span-high must lie below half the sample rate (500 Hz)"},
+        {{slow}, 2, "--centre must lie in 0 .. 500 Hz (half the sample rate), not 1000"},
+        {{"--centre", "6000.5", tone}, 2, "--centre must lie in 0 .. 6000 Hz"},
+        {{"--centre=-1", tone}, 2, "--centre must lie in 0 .. 6000 Hz"},
+        {{"--window", "-1", tone}, 2, "--window: unknown window '-1'"},
+        {{"--window", "-4", tone}, 2, "--window: unknown window '-4'"},
+        {{nan}, 1, "nan.wav: the sample at 1.250 s is not a finite number"},
+        {{inf}, 1, "inf.wav: the sample at 1.250 s is not a finite number"},
         {{"--average", "64", tone}, 2, "--average"},
         {{"--guard", "2.5", tone}, 2, "--guard"},
         {{"--window", "kaiser", tone}, 2, "--window: unknown window"},
         {{"--format", "json", tone}, 2, "--format"},
+        {{"--plot", dir.filePath("p.png"), "--plot-size", "800x100", tone}, 2, "--plot-size height: must be a whole number 200"},
+        {{"--plot", dir.filePath("p.png"), tone, tone}, 2, "--plot: takes one recording"},
+        {{"--plot", dir.filePath("no/p.png"), tone}, 1, "no/p.png: cannot write"},
         {{"--frobnicate", tone}, 2, "unknown option"},
         {{"--average"}, 2, "--average: needs a value"},
         {{}, 2, "no input file"},
@@ -102,8 +124,10 @@ TEST_F(MeasureTool, BadInputGivesOneLineAndItsStatus)
         const Outcome r = Measure(c.args);
         SCOPED_TRACE(c.args.join(' ').toStdString() + " -> " + r.err);
         EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(Lines(r.err).size(), c.message.empty() ? 0u : 1u);
+        if (c.message.empty()) continue;
+        EXPECT_EQ(r.err.rfind("parlune-measure: ", 0), 0u);
         EXPECT_NE(r.err.find(c.message), std::string::npos);
-        EXPECT_EQ(Lines(r.err).size(), 1u);
     }
 }
 
@@ -113,7 +137,7 @@ TEST_F(MeasureTool, HelpNamesEveryOption)
     EXPECT_EQ(r.status, 0);
     for (const char* opt : {"--fft-size", "--window", "--average", "--centre", "--bandwidth", "--guard", "--span-low",
                             "--span-high", "--threshold", "--stat-noise", "--track", "--peak-in-band", "--square",
-                            "--swap", "--interval", "--format", "--summary"})
+                            "--swap", "--interval", "--format", "--summary", "--plot", "--plot-size"})
         EXPECT_NE(r.out.find(std::string("  ") + opt), std::string::npos) << opt;
 }
 
@@ -142,14 +166,17 @@ TEST_F(MeasureTool, AgreesWithTheEngineChainInEverySampleFormat)
         NFFT = 8192;
         SelectWindow(s.window, p.WindENBW);
         StartChain(*state, 8192);
-        std::vector<std::string> rows{"block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band"};
+        std::vector<std::string> rows{
+            "block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db"};
         std::vector<std::string> logLines;
         for (std::size_t b = 0; b < 8; ++b) {
             const BlockResult r = RunBlock(v.data() + 2 * 8192 * b, p, *state);
+            const auto corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, 100);
             rows.push_back(std::to_string(b) + "," + Fixed(b * 8192 / 12000.0) + "," + Fixed(r.PeakHz) + "," +
                            Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + "," +
-                           (r.InBand ? Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(r.SN1HzDb - 33.98) + ",1"
-                                     : ",,,0"));
+                           (r.InBand ? Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(r.SN1HzDb - 33.98) + ",1," +
+                                           (corrected ? Fixed(*corrected) : "")
+                                     : ",,,0,"));
             if (r.InBand)
                 logLines.push_back(LogLine(ClockText(static_cast<std::int64_t>((b + 1) * 8192 / 12000.0)), r.PeakHz,
                                            r.PeakLevel, r.NoiseLevel, r.SN1HzDb));
@@ -173,19 +200,92 @@ TEST_F(MeasureTool, SeveralFilesAndSummary)
     ASSERT_EQ(lines.size(), 2u * 10) << r.err; // per file: name, header, 7 rows, summary
     for (int f = 0; f < 2; ++f) {
         EXPECT_EQ(lines[10 * f], "==> " + (f == 0 ? a : b).toStdString() + " <==");
-        std::vector<double> sn; // the S/N 2500 Hz field before ",1"
+        std::vector<double> sn, corrected; // the S/N 2500 Hz fields around ",1,"
         for (int row = 2; row < 9; ++row) {
             const std::string& l = lines[10 * f + row];
-            sn.push_back(std::stod(l.substr(l.rfind(',', l.size() - 3) + 1)));
+            const std::size_t in = l.rfind(",1,");
+            ASSERT_NE(in, std::string::npos) << l;
+            sn.push_back(std::stod(l.substr(l.rfind(',', in - 1) + 1)));
+            corrected.push_back(std::stod(l.substr(in + 3)));
         }
-        const auto [lo, hi] = std::minmax_element(sn.begin(), sn.end());
-        double mean = 0, min = 0, max = 0;
+        double got[2][3] = {};
         ASSERT_EQ(std::sscanf(lines[10 * f + 9].c_str(),
-                              "summary: 7 blocks, 7 with the peak in the band; S/N 2500Hz mean %lf dB, min %lf dB, max %lf dB",
-                              &mean, &min, &max), 3) << lines[10 * f + 9];
-        EXPECT_NEAR(mean, std::accumulate(sn.begin(), sn.end(), 0.0) / 7, 0.006);
-        EXPECT_NEAR(min, *lo, 0.006);
-        EXPECT_NEAR(max, *hi, 0.006);
-        EXPECT_NEAR(mean, f == 0 ? 20 : 10, 1.0);
+                              "summary: 7 blocks, 7 with the peak in the band; S/N 2500Hz mean %lf dB, min %lf dB, max %lf dB;"
+                              " corrected over 7 blocks mean %lf dB, min %lf dB, max %lf dB",
+                              &got[0][0], &got[0][1], &got[0][2], &got[1][0], &got[1][1], &got[1][2]), 6)
+            << lines[10 * f + 9];
+        for (const auto& [values, g] : {std::pair{sn, got[0]}, {corrected, got[1]}}) {
+            const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+            EXPECT_NEAR(g[0], std::accumulate(values.begin(), values.end(), 0.0) / 7, 0.006);
+            EXPECT_NEAR(g[1], *lo, 0.006);
+            EXPECT_NEAR(g[2], *hi, 0.006);
+            EXPECT_NEAR(g[0], f == 0 ? 20 : 10, 1.0);
+        }
+    }
+}
+
+// The picture: a PNG of the asked size in which each block's S/N sits where its
+// value puts it.  The frame, the only pure black, spans 0 s .. the last block's
+// end and the whole tens of dB around the values.
+TEST_F(MeasureTool, PlotPutsEachBlockWhereItsValueBelongs)
+{
+    auto v = ToneNoise{.Snr2500Db = 10}.Stereo16(180000); // 15 s at 10 dB, 15 s at 30 dB: 43 blocks
+    const auto loud = ToneNoise{.Snr2500Db = 30, .Seed = 2}.Stereo16(180000);
+    v.insert(v.end(), loud.begin(), loud.end());
+    const QString png = dir.filePath("sn.png");
+    const Outcome r = Measure({"--format", "csv", "--plot", png, "--plot-size", "640x360", Write("step.wav", v)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    QImageReader reader(png);
+    EXPECT_EQ(reader.format(), "png");
+    const QImage img = reader.read();
+    ASSERT_EQ(img.size(), QSize(640, 360));
+
+    std::vector<int> cols, rows; // frame lines: mostly black
+    for (int x = 0; x < img.width(); ++x) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y) n += img.pixel(x, y) == qRgb(0, 0, 0);
+        if (n > img.height() / 4) cols.push_back(x);
+    }
+    for (int y = 0; y < img.height(); ++y) {
+        int n = 0;
+        for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) == qRgb(0, 0, 0);
+        if (n > img.width() / 4) rows.push_back(y);
+    }
+    ASSERT_TRUE(cols.size() >= 2 && rows.size() >= 2);
+    const int left = cols.front(), right = cols.back(), top = rows.front(), bottom = rows.back();
+
+    std::vector<double> sn; // per block, from the CSV
+    for (const std::string& l : Lines(r.out)) {
+        if (l.rfind(",1,") == std::string::npos) continue;
+        const std::size_t in = l.rfind(",1,");
+        sn.push_back(std::stod(l.substr(l.rfind(',', in - 1) + 1)));
+    }
+    ASSERT_EQ(sn.size(), 43u);
+    const auto [mn, mx] = std::minmax_element(sn.begin(), sn.end());
+    const double lo = std::floor(*mn / 10) * 10, hi = std::max(std::ceil(*mx / 10) * 10, lo + 10);
+    const double mean = std::accumulate(sn.begin(), sn.end(), 0.0) / 43;
+    auto x = [&](double blockEnd) { return static_cast<int>(std::lround(left + blockEnd / 43 * (right - left))); };
+    auto y = [&](double db) { return static_cast<int>(std::lround(bottom - (db - lo) / (hi - lo) * (bottom - top))); };
+    auto traceNear = [&](int px, int py) {
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy) {
+                const QRgb c = img.pixel(std::clamp(px + dx, 0, 639), std::clamp(py + dy, 0, 359));
+                if (qBlue(c) > 150 && qRed(c) < 80 && qGreen(c) < 120) return true;
+            }
+        return false;
+    };
+    for (int b : {2, 10, 30, 42}) {
+        SCOPED_TRACE(b);
+        EXPECT_TRUE(traceNear(x(b + 1), y(sn[b])));
+        EXPECT_FALSE(traceNear(x(b + 1), y(sn[b] + (b < 21 ? 20 : -20)))); // the other level
+    }
+    for (double mark : {*mn, mean, *mx}) { // a coloured line left of the first point
+        int marked = 0;
+        for (int px = left + 1; px < x(1) - 2; ++px) {
+            const QRgb c = img.pixel(px, y(mark));
+            marked += qRed(c) != qGreen(c) || qGreen(c) != qBlue(c);
+        }
+        EXPECT_GT(marked, 3) << mark;
     }
 }
