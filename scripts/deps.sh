@@ -9,6 +9,10 @@ PARLUNE_PACKAGES=(
   pulseaudio pulseaudio-utils
   libsndfile1-dev libfftw3-dev
   xvfb xauth
+  # Installing and packaging: checks of the installed desktop entry and
+  # AppStream metadata, the man page made from --help, the .deb's dependencies
+  # (dpkg-shlibdeps), and re-rendering the icon PNGs (scripts/render-icons.sh).
+  desktop-file-utils appstream help2man dpkg-dev librsvg2-bin
 )
 
 parlune_install_missing() {

@@ -45,7 +45,7 @@ the file's own; a mono file feeds both channels (more than two channels: the
 first two are used); other sample formats are scaled to the 16-bit range.
 Every option defaults to the window's setting after its first start.
 
-Options (a value may follow as the next argument or after "="):
+Options (a value may follow as the next argument or after '='):
   --fft-size N       points per block, a power of two 1024 .. 262144 (8192)
   --window W         hamming, blackman-harris, hanning, hft95 (flat top), none,
                      or the list position 0 .. 4 in that order (blackman-harris)
@@ -93,6 +93,7 @@ Options (a value may follow as the next argument or after "="):
   --plot-size WxH    the picture's size in pixels, 320x200 .. 8000x4000
                      (800x400)
   -h, --help         this text
+  --version          print the program's version
 
 With several files each file's output is preceded by a line "==> FILE <==".
 Exit status: 0 done; 1 a file is missing, unreadable, not audio, shorter
@@ -214,6 +215,9 @@ Options ParseOptions(int argc, char** argv)
         };
         if (name == "-h" || name == "--help") {
             std::fputs(kHelp, stdout);
+            throw Stop{0, ""};
+        } else if (name == "--version") {
+            std::printf("parlune-measure %s\n", PARLUNE_VERSION);
             throw Stop{0, ""};
         } else if (name == "--fft-size") {
             const std::string_view v = value();
