@@ -7,6 +7,7 @@
 
 #include "capture/WaveIn.h"
 #include "engine/Arrays.h"
+#include "engine/BlockChain.h"
 #include "engine/Shared.h"
 
 struct RunState {
@@ -33,10 +34,8 @@ struct RunState {
     WAVEFORMATEX WaveFmt;
     WAVEHDR WaveHdr;
 
-    // Working arrays, zeroed at creation and never resized.
+    // The capture buffer, for the largest block; the engine's arrays are
+    // sized for each run.
     FixedArray<std::int16_t, kBufTop> InBuf;  // interleaved stereo frames
-    FixedArray<float, kBufTop> FFTBuf;        // 1-based interleaved complex points
-    SpecRing SpecHist;                        // per-block power, bin x ring slot
-    FixedArray<float, kMaxNFFT> AvSpec;       // mean power per bin
-    FixedArray<std::int32_t, 10000> AmpHist;  // bin-level histogram, 0.1 dB cells
+    ChainState Chain;
 };

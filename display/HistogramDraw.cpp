@@ -27,15 +27,15 @@ void Parlune::DrawHistogram()
     const double top = h.ScaleHeight();
     // An empty cell's box has no height and lies on the bottom edge: nothing to draw.
     for (std::int32_t c = 0; c <= kHistUsedTop; ++c)
-        if (AmpHist[c] > 0)
-            h.LineBox(c, top - AmpHist[c], c + 1, top, kBarColour);
+        if (Chain.AmpHist[c] > 0)
+            h.LineBox(c, top - Chain.AmpHist[c], c + 1, top, kBarColour);
 }
 
 void Parlune::MarkHistogram(std::int32_t cell)
 {
-    if (cell < 0 || cell > kHistUsedTop || AmpHist[cell] <= 0)
+    if (cell < 0 || cell > kHistUsedTop || Chain.AmpHist[cell] <= 0)
         return;
     PictureBox& h = monHisto().Histogram;
     const double top = h.ScaleHeight();
-    h.LineBox(cell, top - AmpHist[cell], cell + 1, top, kMarkColour);
+    h.LineBox(cell, top - Chain.AmpHist[cell], cell + 1, top, kMarkColour);
 }

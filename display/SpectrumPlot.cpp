@@ -53,7 +53,7 @@ void Parlune::PlotTrace(const LoopState& s)
 {
     const double ph = s.PlotHeight;
     for (std::int32_t k = FMinBin; k <= FMaxBin; ++k) {
-        const double level = s.Level[k] - DispThresh;
+        const double level = Chain.Level[k] - DispThresh;
         Spectrum.Line(k - 1, ph - PrevLevel, k, ph - level, s.TraceColour);
         PrevLevel = level;
     }
@@ -81,9 +81,9 @@ void Parlune::PlotNoiseLines(LoopState& s, bool stat, std::int32_t labelLevel)
     Spectrum.Print("Noise");
 }
 
-void Parlune::PlotStatLine(const LoopState& s)
+void Parlune::PlotStatLine(const LoopState& s, std::int32_t statLevel)
 {
-    const double y = s.PlotHeight - s.StatLevel;
+    const double y = s.PlotHeight - statLevel;
     Spectrum.setDrawStyle(kDotted);
     Spectrum.Line(FMinBin, y, FMaxBin, y, s.StatColour);
     Spectrum.setDrawStyle(kSolid);

@@ -94,7 +94,7 @@ void Parlune::WaterfallLine(std::int32_t slot)
                 break;
             k = kLast;
         }
-        const float power = SpecHist(k, slot);
+        const float power = Chain.SpecHist(k, slot);
         const double level = BinLevel(power);
         const float x = static_cast<float>(g * (level - t - 30) / 256);
         const auto palette = static_cast<unsigned char>(wf.WFpal.Value());

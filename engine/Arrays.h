@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engine/Fault.h"
 
@@ -25,19 +26,29 @@ private:
     std::unique_ptr<T[]> d_;
 };
 
-// Ring of per-block power spectra: bin 0 .. 262144 by ring slot 0 .. 63.
-// A bin's slots are adjacent, so the per-bin mean reads one short run.
+// Ring of per-block power spectra: bin 0 .. BinTop() by ring slot 0 .. 63.
+// Sized for one run's FFT size (every slot, since the averaging count may
+// change during a run).  A bin's slots are adjacent, so the per-bin mean
+// reads one short run.
 class SpecRing {
 public:
-    static constexpr std::int64_t kBinTop = 262144;
     static constexpr std::int64_t kSlotTop = 63;
+    explicit SpecRing(std::int64_t binTop = -1) { Resize(binTop); }
+    // Bins 0 .. binTop, every value 0.
+    void Resize(std::int64_t binTop)
+    {
+        binTop_ = binTop;
+        d_.assign(static_cast<std::size_t>((binTop + 1) * (kSlotTop + 1)), 0.0f);
+    }
+    std::int64_t BinTop() const { return binTop_; }
     float& operator()(std::int64_t bin, std::int64_t slot) { return d_[bin * (kSlotTop + 1) + slot]; }
     float operator()(std::int64_t bin, std::int64_t slot) const { return d_[bin * (kSlotTop + 1) + slot]; }
     float& at(std::int64_t bin, std::int64_t slot)
     {
-        return (*this)(CheckedIndex(bin, 0, kBinTop), CheckedIndex(slot, 0, kSlotTop));
+        return (*this)(CheckedIndex(bin, 0, binTop_), CheckedIndex(slot, 0, kSlotTop));
     }
 
 private:
-    FixedArray<float, (kBinTop + 1) * (kSlotTop + 1) - 1> d_;
+    std::vector<float> d_;
+    std::int64_t binTop_ = -1;
 };

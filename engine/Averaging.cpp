@@ -9,7 +9,7 @@ void StoreBlockPower(const float* fftBuf, std::int32_t nfft, SpecRing& ring, std
     CheckedIndex(slot, 0, SpecRing::kSlotTop);
     const std::int32_t bins = nfft / 2;
     if (bins > 0)
-        CheckedIndex(bins - 1, 0, SpecRing::kBinTop);
+        CheckedIndex(bins - 1, 0, ring.BinTop());
     for (std::int32_t k = 0; k < bins; ++k) {
         const double re = fftBuf[2 * k + 1];
         const double im = fftBuf[2 * k + 2];
@@ -19,7 +19,7 @@ void StoreBlockPower(const float* fftBuf, std::int32_t nfft, SpecRing& ring, std
 
 float BinMean(const SpecRing& ring, std::int32_t k, std::int32_t nAvg)
 {
-    CheckedIndex(k, 0, SpecRing::kBinTop);
+    CheckedIndex(k, 0, ring.BinTop());
     if (nAvg == 0)
         throw Fault(Fault::Kind::DivisionByZero, "averaging over no blocks");
     CheckedIndex(nAvg - 1, 0, SpecRing::kSlotTop);

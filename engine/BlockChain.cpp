@@ -1,8 +1,14 @@
 #include "engine/BlockChain.h"
 
+#include <algorithm>
+
 #include "engine/Averaging.h"
+#include "engine/Conversion.h"
+#include "engine/Fault.h"
 #include "engine/Fft.h"
+#include "engine/FrequencyPlan.h"
 #include "engine/Results.h"
+#include "engine/Shared.h"
 #include "engine/WholeNumber.h"
 
 namespace {
@@ -17,48 +23,54 @@ void ResetBandwidth(ChainParams& p)
     p.SigBWBins = bins < 1 ? 1 : bins;
 }
 
-} // namespace
-
-void StartChain(ChainState& s, std::int32_t nfft)
+// Tracking moves the centre through its text, as the window's centre box
+// does: the text changes only when it differs, and its rule sets the bin.
+void Track(ChainParams& p, std::int32_t peakBin, BlockResult& r)
 {
-    for (std::int64_t k = 0; k <= nfft && k <= SpecRing::kBinTop; ++k)
-        for (std::int64_t slot = 0; slot <= SpecRing::kSlotTop; ++slot) s.SpecHist(k, slot) = 0;
-    s.Slot = 0;
-    s.StatNoiseDb = 0;
-    s.StatLevel = 0;
-    s.SN1HzDb = 0;
-    s.InLevelDb = 0;
+    const std::string text = TrackedCFText(peakBin, p.SampleRate, p.NFFT);
+    if (text == p.CFText)
+        return;
+    p.CFText = text;
+    r.Tracked = true;
+    r.CFText = text;
+    Step([&] { p.CFBin = CentreBinFromText(text, p.NFFT, p.SampleRate); });
 }
 
-BlockResult RunBlock(const std::int16_t* frames, ChainParams& p, ChainState& s)
+void Sequence(const std::int16_t* frames, ChainParams& p, ChainState& s, BlockResult& r)
 {
-    BlockResult r;
-
     const InputExtremes ext = ConvertBlock(frames, WindFn, p.NFFT, p.Squared, p.Swapped, s.FFTBuf.data());
     r.InMax = LargestSample(ext);
     s.InLevelDb = InputLevelDb(r.InMax, s.InLevelDb);
+    r.InLevelDb = s.InLevelDb;
     r.LevelColour = InputLevelColour(r.InMax);
+    r.Reached = BlockStage::Converted;
 
     DoFFT(s.FFTBuf.data(), p.NFFT);
     StoreBlockPower(s.FFTBuf.data(), p.NFFT, s.SpecHist, s.Slot);
+    r.Slot = s.Slot;
+    r.Reached = BlockStage::Stored;
 
-    ClearHist(s.AmpHist.data());
     const PeakRule rule{p.CFBin, p.SigBWBins, p.PeakInSigBand};
-    r.PeakAt = BinLoop(s.SpecHist, p.NAvg, p.FMinBin, p.FMaxBin, rule, s.AvSpec.data(), nullptr);
-    FillHist(s.AvSpec.data(), p.FMinBin, p.FMaxBin, s.AmpHist.data());
+    r.PeakAt = BinLoop(s.SpecHist, p.NAvg, p.FMinBin, p.FMaxBin, rule, s.AvSpec.data(), s.Level.data());
+    r.Reached = BlockStage::Binned;
 
+    // A silent bin faults here.
+    ClearHist(s.AmpHist.data());
+    FillHist(s.AvSpec.data(), p.FMinBin, p.FMaxBin, s.AmpHist.data());
     const BandSums sums =
         SumBands(s.AvSpec.data(), p.FMinBin, p.FMaxBin, r.PeakAt.PeakBin, p.SigBWBins, p.GuardFactor);
     if (NoNoise(sums)) {
         ResetBandwidth(p);
         r.End = BlockEnd::NoNoise;
         r.NoisePower = 1;
-        return r;
+        return;
     }
     if (p.UseStatNoise) {
         r.StatCell = StatNoiseCell(s.AmpHist.data(), p.FMinBin, p.FMaxBin);
         s.StatNoiseDb = StatNoiseDbOfCell(r.StatCell);
     }
+    r.Reached = BlockStage::Counted;
+
     double n = NoiseBinCount(p.FMinBin, p.FMaxBin, p.SigBWBins, p.GuardFactor);
     if (NoiseCountTooSmall(n)) {
         ResetBandwidth(p);
@@ -69,27 +81,75 @@ BlockResult RunBlock(const std::int16_t* frames, ChainParams& p, ChainState& s)
     r.SigPower = perBin.SigPower;
     r.MeasuredNoisePower = perBin.NoisePower;
     r.NoisePower = perBin.NoisePower;
-
+    r.LabelStatLevel = s.StatLevel;
     s.StatLevel = StatLevelOf(s.StatNoiseDb, p.DispThresh);
-    if (p.UseStatNoise) r.NoisePower = StatNoisePower(s.StatLevel, p.DispThresh);
-
-    // The panel's noise and peak texts take these logarithms; a peak power
-    // of 0 ends the run here as it does in the window.
+    r.StatLevel = s.StatLevel;
+    if (p.UseStatNoise)
+        r.NoisePower = StatNoisePower(s.StatLevel, p.DispThresh);
     r.NoiseLevel = LevelAboveThreshold(r.NoisePower, p.DispThresh);
+    r.Reached = BlockStage::Measured;
+
+    // The peak's level is shown as text: a peak power of 0 ends the run here.
     LevelAboveThreshold(r.PeakAt.PeakPower, p.DispThresh);
     r.PeakLevel = PeakLevelOf(r.PeakAt.PeakPower, p.DispThresh);
     r.PeakHz = r.PeakAt.PeakBin * p.SampleRate / p.NFFT;
+    r.Reached = BlockStage::Peaked;
 
     r.InBand = PeakInBand(p.CFBin, r.PeakAt.PeakBin, p.SigBWBins);
     if (r.InBand) {
-        const SNFigures f =
-            SignalToNoise(r.SigPower, r.NoisePower, p.SigBWHz, p.SigBWBins, p.WindENBW, s.SN1HzDb);
+        const SNFigures f = SignalToNoise(r.SigPower, r.NoisePower, p.SigBWHz, p.SigBWBins, p.WindENBW, s.SN1HzDb);
         s.SN1HzDb = f.SN1HzDb;
         r.SNBinDb = f.SNBinDb;
-        if (p.TrackSig) p.CFBin = r.PeakAt.PeakBin;
+        if (p.TrackSig)
+            Track(p, r.PeakAt.PeakBin, r);
     }
     r.SN1HzDb = s.SN1HzDb;
-
     s.Slot = (s.Slot + 1) % p.NAvg;
+    r.Reached = BlockStage::Complete;
+}
+
+} // namespace
+
+void PrepareChain(ChainState& s, std::int32_t nfft)
+{
+    const std::int64_t binTop = nfft / 2;
+    if (s.SpecHist.BinTop() != binTop) {
+        s.SpecHist.Resize(binTop);
+        s.AvSpec.assign(static_cast<std::size_t>(binTop + 1), 0.0f);
+        s.Level.assign(static_cast<std::size_t>(binTop + 1), 0.0);
+        s.FFTBuf.assign(2 * static_cast<std::size_t>(nfft) + 1, 0.0f);
+    }
+    s.Slot = 0;
+    s.StatNoiseDb = 0;
+    s.StatLevel = 0;
+}
+
+void StartChain(ChainState& s, std::int32_t nfft)
+{
+    PrepareChain(s, nfft);
+    s.SpecHist.Resize(s.SpecHist.BinTop());
+    std::fill(s.AvSpec.begin(), s.AvSpec.end(), 0.0f);
+    s.SN1HzDb = 0;
+    s.InLevelDb = 0;
+}
+
+void ClearRing(ChainState& s, std::int32_t nAvg)
+{
+    std::fill(s.AvSpec.begin(), s.AvSpec.end(), 0.0f);
+    const std::int64_t top = std::min<std::int64_t>(nAvg, SpecRing::kSlotTop);
+    for (std::int64_t k = 0; k <= s.SpecHist.BinTop(); ++k)
+        for (std::int64_t slot = 0; slot <= top; ++slot)
+            s.SpecHist(k, slot) = 0;
+}
+
+BlockResult RunBlock(const std::int16_t* frames, ChainParams& p, ChainState& s)
+{
+    BlockResult r;
+    try {
+        Sequence(frames, p, s, r);
+    } catch (const Fault& f) {
+        r.End = BlockEnd::Fault;
+        r.FaultText = f.what();
+    }
     return r;
 }

@@ -388,6 +388,7 @@ ChainParams ParamsFor(const Options& o, double rate, double windENBW, const std:
     if (p.SigBWBins < 1)
         Fail(kExitUsage, path + ": --bandwidth is narrower than half an FFT bin (" + PlainText(rate / n) + " Hz)");
     p.SigBWHz = o.Bandwidth;
+    p.CFText = PlainText(o.Centre); // as the centre box would read it
     p.GuardFactor = o.Guard;
     p.NAvg = o.Average;
     p.WindENBW = windENBW;
@@ -473,12 +474,10 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
                     Fail(kExitFile, path + ": shorter than one block (FFT size " + std::to_string(o.FftSize) + ")");
                 break;
             }
-            BlockResult r;
-            try {
-                r = RunBlock(frames.data(), p, state);
-            } catch (const Fault& f) {
+            const BlockResult r = RunBlock(frames.data(), p, state);
+            if (r.End == BlockEnd::Fault) {
                 std::fflush(stdout);
-                Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + f.what() +
+                Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + r.FaultText +
                                            " (a bin of zero power, as in silence?)");
             }
             if (r.End == BlockEnd::NoNoise)

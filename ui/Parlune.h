@@ -9,6 +9,7 @@
 
 #include "capture/RunState.h"
 #include "display/PictureBox.h"
+#include "engine/BlockChain.h"
 #include "engine/LoopState.h"
 #include "log/LogFile.h"
 #include "ui/controls/Controls.h"
@@ -137,7 +138,6 @@ public:
     // ---- Procedures -------------------------------------------------------
     void RunLoop();     // engine/RunLoop.cpp
     void InitDevices(); // capture/DeviceList.cpp
-    void ClearRing();   // capture/RunStop.cpp
     void ShowInputLost(); // capture/DeviceList.cpp: the run's input has gone
     static Colour WFCols(double level, unsigned char palette); // display/
     void LogStep(); // log/: once per block while the peak is in the signal band and LogEnabled
@@ -146,14 +146,16 @@ public:
     // processing between two captures can be measured on its own.
     void LoopSetUp(LoopState& s);    // once when the loop is entered
     void RangeLabels();              // block step 1
-    bool ProcessBlock(LoopState& s); // steps 3 .. 15 on the captured InBuf; false: the run ends
+    ChainParams BlockParams() const; // the engine's parameters, read from the controls now
+    bool ProcessBlock(LoopState& s); // the engine on the captured InBuf, then ShowBlock; false: the run ends
+    void ShowBlock(LoopState& s, const BlockResult& r);
     std::function<void()> BlockDoneHook; // runs at each end-of-block yield (tests)
 
     // ---- Drawing steps of a block (display/) ------------------------------
     void PlotBackground(const LoopState& s);     // SpectrumPlot.cpp
-    void PlotTrace(const LoopState& s);          // bins FMinBin .. FMaxBin from s.Level
+    void PlotTrace(const LoopState& s);          // bins FMinBin .. FMaxBin from Chain.Level
     void PlotNoiseLines(LoopState& s, bool stat, std::int32_t labelLevel);
-    void PlotStatLine(const LoopState& s);
+    void PlotStatLine(const LoopState& s, std::int32_t statLevel);
     void PlotPeakMarker(const LoopState& s, double peakLevel);
     void DrawInputLevel(Colour c);               // Meters.cpp
     void DrawPeaking(Colour c);

@@ -76,7 +76,7 @@ TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
     bool quarter = true;
     EXPECT_EQ(h->Run(1, [&](int) {
         for (int k = w.FMinBin; k <= w.FMaxBin; ++k)
-            quarter = quarter && w.AvSpec[k] == w.SpecHist(k, 0) / 4;
+            quarter = quarter && w.Chain.AvSpec[k] == w.Chain.SpecHist(k, 0) / 4;
     }), 1);
     EXPECT_TRUE(quarter);
     EXPECT_NEAR(WindFn[2048], 1.0, 1e-6); // Blackman-Harris rebuilt over 4096 points

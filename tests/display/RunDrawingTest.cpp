@@ -116,7 +116,7 @@ TEST_F(RunDrawing, HistogramMetersAndMouse)
     // statistical noise cell red.
     const PictureBox& hb = w.monHisto().Histogram;
     const QImage hist = hb.Image();
-    const std::int32_t* cells = w.AmpHist.data();
+    const std::int32_t* cells = w.Chain.AmpHist.data();
     const int fullest = int(std::max_element(cells, cells + kHistUsedTop + 1) - cells);
     const int cell = StatNoiseCell(cells, w.FMinBin, w.FMaxBin);
     ASSERT_NE(cell, fullest);

@@ -58,12 +58,15 @@ TEST(BlockChain, ToneInterfererAndSilence)
     EXPECT_EQ(out.SN1HzDb, r.SN1HzDb);
     EXPECT_EQ(p.CFBin, 683);
 
-    // Silence faults only once the ring holds nothing but silent blocks.
+    // Silence faults only once the ring holds nothing but silent blocks, at
+    // the histogram, after the levels the plot draws.
     const std::vector<std::int16_t> silence(2 * kN, 0);
     const double level = s->InLevelDb;
-    EXPECT_NO_THROW(RunBlock(silence.data(), p, *s));
+    EXPECT_EQ(RunBlock(silence.data(), p, *s).End, BlockEnd::Measured);
     EXPECT_EQ(s->InLevelDb, level);
-    EXPECT_THROW(RunBlock(silence.data(), p, *s), Fault);
+    const BlockResult silent = RunBlock(silence.data(), p, *s);
+    EXPECT_EQ(silent.End, BlockEnd::Fault);
+    EXPECT_EQ(silent.Reached, BlockStage::Binned);
     NFFT = 0;
 }
 

@@ -20,6 +20,9 @@ public:
     explicit FeedInput(std::function<double(int buffer)> hz = [](int) { return 1000.0; }, double snrDb = 20,
                        int silentFrom = -1)
         : hz_(std::move(hz)), snrDb_(snrDb), silentFrom_(silentFrom) {}
+    // Plays a recording of interleaved stereo frames instead, block after
+    // block with no gaps, then zeros.
+    explicit FeedInput(std::vector<std::int16_t> recording) : FeedInput() { recording_ = std::move(recording); }
     std::string Name() const override { return "Fed input"; }
     std::uint32_t Formats() const override { return WAVE_FORMAT_1S16; }
     std::unique_ptr<InputStream> Open(const WAVEFORMATEX&, FrameSink sink, MMRESULT*) override
@@ -42,7 +45,11 @@ private:
             const int buffer = owner->buffers++;
             const double first = double(std::exchange(next, next + std::int64_t(frames)));
             data.assign(2 * frames, 0);
-            if (owner->silentFrom_ < 0 || buffer < owner->silentFrom_) {
+            const auto& rec = owner->recording_;
+            if (!rec.empty()) {
+                const std::size_t from = std::min(rec.size(), 2 * static_cast<std::size_t>(first));
+                std::copy(rec.begin() + from, rec.begin() + std::min(rec.size(), from + 2 * frames), data.begin());
+            } else if (owner->silentFrom_ < 0 || buffer < owner->silentFrom_) {
                 ToneNoise t{12000, owner->hz_(buffer), owner->snrDb_, 1000, static_cast<std::uint32_t>(buffer + 1), false};
                 const std::vector<double> noise = t.Samples(static_cast<std::int64_t>(frames));
                 const double a = t.Amplitude(), step = 2 * std::numbers::pi * t.ToneHz / 12000;
@@ -62,4 +69,5 @@ private:
     std::function<double(int buffer)> hz_;
     double snrDb_;
     int silentFrom_;
+    std::vector<std::int16_t> recording_;
 };

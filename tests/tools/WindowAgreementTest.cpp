@@ -1,73 +1,71 @@
-// The window's own per-block code and the headless chain, fed the same
-// blocks, give the same numbers.  parlune-measure prints the chain's numbers
-// (MeasureToolTest), so a recording and a live run of it agree.
+// The window and parlune-measure, given the same blocks, show the same
+// numbers: a recording played through the real window's run (tracking on,
+// 6000 Hz, 262144 points) and the same recording measured by the tool.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
-#include <algorithm>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <sstream>
 
-#include "engine/BlockChain.h"
-#include "engine/LoopState.h"
-#include "engine/WholeNumber.h"
-#include "engine/Windows.h"
+#include "engine/Results.h"
+#include "support/FeedInput.h"
 #include "support/RunHarness.h"
 #include "support/ToneNoise.h"
 
-TEST(WindowAgreement, SameBlocksGiveTheSameNumbers)
+TEST(WindowAgreement, TrackingRunAndToolGiveTheSameNumbersBlockForBlock)
 {
-    struct Case {
-        bool stat, track;
-        int avg;
-        double cfHz, toneHz;
-    };
-    const double rate = 12000;
-    const int n = 8192, blocks = 6;
-    for (const Case c : {Case{false, false, 4, 1000, 1000}, Case{true, true, 2, 1003, 1004.5}}) {
-        SCOPED_TRACE(c.stat ? "statistical noise, tracking" : "measured noise");
+    constexpr int n = 262144, blocks = 3;
+    // Off the band's centre, so tracking moves it, onto bin 43700 (1000.21 Hz).
+    const std::vector<std::int16_t> frames =
+        ToneNoise{.Rate = 6000, .ToneHz = 43700 * 6000.0 / n, .Snr2500Db = 10, .Sigma = 1000}.Stereo16(std::int64_t(n) * blocks);
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("rec.wav");
+    SF_INFO info{.samplerate = 6000, .channels = 2, .format = SF_FORMAT_WAV | SF_FORMAT_PCM_16};
+    SNDFILE* f = sf_open(wav.toLocal8Bit().constData(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    sf_writef_short(f, frames.data(), std::int64_t(n) * blocks);
+    sf_close(f);
+
+    SetBackendsForTest({std::make_shared<FeedInput>(frames)});
+    std::vector<std::string> shown;
+    {
         RunHarness h;
         Parlune& w = h.w();
-        // The run parameters as START derives them from the controls.
-        h.Apply({.fftSize = "8192", .bandwidth = "100", .averaging = c.avg});
-        w.UseStatNoise.setValue(c.stat);
-        w.TrackSig.setValue(c.track);
-        w.SampleRate = rate;
-        NFFT = n;
-        w.FMinBin = HzToBin(20, n, rate);
-        w.FMaxBin = HzToBin(5000, n, rate);
-        w.NAvg = c.avg;
-        w.SigBWBins = HzToBin(100, n, rate);
-        w.CFBin = FloorToInt32(c.cfHz / rate * n);
-        w.Spectrum.setScaleLeft(20.0 * n / rate);
-        w.Spectrum.setScaleWidth(4980.0 * n / rate);
-        w.WaterfallSetUp();
-        SelectWindow(1, w.WindENBW);
-        LoopState s;
-        w.LoopSetUp(s);
-
-        ChainParams p{.SampleRate = rate, .NFFT = n, .FMinBin = w.FMinBin, .FMaxBin = w.FMaxBin,
-                      .CFBin = w.CFBin, .SigBWBins = w.SigBWBins, .SigBWHz = 100, .GuardFactor = w.GuardFactor,
-                      .NAvg = c.avg, .WindENBW = w.WindENBW, .DispThresh = w.DispThresh,
-                      .UseStatNoise = c.stat, .TrackSig = c.track};
-        ChainState chain;
-        StartChain(chain, n);
-
-        const std::vector<std::int16_t> frames =
-            ToneNoise{.Rate = rate, .ToneHz = c.toneHz, .Snr2500Db = 15, .Sigma = 1000}.Stereo16(n * blocks);
-        for (int b = 0; b < blocks; ++b) {
-            SCOPED_TRACE(b);
-            const std::int16_t* block = frames.data() + 2 * n * b;
-            std::copy(block, block + 2 * n, w.InBuf.data());
-            ASSERT_TRUE(w.ProcessBlock(s));
-            const BlockResult r = RunBlock(block, p, chain);
-            EXPECT_EQ(w.PeakBin, r.PeakAt.PeakBin);
-            EXPECT_EQ(w.PeakPower, r.PeakAt.PeakPower);
-            EXPECT_EQ(w.NoisePower, r.NoisePower);
-            EXPECT_EQ(w.SigPower, r.SigPower);
-            EXPECT_EQ(w.SN1HzDb, r.SN1HzDb);
-            EXPECT_EQ(w.SNResults.Visible(), r.InBand);
-            EXPECT_EQ(w.CFBin, p.CFBin);
-            if (r.InBand)
-                EXPECT_EQ(w.SNBinDb, r.SNBinDb);
-        }
-        EXPECT_TRUE(w.SNResults.Visible()); // the tone was measured at all
+        h.ChooseDevice("Fed input");
+        h.Apply({.rate = "6000", .fftSize = "262144", .cf = "1003", .averaging = 2});
+        w.FMin.setValue(20);
+        w.FMax.setValue(2000);
+        w.TrackSig.setValue(1);
+        EXPECT_EQ(h.Run(blocks, [&](int) {
+            ASSERT_TRUE(w.SNResults.Visible());
+            std::ostringstream row;
+            row.precision(4);
+            row << std::fixed << w.PeakBin * 6000.0 / n << ',' << w.SNBinDb << ',' << w.SN1HzDb;
+            shown.push_back(row.str() + " centre bin " + std::to_string(w.CFBin));
+        }), blocks);
+        EXPECT_EQ(w.CF.Text(), QString::fromStdString(TrackedCFText(w.PeakBin, 6000, n)));
     }
+    ResetBackends();
+
+    QProcess tool;
+    tool.start(PARLUNE_MEASURE_BIN, {"--fft-size", "262144", "--average", "2", "--centre", "1003", "--track",
+                                     "--span-low", "20", "--span-high", "2000", "--format", "csv", wav});
+    ASSERT_TRUE(tool.waitForFinished(120000));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    std::istringstream csv(tool.readAllStandardOutput().toStdString());
+    std::string line;
+    std::getline(csv, line); // header
+    for (int b = 0; b < blocks && std::getline(csv, line); ++b) {
+        // block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,...
+        std::vector<std::string> v;
+        std::istringstream fields(line);
+        for (std::string x; std::getline(fields, x, ',');) v.push_back(x);
+        ASSERT_GE(v.size(), 7u);
+        const std::string mine = shown.at(b);
+        EXPECT_EQ(mine.substr(0, mine.find(" centre")), v[2] + ',' + v[5] + ',' + v[6]) << "block " << b;
+    }
+    // The centre went through its text: peak bin 43700 reads "1000.2", whose bin is 43699.
+    EXPECT_EQ(shown.back().substr(0, 9), "1000.2136");
+    EXPECT_NE(shown.back().find("centre bin 43699"), std::string::npos) << shown.back();
 }

@@ -1,7 +1,6 @@
-// The measurement run loop: one captured block after another through
-// conversion, transform, averaging and measurement, with the plots, results
-// and meters drawn in between.  The arithmetic is the engine's pure block
-// chain; this file only orders the steps and wires them to the window.
+// The measurement run loop: wait for a block, run the engine on it, show
+// the result, log it, yield; until STOP, closing, a lost input or the end of
+// the measurement.
 #include <QCoreApplication>
 
 #include "capture/WaitForBuffer.h"
@@ -54,7 +53,7 @@ void Parlune::LoopSetUp(LoopState& s)
     Peaking.setForeColor(s.PeakingColour);
     PkRefVal.setForeColor(s.PeakingColour);
     CentrePeaking.setForeColor(s.PeakingColour);
-    s.Slot = 0;
+    PrepareChain(Chain, NFFT);
 }
 
 void Parlune::RangeLabels()
@@ -63,74 +62,84 @@ void Parlune::RangeLabels()
     ShowMax.setCaption(QString::fromStdString(RangeCaption(FMax.Value())));
 }
 
+ChainParams Parlune::BlockParams() const
+{
+    ChainParams p;
+    p.SampleRate = SampleRate;
+    p.NFFT = NFFT;
+    p.FMinBin = FMinBin;
+    p.FMaxBin = FMaxBin;
+    p.CFBin = CFBin;
+    p.SigBWBins = SigBWBins;
+    p.SigBWHz = LeadingNumber(SigBW.Text().toStdString());
+    p.CFText = CF.Text().toStdString();
+    p.GuardFactor = GuardFactor;
+    p.NAvg = NAvg;
+    p.WindENBW = WindENBW;
+    p.DispThresh = DispThresh;
+    p.Squared = Squared.Value() == 1;
+    p.Swapped = SBswap.Value() != 0;
+    p.UseStatNoise = UseStatNoise.Value() != 0;
+    p.PeakInSigBand = PeakInSigBand.Value() == 1;
+    p.TrackSig = TrackSig.Value() == 1;
+    return p;
+}
+
 bool Parlune::ProcessBlock(LoopState& s)
 {
-    CheckRunSizes(NFFT, FMinBin, FMaxBin, NAvg);
-    if (s.Slot > SpecRing::kSlotTop)
-        throw Fault(Fault::Kind::IndexOutOfBounds, "ring slot out of range");
+    ChainParams p = BlockParams();
+    const BlockResult r = RunBlock(InBuf.data(), p, Chain);
+    ShowBlock(s, r);
+    return r.End == BlockEnd::Measured;
+}
 
-    // Conversion and input level.
-    const InputExtremes ext =
-        ConvertBlock(InBuf.data(), WindFn, NFFT, Squared.Value() == 1, SBswap.Value() != 0, FFTBuf.data());
-    const std::int32_t largest = LargestSample(ext);
-    InLevelDb = InputLevelDb(largest, InLevelDb);
-    DrawInputLevel(InputLevelColour(largest));
-
-    // Transform, per-block reset, ring and waterfall line.
-    DoFFT(FFTBuf.data(), NFFT);
-    NoisePower = 0;
-    SigPower = 0;
-    PeakPower = 0;
+// Everything a block shows, in the order a user sees it appear; each part
+// only when the engine got that far.
+void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
+{
+    auto reached = [&](BlockStage stage) { return r.Reached >= stage; };
+    NoisePower = SigPower = PeakPower = 0;
     PeakBin = 0;
-    StoreBlockPower(FFTBuf.data(), NFFT, SpecHist, s.Slot);
-    WaterfallLine(s.Slot);
-
-    // Plot background, histogram cleared, mean / level / peak of every
-    // displayed bin with its trace.
+    if (!reached(BlockStage::Converted))
+        return;
+    InLevelDb = r.InLevelDb;
+    DrawInputLevel(r.LevelColour);
+    if (!reached(BlockStage::Stored))
+        return;
+    WaterfallLine(r.Slot);
+    if (!reached(BlockStage::Binned))
+        return;
     PlotBackground(s);
-    ClearHist(AmpHist.data());
-    const PeakRule rule{CFBin, SigBWBins, PeakInSigBand.Value() == 1};
-    const Peak peak = BinLoop(SpecHist, NAvg, FMinBin, FMaxBin, rule, AvSpec.data(), s.Level.data());
     PlotTrace(s);
-    PeakPower = peak.PeakPower;
-    PeakBin = peak.PeakBin;
-
-    // Histogram: a silent bin faults here and ends the run.
-    FillHist(AvSpec.data(), FMinBin, FMaxBin, AmpHist.data());
-    DrawHistogram();
-
-    // Signal and noise, first half.
-    const BandSums sums = SumBands(AvSpec.data(), FMinBin, FMaxBin, PeakBin, SigBWBins, GuardFactor);
-    const bool useStat = UseStatNoise.Value() != 0;
-    if (NoNoise(sums)) {
+    PeakPower = r.PeakAt.PeakPower;
+    PeakBin = r.PeakAt.PeakBin;
+    if (r.End == BlockEnd::NoNoise) {
+        DrawHistogram();
         NoisePower = 1;
         ResetBandwidth(*this);
-        return false;
+        return;
     }
-    if (useStat) {
-        const std::int32_t cell = StatNoiseCell(AmpHist.data(), FMinBin, FMaxBin);
-        s.StatNoiseDb = StatNoiseDbOfCell(cell);
-        MarkHistogram(cell);
-    }
-    double n = NoiseBinCount(FMinBin, FMaxBin, SigBWBins, GuardFactor);
-    if (NoiseCountTooSmall(n)) {
+    if (!reached(BlockStage::Counted))
+        return;
+    DrawHistogram();
+    const bool useStat = UseStatNoise.Value() != 0;
+    if (useStat)
+        MarkHistogram(r.StatCell);
+    if (r.BandwidthReset)
         ResetBandwidth(*this);
-        n = 1;
-    }
-    const BandSums perBin = PerBin(sums, n, SigBWBins);
-    NoisePower = perBin.NoisePower;
-    SigPower = perBin.SigPower;
+    if (!reached(BlockStage::Measured))
+        return;
 
-    // Results: noise lines (labels at the previous statistical level), the
-    // statistical level and its line, panel and meters, peak marker.
-    PlotNoiseLines(s, useStat, s.StatLevel);
-    s.StatLevel = StatLevelOf(s.StatNoiseDb, DispThresh);
-    if (useStat) {
-        NoisePower = StatNoisePower(s.StatLevel, DispThresh);
-        PlotStatLine(s);
-    }
+    NoisePower = r.MeasuredNoisePower;
+    SigPower = r.SigPower;
+    PlotNoiseLines(s, useStat, r.LabelStatLevel);
+    NoisePower = r.NoisePower;
+    if (useStat)
+        PlotStatLine(s, r.StatLevel);
     NoiseL.setForeColor(useStat ? s.StatColour : s.NoiseColour);
-    NoiseL.setCaption(QString::fromStdString(NoiseCaption(LevelAboveThreshold(NoisePower, DispThresh))));
+    NoiseL.setCaption(QString::fromStdString(NoiseCaption(r.NoiseLevel)));
+    if (!reached(BlockStage::Peaked))
+        return;
     PeakL.setCaption(QString::fromStdString(PeakCaption(LevelAboveThreshold(PeakPower, DispThresh))));
     if (CentrePeaking.Value()) {
         PeakingRef.setValue(RoundToInt16(CheckedDb(PeakPower)));
@@ -138,35 +147,28 @@ bool Parlune::ProcessBlock(LoopState& s)
     }
     DrawPeaking(s.PeakingColour);
     PkRefVal.setCaption(QString::fromStdString(OffsetCaption(PeakingRef.Value(), DispThresh)));
-    PlotPeakMarker(s, PeakLevelOf(PeakPower, DispThresh));
-    PeakF.setCaption(QString::fromStdString(PeakFreqCaption(PeakBin * SampleRate / NFFT)));
+    PlotPeakMarker(s, r.PeakLevel);
+    PeakF.setCaption(QString::fromStdString(PeakFreqCaption(r.PeakHz)));
     PeakFTol.setCaption(QString::fromStdString(PeakTolCaption(SampleRate, NFFT)));
+    if (!reached(BlockStage::Complete))
+        return;
 
-    if (PeakInBand(CFBin, PeakBin, SigBWBins)) {
-        const SNFigures sn =
-            SignalToNoise(SigPower, NoisePower, LeadingNumber(SigBW.Text().toStdString()), SigBWBins, WindENBW, SN1HzDb);
-        SN1HzDb = sn.SN1HzDb;
-        SNBinDb = sn.SNBinDb;
+    if (r.InBand) {
+        SN1HzDb = r.SN1HzDb;
+        SNBinDb = r.SNBinDb;
         SNBin.setCaption(QString::fromStdString(SNBinCaption(SNBinDb, WindENBW, SampleRate, NFFT)));
         SN1Hz.setCaption(QString::fromStdString(SN1HzCaption(SN1HzDb)));
         SN2k5Hz.setCaption(QString::fromStdString(SN2500HzCaption(SN1HzDb)));
         SNResults.setEnabled(true);
         SNResults.setVisible(true);
-        if (TrackSig.Value() == 1) {
-            CFBin = PeakBin;
-            CF.setText(QString::fromStdString(TrackedCFText(CFBin, SampleRate, NFFT)));
-        }
+        if (r.Tracked)
+            CF.setText(QString::fromStdString(r.CFText)); // its rule moves CFBin onto the peak
         if (LogEnabled != 0)
             LogStep();
     } else {
         SNResults.setVisible(false);
     }
-
     WaterfallScroll();
-    if (NAvg == 0)
-        throw Fault(Fault::Kind::DivisionByZero, "averaging depth 0");
-    s.Slot = (s.Slot + 1) % NAvg;
-    return true;
 }
 
 void Parlune::RunLoop()
@@ -182,6 +184,8 @@ void Parlune::RunLoop()
             // it comes back done (STOP's reset also marks it done).  The
             // sizes are checked first: a bad one ends the run as a fault.
             CheckRunSizes(NFFT, FMinBin, FMaxBin, NAvg);
+            if (Chain.SpecHist.BinTop() != NFFT / 2)
+                throw Fault(Fault::Kind::OutOfRange, "FFT size changed during the run");
             WaveHdr.lpData = reinterpret_cast<char*>(InBuf.data());
             WaveHdr.dwBufferLength = BlockBytes(NFFT);
             WaveHdr.dwFlags = 0;
@@ -208,7 +212,7 @@ void Parlune::RunLoop()
             if (StopReq) {
                 // A STOP during the wait let this last block into the ring
                 // STOP had just emptied; empty it again so a restart starts clean.
-                ClearRing();
+                ClearRing(Chain, NAvg);
                 return;
             }
             if (Closing || hWaveIn == 0)
