@@ -60,6 +60,10 @@ void Parlune::WaterfallSetUp()
     wf.WFall.setScaleHeight(kRows);
     wf.WFCache.setWidth(RoundToInt32(wf.WFall.ScaleWidth()));
     wf.WFCache.setHeight(RoundToInt32(wf.WFall.ScaleHeight()));
+    // The read-out keeps this run's bin width until the next run starts: the
+    // picture stays drawn at it whatever the rate box says meanwhile.
+    const double hzPerBin = NFFT > 0 ? SampleRate / NFFT : std::nan("");
+    wf.BinWidthHz = [hzPerBin] { return hzPerBin; };
     wf.show();
 }
 

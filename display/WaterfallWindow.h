@@ -23,8 +23,9 @@ public:
 
     // Hertz per bin (sample rate / NFFT) of the picture's columns, for the
     // cursor read-out: column x shows x * BinWidthHz() Hz, 0 Hz at the left
-    // edge, as the lines are drawn.  Set by the main window; while unset, or
-    // while it gives no finite number, the read-out is left as it is.
+    // edge, as the lines are drawn.  Set by the main window at each run's
+    // start; while unset, or while it gives no finite number, the read-out
+    // is left as it is.
     std::function<double()> BinWidthHz;
 
     void WFGain_Change();

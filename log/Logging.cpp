@@ -1,6 +1,7 @@
 // The log switch, the logging step of the run loop and the caption clock.
 // A log file that cannot be opened or written is reported once in the
-// switch's own caption; the switch is cleared and the run goes on.
+// switch's own caption, short enough for its one line, with the whole story
+// in its tool tip; the switch is cleared and the run goes on.
 #include <QString>
 #include <algorithm>
 
@@ -12,17 +13,17 @@
 
 namespace {
 const QString kLogCaption = "Log to File";
-const QString kCannotOpen = "Log to File (cannot open)";
-const QString kWriteFailed = "Log to File (write failed)";
 
-// Clears the switch (its click rule closes the file), then says why.
-void GiveUpLogging(Parlune& p, const QString& why)
+// Clears the switch (its click rule closes the file), then says why: in
+// short in the caption, in full (%1 the file name) in the tool tip.
+void GiveUpLogging(Parlune& p, const QString& caption, const QString& why)
 {
     p.LogEnabled = 0;
     p.LogOut.Close();
     p.LogToFile.setValue(0);
     p.LogToFile.setForeColor(RGB(0, 0, 0));
-    p.LogToFile.setCaption(why);
+    p.LogToFile.setCaption(caption);
+    p.LogToFile.setToolTipText("Log to File: " + why.arg(p.LogFile.Text()));
 }
 } // namespace
 
@@ -30,8 +31,9 @@ void Parlune::LogToFile_Click()
 {
     if (LogToFile.Value() == 1) {
         LogToFile.setCaption(kLogCaption);
+        LogToFile.setToolTipText("");
         if (!LogOut.Open(LogFile.Text())) {
-            GiveUpLogging(*this, kCannotOpen);
+            GiveUpLogging(*this, "Can't open", "cannot open \"%1\"");
             return;
         }
         LogEnabled = 1;
@@ -57,7 +59,7 @@ void Parlune::LogStep()
                 LevelAboveThreshold(PeakPower, DispThresh), LevelAboveThreshold(NoisePower, DispThresh), SN1HzDb);
     LastLogTime = now;
     if (!LogOut.WriteLine(line)) {
-        GiveUpLogging(*this, kWriteFailed);
+        GiveUpLogging(*this, "Write failed", "cannot write to \"%1\"; logging stopped");
         return;
     }
     LogToFile.setForeColor(RGB(255, 0, 0));

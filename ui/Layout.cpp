@@ -270,6 +270,21 @@ void Parlune::CreateControls()
             r.ctl->setToolTipText(QString::fromUtf8(x.tip));
     }
 
+    // Labels lie beneath the picture boxes they overlap ("10dB /" reaches
+    // 75 twips into the plot), so no plot loses a corner to an opaque label.
+    // Under the first one created, which lies lowest, it is under them all.
+    for (const Row& label : rows) {
+        if (label.kind != Kind::Label)
+            continue;
+        QWidget* const lw = label.ctl->widget();
+        for (const Row& picture : rows)
+            if (picture.kind == Kind::Picture && picture.in == label.in &&
+                lw->geometry().intersects(picture.ctl->widget()->geometry())) {
+                lw->stackUnder(picture.ctl->widget());
+                break;
+            }
+    }
+
     Timer1.create(this, "Timer1");
 
     // States at creation, before any device is chosen or any run has started.

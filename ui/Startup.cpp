@@ -33,6 +33,18 @@ int WindowPlace(double twips)
     return static_cast<int>(CheckedIndex(RoundToInt32(twips), -1'000'000, 1'000'000));
 }
 
+// Rates a sound card can plausibly run at, Hz.  A stored rate outside them
+// (0, negative, not finite, 1e308, a denormal) or one that does not read as
+// a number at all (1e999 overflows) gives way to the default.
+constexpr double kLowestRate = 1000, kHighestRate = 384000, kDefaultRate = 12000;
+
+double StoredRate()
+{
+    double rate = 0;
+    Step([&] { rate = StoredNumber("Values", "Samprate", "12000"); });
+    return rate >= kLowestRate && rate <= kHighestRate ? rate : kDefaultRate;
+}
+
 // Without a stored centre the signal band sits on the bin nearest 1000 Hz at
 // the stored rate and FFT size (996.1 Hz at 12000 Hz and 1024 points).
 QString DefaultCentreBin(double rate)
@@ -63,7 +75,7 @@ void Parlune::Form_Load()
     Step([&] { setLeft(WindowPlace(StoredNumber("FormPlace", "Left", "100"))); });
     Step([&] { setTop(WindowPlace(StoredNumber("FormPlace", "Top", "100"))); });
     // 2-5. Rate, first size text, centre and bandwidth bins.
-    Step([&] { SampleRate = StoredNumber("Values", "Samprate", "12000"); });
+    Step([&] { SampleRate = StoredRate(); });
     Step([&] { FFTSize.setText(StoredFFTSize("NSamp", "8192")); });
     Step([&] {
         const QString stored = ReadSetting("Values", "CFB", DefaultCentreBin(SampleRate));

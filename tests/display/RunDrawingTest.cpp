@@ -3,6 +3,7 @@
 // histogram with its statistical mark, the meters and the mouse read-out.
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -82,8 +83,18 @@ TEST_F(RunDrawing, WaterfallShowsTheNewestLineOnTop)
     Parlune& w = Window([](int b) { return 500.0 * (b + 1); }, 25); // 500, 1000, 1500, 2000 Hz
     w.monWF().WFpal.setValue(1); // grey: brighter is stronger
     h->Apply({.averaging = 1});
-    ASSERT_EQ(h->Run(4), 4);
     const PictureBox& wf = w.monWF().WFall;
+    // The read-out under the picture follows the mouse, during the run and
+    // after it: pixel column px is px x ScaleWidth / width bins of 12000 / 8192 Hz.
+    auto readOutAt = [&](int px) {
+        QTest::mouseMove(wf.widget(), QPoint(px, 20));
+        QString text = w.monWF().WFcsr.Caption();
+        EXPECT_TRUE(text.endsWith("Hz")) << text.toStdString();
+        text.chop(2);
+        EXPECT_NEAR(text.toDouble(), px * wf.ScaleWidth() / wf.Image().width() * 12000 / 8192, 0.051) << px;
+    };
+    ASSERT_EQ(h->Run(4, [&](int block) { block == 2 ? readOutAt(137) : void(); }), 4);
+    readOutAt(301);
     const QImage img = wf.Image();
     auto columnOf = [&](double hz) { return static_cast<int>(wf.PixelX(hz * 8192 / 12000)); };
     // Brightest column of each pixel row, -1 for a black one.  Down from the

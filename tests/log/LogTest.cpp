@@ -2,6 +2,8 @@
 // appends to, and the caption clock, on the real window.
 #include <QCheckBox>
 #include <QFile>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <cmath>
 
 #include "support/FakeClock.h"
@@ -85,22 +87,35 @@ TEST_F(Log, IntervalCountsBlocks)
 
 TEST_F(Log, FileThatCannotBeUsedClearsTheSwitchAndSaysSo)
 {
-    Parlune& w = Ready(TempPath("no-such-folder/log.txt"));
+    const QString missing = TempPath("no-such-folder/log.txt");
+    Parlune& w = Ready(missing);
+    w.show();
+    // Caption and tool tip; the caption fits the box's one line beside the tick.
+    auto says = [&w](const QString& caption, const QString& tip) {
+        QCheckBox* box = w.LogToFile.box();
+        QStyleOptionButton opt;
+        opt.initFrom(box);
+        opt.text = box->text();
+        const int room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, box).width();
+        EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), room) << box->text().toStdString();
+        EXPECT_EQ(w.LogToFile.Caption(), caption);
+        EXPECT_EQ(w.LogToFile.ToolTipText(), tip);
+    };
     w.LogToFile.box()->click();
     EXPECT_EQ(w.LogEnabled, 0);
     EXPECT_EQ(w.LogToFile.Value(), 0);
-    EXPECT_EQ(w.LogToFile.Caption(), "Log to File (cannot open)");
+    says("Can't open", "Log to File: cannot open \"" + missing + "\"");
 
     // Opens but cannot be written (a full disk); the start clears the old message.
     w.LogFile.setText("/dev/full");
     w.LogToFile.box()->click();
     ASSERT_EQ(w.LogEnabled, 1);
-    EXPECT_EQ(w.LogToFile.Caption(), "Log to File");
+    says("Log to File", "");
     clock.seconds += 100;
     w.LogStep();
     EXPECT_EQ(w.LogEnabled, 0);
     EXPECT_EQ(w.LogToFile.Value(), 0);
-    EXPECT_EQ(w.LogToFile.Caption(), "Log to File (write failed)");
+    says("Write failed", "Log to File: cannot write to \"/dev/full\"; logging stopped");
 }
 
 TEST_F(Log, CaptionClock)

@@ -160,9 +160,10 @@ TEST(Controls, FrameDisablesChildrenOptionsExclusiveNamesKept)
     o[1].setValue(true);
     EXPECT_EQ(state(), (std::vector<bool>{false, true, false, true}));
     QTest::mouseClick(o[2].button(), Qt::LeftButton);
-    QTest::mouseClick(o[2].button(), Qt::LeftButton); // already selected: no second click
+    QTest::mouseClick(o[2].button(), Qt::LeftButton); // already selected: a Click all the same
+    o[2].setValue(true);                              // from code, no change: silent
     EXPECT_EQ(state(), (std::vector<bool>{false, false, true, true}));
-    EXPECT_EQ(clicks, (Trace{"Wide", "SSB", "CW800"}));
+    EXPECT_EQ(clicks, (Trace{"Wide", "SSB", "CW800", "CW800"}));
 
     f1.setEnabled(false);
     for (Control* ctl : std::initializer_list<Control*>{&t, &s, &c, &o[0]})

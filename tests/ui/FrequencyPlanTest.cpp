@@ -1,6 +1,7 @@
 // The frequency plan on the real window, driven as a user would.  Every case
 // starts from a first start (12000 Hz, 1024 points, span 20 - 5000).
 #include <QRadioButton>
+#include <QTest>
 
 #include "support/WindowFixture.h"
 
@@ -13,7 +14,9 @@ TEST_F(FrequencyPlan, SpanLimitsPresetsAndCorrections)
     using Act = std::function<void(Parlune&)>;
     auto fmin = [](int v) -> Act { return [v](Parlune& w) { w.FMin.DragTo(v); }; };
     auto fmax = [](int v) -> Act { return [v](Parlune& w) { w.FMax.DragTo(v); }; };
-    auto pick = [](OptionButton Parlune::*b) -> Act { return [b](Parlune& w) { (w.*b).button()->click(); }; };
+    auto pick = [](OptionButton Parlune::*b) -> Act {
+        return [b](Parlune& w) { QTest::mouseClick((w.*b).button(), Qt::LeftButton); };
+    };
     const struct {
         std::vector<Act> acts;
         int fmin, fmax;
@@ -23,6 +26,7 @@ TEST_F(FrequencyPlan, SpanLimitsPresetsAndCorrections)
         {{pick(&Parlune::SSB), fmax(300)}, 300, 1300, " 300 -  1300"},
         {{fmin(4000), fmax(4500), pick(&Parlune::CW800)}, 650, 5000, " 650 -  5000"}, // preset top below FMin
         {{pick(&Parlune::SSB), pick(&Parlune::Wide)}, 20, 5000, " 20 -  5000"},
+        {{fmax(4000), fmin(300), pick(&Parlune::Wide)}, 20, 5000, " 20 -  5000"}, // re-click of the selected preset
         {{pick(&Parlune::WideCW)}, 800, 1200, " 800 -  1200"},
         {{pick(&Parlune::CW800)}, 650, 950, " 650 -  950"},
         {{fmax(32700), fmin(32000), fmax(31000)}, 32000, 32700, " 32000 -  32700"},

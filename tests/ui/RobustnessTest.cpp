@@ -62,7 +62,7 @@ TEST_F(TypedGarbage, LoggingBoxes)
         w.LogFile.setText(text);
         w.LogToFile.box()->click();
         EXPECT_EQ(w.LogEnabled, w.LogToFile.Value());
-        EXPECT_TRUE(w.LogEnabled || w.LogToFile.Caption() == "Log to File (cannot open)");
+        EXPECT_TRUE(w.LogEnabled || w.LogToFile.Caption() == "Can't open");
         if (w.LogEnabled)
             w.LogToFile.box()->click();
         EXPECT_FALSE(w.LogOut.IsOpen());

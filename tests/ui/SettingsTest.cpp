@@ -86,21 +86,34 @@ TEST_F(Settings, EveryEntryRoundTrips)
 TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
 {
     static const char kBytes[] = "\x00\xff\xfe[[[=]]]\n\x01\x02 garbage\n[Values\nSamprate";
-    const QByteArray files[] = {
-        "[Values]\nSamprate=0\n",
-        "[Values]\nSamprate=-12000\nFFTSIZE=-1024\n",
-        "[Values]\nSamprate=abc\nNSamp=xyz\nCFB=--\nNBINS=1e999\nFMIN=99999\nFMAX=-5\nAVSCR=1000\nTHRESH=nan\n"
-        "FILENAME=\nFFTSIZE=hello\n",
-        "[Values]\nFFTSIZE=99999999\nCFB=1e300\nNBINS=-7\nTHRESH=200\nAVSCR=0\n",
-        "[Values]\nSamprate=1e-300\nFFTSIZE=262144\nCFB=2147483647\n",
-        "[FormPlace]\nLeft=1e12\nTop=-99999999999\n",
-        QByteArray(kBytes, sizeof kBytes - 1),
+    // A stored rate outside 1000 .. 384000 Hz gives way to the default alone.
+    const struct {
+        QByteArray file;
+        double rate;
+    } cases[] = {
+        {"[Values]\nSamprate=0\n", 12000},
+        {"[Values]\nSamprate=-12000\nFFTSIZE=-1024\n", 12000},
+        {"[Values]\nSamprate=abc\nNSamp=xyz\nCFB=--\nNBINS=1e999\nFMIN=99999\nFMAX=-5\nAVSCR=1000\nTHRESH=nan\n"
+         "FILENAME=\nFFTSIZE=hello\n", 12000},
+        {"[Values]\nFFTSIZE=99999999\nCFB=1e300\nNBINS=-7\nTHRESH=200\nAVSCR=0\n", 12000},
+        {"[Values]\nSamprate=1e-300\nFFTSIZE=262144\nCFB=2147483647\n", 12000},
+        {"[Values]\nSamprate=1e308\n", 12000},
+        {"[Values]\nSamprate=1e-320\n", 12000},
+        {"[Values]\nSamprate=1e999\n", 12000},
+        {"[Values]\nSamprate=999.9\n", 12000},
+        {"[Values]\nSamprate=384000.5\n", 12000},
+        {"[Values]\nSamprate=384000\n", 384000},
+        {"[Values]\nSamprate=1000\n", 1000},
+        {"[FormPlace]\nLeft=1e12\nTop=-99999999999\n", 12000},
+        {QByteArray(kBytes, sizeof kBytes - 1), 12000},
     };
-    for (const QByteArray& file : files) {
+    for (const auto& [file, rate] : cases) {
         SCOPED_TRACE(file.toStdString());
         NFFT = 0;
         WriteStoreFile(file);
         Parlune& w = Load();
+        EXPECT_EQ(w.SampleRate, rate);
+        EXPECT_EQ(w.SRate.Text().toDouble(), rate);
         EXPECT_TRUE(NFFT >= 0 && NFFT <= kMaxNFFT) << NFFT;
         EXPECT_LE(std::abs(w.Left()), 1'000'000);
         // Usable: the user sets a rate, size and filter, and the plan follows.

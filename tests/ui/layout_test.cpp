@@ -123,6 +123,18 @@ TEST(Layout, EveryControlAsCreated)
         EXPECT_EQ(wid->isEnabled(), !disabled.count(r.name));
         EXPECT_EQ(wid->isHidden(), QString(r.name) == "Stopit");
     }
+    // A label never lies on top of a picture box it overlaps (a later
+    // sibling is drawn over an earlier one); "10dB /" overlaps two.
+    int overlaps = 0;
+    for (const Row& l : rows)
+        for (const Row& p : rows)
+            if (l.kind == Lbl && p.kind == Pic && QString(l.in) == p.in &&
+                l.ctl->widget()->geometry().intersects(p.ctl->widget()->geometry())) {
+                const QObjectList& stack = l.ctl->widget()->parent()->children();
+                ++overlaps;
+                EXPECT_LT(stack.indexOf(l.ctl->widget()), stack.indexOf(p.ctl->widget())) << l.name << " over " << p.name;
+            }
+    EXPECT_EQ(overlaps, 2);
     // No other control, and no tool tip anywhere else.
     for (QWidget* child : w.findChildren<QWidget*>()) {
         const QString name = child->objectName();

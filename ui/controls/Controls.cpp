@@ -334,8 +334,18 @@ void OptionButton::create(QWidget* parent, const QString& name, const QString& c
     b->setAutoExclusive(false); // the container's group does it
     groupOf(parent)->addButton(b);
     attach(b, parent, name, left, top, width, height);
+    // A user's click (mouse, keyboard, click()) is a Click even on the
+    // selected button: it asks for that option again.  Selection from code
+    // is a Click only when it changes something.  Qt announces a user's
+    // click as pressed, toggled, released, clicked.
+    QObject::connect(b, &QAbstractButton::pressed, &guard_, [this] { userClick_ = true; });
+    QObject::connect(b, &QAbstractButton::released, &guard_, [this] { userClick_ = false; });
     QObject::connect(b, &QRadioButton::toggled, &guard_, [this](bool on) {
-        if (on && !quiet_ && onClick)
+        if (on && !userClick_ && onClick)
+            onClick();
+    });
+    QObject::connect(b, &QAbstractButton::clicked, &guard_, [this] {
+        if (button()->isChecked() && onClick)
             onClick();
     });
 }
@@ -347,6 +357,7 @@ void OptionButton::setValue(bool v)
     if (v == button()->isChecked())
         return;
     if (v) {
+        userClick_ = false; // in case a press never saw its release
         button()->setChecked(true); // the group clears the others first
         return;
     }

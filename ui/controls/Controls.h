@@ -3,7 +3,8 @@
 //
 // - Setting a value or text from code runs the control's Change (or, for check
 //   boxes and option buttons, Click) handler at once, nested, and only when
-//   the new value differs.
+//   the new value differs.  A user's click on an option button is a Click
+//   even when it is already selected.
 // - A combo-box list choice is a Click, not a text Change; typing is a Change.
 // - Scroll bars may have Min > Max, step by SmallChange / LargeChange, fire
 //   Change on release of a dragged thumb (no tracking), and fault with
@@ -190,7 +191,7 @@ public:
 // QButtonGroup per container widget).  None is selected at creation.
 class OptionButton : public Control {
 public:
-    Handler onClick; // runs when it becomes selected, by the user or from code
+    Handler onClick; // runs on every click by the user, and when code selects it
     void create(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
                 int height);
     bool Value() const;
@@ -199,7 +200,7 @@ public:
     QRadioButton* button() const;
 
 private:
-    bool quiet_ = false;
+    bool userClick_ = false; // between the mouse press and release
 };
 
 // A captioned group.  Its client area is the whole frame: children's
