@@ -15,6 +15,7 @@
 #include <memory>
 #include <random>
 
+#include "display/WaterfallDraw.h"
 #include "engine/NumberText.h"
 #include "engine/WholeNumber.h"
 #include "engine/Windows.h"
@@ -65,7 +66,7 @@ void Prepare(Parlune& w, double rate, int size)
     w.CFBin = FloorToInt32(1000 / rate * size);
     w.Spectrum.setScaleLeft(static_cast<float>(w.FMin.Value() / rate * size));
     w.Spectrum.setScaleWidth(static_cast<float>((w.FMax.Value() - w.FMin.Value()) / rate * size));
-    w.WaterfallSetUp();
+    WaterfallSetUp(w.monWF(), w.Spectrum.ScaleWidth(), rate, size);
     SelectWindow(1, w.WindENBW);
 
     std::mt19937 gen(7);

@@ -6,16 +6,15 @@
 #include "display/HistogramWindow.h"
 #include "engine/Fault.h"
 #include "engine/Histogram.h"
-#include "ui/Parlune.h"
+#include "display/HistogramDraw.h"
 
 namespace {
 constexpr Colour kBarColour = RGB(0, 0, 255);
 constexpr Colour kMarkColour = RGB(255, 0, 0);
 } // namespace
 
-void Parlune::DrawHistogram()
+void DrawHistogram(PictureBox& h, const std::int32_t* ampHist, std::int32_t FMinBin, std::int32_t FMaxBin)
 {
-    PictureBox& h = monHisto().Histogram;
     const double bins = static_cast<double>(FMaxBin) - FMinBin;
     if (bins < 0)
         throw Fault(Fault::Kind::OutOfRange, "empty displayed range");
@@ -27,15 +26,14 @@ void Parlune::DrawHistogram()
     const double top = h.ScaleHeight();
     // An empty cell's box has no height and lies on the bottom edge: nothing to draw.
     for (std::int32_t c = 0; c <= kHistUsedTop; ++c)
-        if (Chain.AmpHist[c] > 0)
-            h.LineBox(c, top - Chain.AmpHist[c], c + 1, top, kBarColour);
+        if (ampHist[c] > 0)
+            h.LineBox(c, top - ampHist[c], c + 1, top, kBarColour);
 }
 
-void Parlune::MarkHistogram(std::int32_t cell)
+void MarkHistogram(PictureBox& h, const std::int32_t* ampHist, std::int32_t cell)
 {
-    if (cell < 0 || cell > kHistUsedTop || Chain.AmpHist[cell] <= 0)
+    if (cell < 0 || cell > kHistUsedTop || ampHist[cell] <= 0)
         return;
-    PictureBox& h = monHisto().Histogram;
     const double top = h.ScaleHeight();
-    h.LineBox(cell, top - Chain.AmpHist[cell], cell + 1, top, kMarkColour);
+    h.LineBox(cell, top - ampHist[cell], cell + 1, top, kMarkColour);
 }

@@ -1,7 +1,7 @@
 // The histogram window: bar chart of the averaged bin levels, 0 .. 160 dB.
 #pragma once
 #include "display/PictureBox.h"
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 class MonHisto : public Window {
 public:

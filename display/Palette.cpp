@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "ui/Parlune.h"
 
 namespace {
 // To nearest, halves to even (the default rounding mode).
@@ -50,9 +49,4 @@ Colour WFCols(double level, unsigned char palette)
         break;
     }
     return RGB(r, g, b);
-}
-
-Colour Parlune::WFCols(double level, unsigned char palette)
-{
-    return ::WFCols(level, palette);
 }

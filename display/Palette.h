@@ -1,7 +1,7 @@
 // The waterfall's colour palettes: a level (0 = bottom, 1 = top) and a
 // palette number give a colour.
 #pragma once
-#include "ui/controls/Colour.h"
+#include "controls/Colour.h"
 
 // Levels above 1 count as 0.996, then levels below 0 (and NaN) as 0.
 // Palettes: 0 six-segment ramp black-blue-cyan-green-yellow-red-white (the

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 class PictureSurface;
 

@@ -1,5 +1,5 @@
 // The spectrum plot: x in bins, y in dB from 0 at the top to PlotHeight
-// (120) at the bottom, a level L drawn at PlotHeight - (L - DispThresh).
+// (120) at the bottom, a level L drawn at PlotHeight - (L - f.DispThresh).
 // Background with the signal band and grids, the trace, the noise lines and
 // the peak marker, plus the cursor read-out and the click that sets CF.
 #include <algorithm>
@@ -8,7 +8,7 @@
 #include "engine/Fault.h"
 #include "engine/NumberText.h"
 #include "engine/WholeNumber.h"
-#include "ui/Parlune.h"
+#include "display/SpectrumPlot.h"
 
 namespace {
 constexpr Colour kBandColour = RGB(200, 200, 100);
@@ -23,24 +23,24 @@ constexpr int kDotted = 2;
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-void Parlune::PlotBackground(const LoopState& s)
+void PlotBackground(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s)
 {
     const double ph = s.PlotHeight;
     Spectrum.Cls();
     // The band shading reaches past the bottom edge; grids and trace go over it.
-    Spectrum.LineBox(CFBin - SigBWBins / 2.0, 0, CFBin + SigBWBins / 2.0, ph + 10, kBandColour);
+    Spectrum.LineBox(f.CFBin - f.SigBWBins / 2.0, 0, f.CFBin + f.SigBWBins / 2.0, ph + 10, kBandColour);
     for (int j = 0; j <= 120; j += 10)
-        Spectrum.Line(0, j, NFFT / 2.0, j, kDbGridColour);
+        Spectrum.Line(0, j, f.NFFT / 2.0, j, kDbGridColour);
 
     Spectrum.setForeColor(kLabelColour);
-    const int fMax = FMax.Value();
-    const bool narrow = fMax - FMin.Value() < 1000;
-    for (int f = 0; f <= fMax; f += 100) {
-        const double x = CheckedDiv(static_cast<double>(f) * NFFT, SampleRate);
-        if (f % 1000 == 0 || narrow) {
+    const int fMax = f.FMaxHz;
+    const bool narrow = fMax - f.FMinHz < 1000;
+    for (int hz = 0; hz <= fMax; hz += 100) {
+        const double x = CheckedDiv(static_cast<double>(hz) * f.NFFT, f.SampleRate);
+        if (hz % 1000 == 0 || narrow) {
             Spectrum.setDrawStyle(kSolid);
             Spectrum.PSet(x + 1, ph * 0.05, kLabelDot);
-            Spectrum.Print(Text(FormatPattern(f, "####")));
+            Spectrum.Print(Text(FormatPattern(hz, "####")));
         } else {
             Spectrum.setDrawStyle(kDotted);
         }
@@ -49,26 +49,27 @@ void Parlune::PlotBackground(const LoopState& s)
     Spectrum.setDrawStyle(kSolid);
 }
 
-void Parlune::PlotTrace(const LoopState& s)
+void PlotTrace(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s, const double* levels, double& PrevLevel)
 {
     const double ph = s.PlotHeight;
-    for (std::int32_t k = FMinBin; k <= FMaxBin; ++k) {
-        const double level = Chain.Level[k] - DispThresh;
+    for (std::int32_t k = f.FMinBin; k <= f.FMaxBin; ++k) {
+        const double level = levels[k] - f.DispThresh;
         Spectrum.Line(k - 1, ph - PrevLevel, k, ph - level, s.TraceColour);
         PrevLevel = level;
     }
 }
 
-void Parlune::PlotNoiseLines(LoopState& s, bool stat, std::int32_t labelLevel)
+void PlotNoiseLines(PictureBox& Spectrum, const PlotFrame& f, LoopState& s, double NoisePower, bool stat,
+                    std::int32_t labelLevel)
 {
     const double ph = s.PlotHeight;
     Spectrum.setDrawStyle(kDotted);
     if (NoisePower > 0)
-        s.BinLevel = CheckedDb(NoisePower) - DispThresh;
+        s.BinLevel = CheckedDb(NoisePower) - f.DispThresh;
     const double y = ph - s.BinLevel;
-    const double inner = (GuardFactor + 0.5) * SigBWBins;
-    Spectrum.Line(FMinBin, y, CFBin - inner, y, s.NoiseColour);
-    Spectrum.Line(CFBin + inner, y, FMaxBin, y, s.NoiseColour);
+    const double inner = (f.GuardFactor + 0.5) * f.SigBWBins;
+    Spectrum.Line(f.FMinBin, y, f.CFBin - inner, y, s.NoiseColour);
+    Spectrum.Line(f.CFBin + inner, y, f.FMaxBin, y, s.NoiseColour);
     Spectrum.setDrawStyle(kSolid);
 
     const double level = stat ? labelLevel : s.BinLevel;
@@ -81,15 +82,16 @@ void Parlune::PlotNoiseLines(LoopState& s, bool stat, std::int32_t labelLevel)
     Spectrum.Print("Noise");
 }
 
-void Parlune::PlotStatLine(const LoopState& s, std::int32_t statLevel)
+void PlotStatLine(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s, std::int32_t statLevel)
 {
     const double y = s.PlotHeight - statLevel;
     Spectrum.setDrawStyle(kDotted);
-    Spectrum.Line(FMinBin, y, FMaxBin, y, s.StatColour);
+    Spectrum.Line(f.FMinBin, y, f.FMaxBin, y, s.StatColour);
     Spectrum.setDrawStyle(kSolid);
 }
 
-void Parlune::PlotPeakMarker(const LoopState& s, double peakLevel)
+void PlotPeakMarker(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s, std::int32_t PeakBin,
+                    double peakLevel)
 {
     // A triangle pointing down at the peak, 4 dB high and 2 % of the plot wide.
     const double w = Spectrum.ScaleWidth() / 100;
@@ -101,21 +103,6 @@ void Parlune::PlotPeakMarker(const LoopState& s, double peakLevel)
     Spectrum.setForeColor(kPeakColour);
     Spectrum.setCurrentX(p - 2 * w);
     Spectrum.setCurrentY(y - 10);
-    Spectrum.Print(Text(FormatPattern(CheckedDiv(PeakBin * SampleRate, NFFT), "####0.#Hz")));
+    Spectrum.Print(Text(FormatPattern(CheckedDiv(PeakBin * f.SampleRate, f.NFFT), "####0.#Hz")));
 }
 
-void Parlune::Spectrum_MouseMove(int, int, double x, double y)
-{
-    Step([&] {
-        const double f = CheckedDiv(x, Spectrum.ScaleWidth()) * (FMax.Value() - FMin.Value());
-        CsrLoc.setCaption(Text(FormatPattern(f, "#####.#") + "Hz  " + FormatPattern(Spectrum.ScaleHeight() - y, "##.#dB")));
-    });
-}
-
-void Parlune::Spectrum_MouseDown(int button, int, double x, double)
-{
-    if (button != 1)
-        return;
-    Step([&] { CFBin = RoundToInt32(x); });
-    Step([&] { CF.setText(Text(FormatPattern(CheckedDiv(x * SampleRate, NFFT), "####.0"))); });
-}

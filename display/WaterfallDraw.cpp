@@ -14,7 +14,8 @@
 #include "display/WaterfallWindow.h"
 #include "engine/Averaging.h"
 #include "engine/WholeNumber.h"
-#include "ui/Parlune.h"
+#include "display/WaterfallDraw.h"
+#include "display/Palette.h"
 
 namespace {
 constexpr int kRows = 512; // scale rows of the picture
@@ -52,11 +53,10 @@ inline QRgb ToRgb(Colour c) { return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) &
 
 } // namespace
 
-void Parlune::WaterfallSetUp()
+void WaterfallSetUp(MonWF& wf, double scaleWidth, double SampleRate, std::int32_t NFFT)
 {
-    MonWF& wf = monWF();
     wf.WFall.setScaleLeft(0);
-    wf.WFall.setScaleWidth(Spectrum.ScaleWidth());
+    wf.WFall.setScaleWidth(scaleWidth);
     wf.WFall.setScaleHeight(kRows);
     wf.WFCache.setWidth(RoundToInt32(wf.WFall.ScaleWidth()));
     wf.WFCache.setHeight(RoundToInt32(wf.WFall.ScaleHeight()));
@@ -71,9 +71,9 @@ void Parlune::WaterfallSetUp()
 // share a pixel column the one drawn last wins, so only that bin's colour is
 // worked out: for pixel column p it is the highest k whose segment starts
 // left of p + 1.
-void Parlune::WaterfallLine(std::int32_t slot)
+void WaterfallLine(MonWF& wf, std::shared_ptr<WaterfallRing>& WFRing, const SpecRing& spectra, std::int32_t slot,
+                   std::int32_t NFFT)
 {
-    MonWF& wf = monWF();
     WaterfallRing& ring = RingFor(WFRing, wf);
     const double g = wf.WFGain.Value() / 20.0;
     const int t = wf.WFThr.Value();
@@ -98,7 +98,7 @@ void Parlune::WaterfallLine(std::int32_t slot)
                 break;
             k = kLast;
         }
-        const float power = Chain.SpecHist(k, slot);
+        const float power = spectra(k, slot);
         const double level = BinLevel(power);
         const float x = static_cast<float>(g * (level - t - 30) / 256);
         const auto palette = static_cast<unsigned char>(wf.WFpal.Value());
@@ -106,9 +106,8 @@ void Parlune::WaterfallLine(std::int32_t slot)
     }
 }
 
-void Parlune::WaterfallScroll()
+void WaterfallScroll(MonWF& wf, std::shared_ptr<WaterfallRing>& WFRing)
 {
-    MonWF& wf = monWF();
     WaterfallRing& ring = RingFor(WFRing, wf);
     const int width = ring.rows.width();
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "display/Palette.h"
-#include "ui/controls/QtText.h"
+#include "controls/QtText.h"
 
 MonWF::MonWF(QWidget* parent) : Window("monWF", parent)
 {

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "display/PictureBox.h"
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 class MonWF : public Window {
 public:

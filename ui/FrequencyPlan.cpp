@@ -9,6 +9,7 @@
 #include "engine/Fault.h"
 #include "engine/FrequencyPlan.h"
 #include "engine/NumberText.h"
+#include "engine/WholeNumber.h"
 #include "ui/Parlune.h"
 
 namespace {
@@ -100,3 +101,21 @@ void Parlune::CFToPeak_Click()
 
 // The run loop reads the box itself.
 void Parlune::TrackSig_Click() {}
+
+// The plot's cursor read-out, and a click that puts the centre there.
+void Parlune::Spectrum_MouseMove(int, int, double x, double y)
+{
+    Step([&] {
+        const double f = CheckedDiv(x, Spectrum.ScaleWidth()) * (FMax.Value() - FMin.Value());
+        CsrLoc.setCaption(QString::fromStdString(FormatPattern(f, "#####.#") + "Hz  " +
+                                                 FormatPattern(Spectrum.ScaleHeight() - y, "##.#dB")));
+    });
+}
+
+void Parlune::Spectrum_MouseDown(int button, int, double x, double)
+{
+    if (button != 1)
+        return;
+    Step([&] { CFBin = RoundToInt32(x); });
+    Step([&] { CF.setText(QString::fromStdString(FormatPattern(CheckedDiv(x * SampleRate, NFFT), "####.0"))); });
+}

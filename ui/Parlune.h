@@ -7,12 +7,13 @@
 #include <functional>
 #include <memory>
 
-#include "capture/RunState.h"
+#include "ui/RunState.h"
 #include "display/PictureBox.h"
+#include "display/SpectrumPlot.h"
 #include "engine/BlockChain.h"
-#include "engine/LoopState.h"
+#include "display/LoopState.h"
 #include "log/LogFile.h"
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 class MonWF;
 class MonHisto;
@@ -139,7 +140,6 @@ public:
     void RunLoop();     // engine/RunLoop.cpp
     void InitDevices(); // capture/DeviceList.cpp
     void ShowInputLost(); // capture/DeviceList.cpp: the run's input has gone
-    static Colour WFCols(double level, unsigned char palette); // display/
     void LogStep(); // log/: once per block while the peak is in the signal band and LogEnabled
 
     // ---- One block of a run (engine/RunLoop.cpp), split out so that the
@@ -147,23 +147,10 @@ public:
     void LoopSetUp(LoopState& s);    // once when the loop is entered
     void RangeLabels();              // block step 1
     ChainParams BlockParams() const; // the engine's parameters, read from the controls now
+    PlotFrame PlanForPlot() const;        // the plot's frequency plan, read from the run state now
     bool ProcessBlock(LoopState& s); // the engine on the captured InBuf, then ShowBlock; false: the run ends
     void ShowBlock(LoopState& s, const BlockResult& r);
     std::function<void()> BlockDoneHook; // runs at each end-of-block yield (tests)
-
-    // ---- Drawing steps of a block (display/) ------------------------------
-    void PlotBackground(const LoopState& s);     // SpectrumPlot.cpp
-    void PlotTrace(const LoopState& s);          // bins FMinBin .. FMaxBin from Chain.Level
-    void PlotNoiseLines(LoopState& s, bool stat, std::int32_t labelLevel);
-    void PlotStatLine(const LoopState& s, std::int32_t statLevel);
-    void PlotPeakMarker(const LoopState& s, double peakLevel);
-    void DrawInputLevel(Colour c);               // Meters.cpp
-    void DrawPeaking(Colour c);
-    void WaterfallSetUp();                       // WaterfallDraw.cpp
-    void WaterfallLine(std::int32_t slot);
-    void WaterfallScroll();
-    void DrawHistogram();                        // HistogramDraw.cpp
-    void MarkHistogram(std::int32_t cell);
 
     // ---- Results of the last block, kept between blocks -------------------
     // Written by the run loop; read by the log and the plot.

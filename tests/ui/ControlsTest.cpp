@@ -13,7 +13,7 @@
 
 #include "engine/Fault.h"
 #include "support/ScrollBarPart.h"
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 namespace {
 

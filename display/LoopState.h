@@ -2,9 +2,6 @@
 // and plot height fixed at loop start, and the noise line's level.
 #pragma once
 #include <cstdint>
-#include <vector>
-
-#include "engine/Shared.h"
 
 struct LoopState {
     double BinLevel = 0;            // display level of the measured noise, dB above DispThresh

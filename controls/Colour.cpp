@@ -1,4 +1,4 @@
-#include "ui/controls/Colour.h"
+#include "controls/Colour.h"
 
 #include <QGuiApplication>
 #include <QPalette>

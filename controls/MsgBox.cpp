@@ -1,6 +1,6 @@
 #include <QMessageBox>
 
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 namespace {
 MsgBoxHook& hook()

@@ -1,7 +1,7 @@
 // Common control part and the simple controls: labels, text boxes, check
 // boxes, option buttons, frames, command buttons, image boxes, the timer and
 // top-level windows.
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 
 #include "engine/Fault.h"
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 namespace {
 // Return in the edit field would make QComboBox choose the matching entry;

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "engine/Fault.h"
-#include "ui/controls/Controls.h"
+#include "controls/Controls.h"
 
 namespace {
 // Widget value <-> program value: identical, or mirrored when Min > Max.

@@ -23,7 +23,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "ui/controls/Colour.h"
+#include "controls/Colour.h"
 
 class QLabel;
 class QLineEdit;
