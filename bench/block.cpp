@@ -52,21 +52,21 @@ void Choose(ComboBox& box, const QString& entry)
 // frequency to 0.45 x the rate, and one block of a tone in noise in InBuf.
 void Prepare(Parlune& w, double rate, int size)
 {
-    Choose(w.SRate, QString::number(rate));
-    Choose(w.FFTSize, QString::number(size));
-    w.FMax.setMax(RoundToInt16(rate * 0.45));
-    w.FMax.setValue(w.FMax.Max());
-    w.FMin.setValue(w.FMin.Min());
+    Choose(w.sampleRateBox, QString::number(rate));
+    Choose(w.fftSizeBox, QString::number(size));
+    w.spanHighBar.setMax(RoundToInt16(rate * 0.45));
+    w.spanHighBar.setValue(w.spanHighBar.Max());
+    w.spanLowBar.setValue(w.spanLowBar.Min());
     w.SampleRate = rate;
     NFFT = size;
-    w.FMinBin = FloorToInt32(w.FMin.Value() / rate * size + 0.5);
-    w.FMaxBin = FloorToInt32(w.FMax.Value() / rate * size + 0.5);
+    w.FMinBin = FloorToInt32(w.spanLowBar.Value() / rate * size + 0.5);
+    w.FMaxBin = FloorToInt32(w.spanHighBar.Value() / rate * size + 0.5);
     w.NAvg = 4;
     w.SigBWBins = FloorToInt32(100 / rate * size + 0.5);
     w.CFBin = FloorToInt32(1000 / rate * size);
-    w.Spectrum.setScaleLeft(static_cast<float>(w.FMin.Value() / rate * size));
-    w.Spectrum.setScaleWidth(static_cast<float>((w.FMax.Value() - w.FMin.Value()) / rate * size));
-    WaterfallSetUp(w.monWF(), w.Spectrum.ScaleWidth(), rate, size);
+    w.spectrumPlot.setScaleLeft(static_cast<float>(w.spanLowBar.Value() / rate * size));
+    w.spectrumPlot.setScaleWidth(static_cast<float>((w.spanHighBar.Value() - w.spanLowBar.Value()) / rate * size));
+    WaterfallSetUp(w.monWF(), w.spectrumPlot.ScaleWidth(), rate, size);
     SelectWindow(1, w.WindENBW);
 
     std::mt19937 gen(7);
@@ -130,11 +130,11 @@ void BM_RunOverhead(benchmark::State& state)
     const double perBlock = (CpuSeconds() - p0) / 20;
 
     for (auto _ : state) {
-        Choose(w.SRate, "12000");
-        Choose(w.FFTSize, "8192");
-        w.FMin.setValue(20);
-        w.FMax.setValue(5000);
-        Choose(w.DeviceBox, "Test signal 1000 Hz, S/N 20 dB");
+        Choose(w.sampleRateBox, "12000");
+        Choose(w.fftSizeBox, "8192");
+        w.spanLowBar.setValue(20);
+        w.spanHighBar.setValue(5000);
+        Choose(w.deviceBox, "Test signal 1000 Hz, S/N 20 dB");
         int blocks = 0;
         double cpu0 = 0, wall0 = 0;
         w.BlockDoneHook = [&] {
@@ -143,10 +143,10 @@ void BM_RunOverhead(benchmark::State& state)
                 cpu0 = CpuSeconds();
                 wall0 = WallSeconds();
             } else if (blocks == 21) {
-                w.Stopit.Click();
+                w.stopButton.Click();
             }
         };
-        w.Start.Click();
+        w.startButton.Click();
         const double cpu = CpuSeconds() - cpu0, wall = WallSeconds() - wall0;
         w.BlockDoneHook = nullptr;
         state.counters["blocks"] = blocks - 1;

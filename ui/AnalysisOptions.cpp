@@ -16,29 +16,29 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-void ShowPeriod(Parlune& p) { p.DetPeriod.setText(Q(PeriodText(NFFT, p.NAvg, p.SampleRate))); }
+void ShowPeriod(Parlune& p) { p.periodBox.setText(Q(PeriodText(NFFT, p.NAvg, p.SampleRate))); }
 
 } // namespace
 
 // Typed text, or text set by the program; a choice from the list runs nothing.
 void Parlune::SRate_Change()
 {
-    Step([&] { SampleRate = LeadingNumber(SRate.Text().toStdString()); });
+    Step([&] { SampleRate = LeadingNumber(sampleRateBox.Text().toStdString()); });
     Step([&] {
         if (auto fmax = UpperLimitForRate(SampleRate))
-            FMax.setValue(*fmax);
+            spanHighBar.setValue(*fmax);
     });
-    Step([&] { FMin.setValue(20); });
+    Step([&] { spanLowBar.setValue(20); });
 }
 
 // A choice from the list; typing into the box runs nothing.
 void Parlune::FFTSize_Click()
 {
-    FFTSize.setBackColor(RGB(255, 255, 255));
-    Step([&] { NFFT = RoundToInt32(LeadingNumber(FFTSize.Text().toStdString())); });
+    fftSizeBox.setBackColor(RGB(255, 255, 255));
+    Step([&] { NFFT = RoundToInt32(LeadingNumber(fftSizeBox.Text().toStdString())); });
     NAvg = 1; // AvScroll keeps its place until moved or a run starts
     ShowPeriod(*this);
-    ShowRes.setCaption(Q(BinWidthText(SRate.Text().toStdString(), NFFT)));
+    binWidthLabel.setCaption(Q(BinWidthText(sampleRateBox.Text().toStdString(), NFFT)));
 }
 
 void Parlune::WindType_Change()
@@ -46,13 +46,13 @@ void Parlune::WindType_Change()
     // The table holds kMaxNFFT points; a larger size never reaches the builders.
     Step([&] {
         CheckedIndex(NFFT, 0, kMaxNFFT);
-        SelectWindow(static_cast<std::int16_t>(WindType.ListIndex()), WindENBW);
+        SelectWindow(static_cast<std::int16_t>(windowTypeBox.ListIndex()), WindENBW);
     });
 }
 
 void Parlune::AvScroll_Change()
 {
-    NAvg = AvScroll.Value();
+    NAvg = averagingBar.Value();
     ShowPeriod(*this);
 }
 
@@ -60,13 +60,13 @@ void Parlune::AvScroll_Change()
 // The nested run this sets off finds the text already right and stops.
 void Parlune::DetPeriod_Change() { ShowPeriod(*this); }
 
-void Parlune::DispThreshold_Change() { DispThresh = static_cast<std::int16_t>(DispThreshold.Value()); }
+void Parlune::DispThreshold_Change() { DispThresh = static_cast<std::int16_t>(thresholdBar.Value()); }
 
-void Parlune::PeakingRef_Change() { PkRefVal.setCaption(Q(OffsetCaption(PeakingRef.Value(), DispThresh))); }
+void Parlune::PeakingRef_Change() { peakingOffsetLabel.setCaption(Q(OffsetCaption(peakingRefBar.Value(), DispThresh))); }
 
 void Parlune::UseStatNoise_Click()
 {
-    if (UseStatNoise.Value() == 1)
+    if (statNoiseCheck.Value() == 1)
         monHisto().show();
     else
         monHisto().hide();
@@ -76,7 +76,7 @@ void Parlune::UseStatNoise_Click()
 // taking input for the rest of the program's life.
 void Parlune::Lock_Click()
 {
-    Frame1.setCaption(Frame1.Caption() + " LOCKED ");
-    Frame1.setBackColor(RGB(255, 200, 150));
-    Frame1.setEnabled(false);
+    signalFrame.setCaption(signalFrame.Caption() + " LOCKED ");
+    signalFrame.setBackColor(RGB(255, 200, 150));
+    signalFrame.setEnabled(false);
 }

@@ -17,17 +17,17 @@ namespace {
 std::string Std(const QString& s) { return s.toStdString(); }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-void ShowSpan(Parlune& p) { p.FBand.setText(Q(SpanText(p.FMin.Value(), p.FMax.Value()))); }
+void ShowSpan(Parlune& p) { p.spanBox.setText(Q(SpanText(p.spanLowBar.Value(), p.spanHighBar.Value()))); }
 
 // Plot scale for the current span; the width only when it is a real span
 // (with no FFT size yet, or limits that met at the bar's end, it is kept).
 void ScaleSpectrum(Parlune& p)
 {
-    Step([&] { p.Spectrum.setScaleLeft(SpanLeftBins(p.FMin.Value(), NFFT, p.SampleRate)); });
+    Step([&] { p.spectrumPlot.setScaleLeft(SpanLeftBins(p.spanLowBar.Value(), NFFT, p.SampleRate)); });
     Step([&] {
-        const double width = SpanWidthBins(p.FMin.Value(), p.FMax.Value(), NFFT, p.SampleRate);
+        const double width = SpanWidthBins(p.spanLowBar.Value(), p.spanHighBar.Value(), NFFT, p.SampleRate);
         if (width > 0)
-            p.Spectrum.setScaleWidth(width);
+            p.spectrumPlot.setScaleWidth(width);
     });
 }
 
@@ -35,10 +35,10 @@ void ScaleSpectrum(Parlune& p)
 // current lower limit ends 1000 Hz above that limit.
 void ApplyPreset(Parlune& p, int upper, int lower)
 {
-    Step([&] { p.FMax.setValue(upper); });
-    Step([&] { p.FMin.setValue(lower); });
+    Step([&] { p.spanHighBar.setValue(upper); });
+    Step([&] { p.spanLowBar.setValue(lower); });
     ShowSpan(p);
-    Step([&] { p.FMaxBin = PlanBin(p.FMax.Value(), NFFT, p.SampleRate); });
+    Step([&] { p.FMaxBin = PlanBin(p.spanHighBar.Value(), NFFT, p.SampleRate); });
     ScaleSpectrum(p);
 }
 
@@ -47,43 +47,43 @@ void ApplyPreset(Parlune& p, int upper, int lower)
 void Parlune::CF_Change()
 {
     // An empty box, or one that is not a number (".", "-", letters), keeps the bin.
-    if (CF.Text().isEmpty())
+    if (centreFrequencyBox.Text().isEmpty())
         return;
-    Step([&] { CFBin = CentreBinFromText(Std(CF.Text()), NFFT, SampleRate); });
+    Step([&] { CFBin = CentreBinFromText(Std(centreFrequencyBox.Text()), NFFT, SampleRate); });
 }
 
-void Parlune::CFUD_Change() { CF.setText(QString::number(CFUD.Value())); }
+void Parlune::CFUD_Change() { centreFrequencyBox.setText(QString::number(centreBar.Value())); }
 
 void Parlune::SigBW_Change()
 {
-    Step([&] { SigBWBins = BandwidthBinsFromText(Std(SigBW.Text()), NFFT, SampleRate); });
+    Step([&] { SigBWBins = BandwidthBinsFromText(Std(bandwidthBox.Text()), NFFT, SampleRate); });
     // The box always ends showing the spin; the nested run recomputes the bins from it.
-    SigBW.setText(QString::number(SigBWUD.Value()));
+    bandwidthBox.setText(QString::number(bandwidthBar.Value()));
 }
 
-void Parlune::SigBWUD_Change() { SigBW.setText(QString::number(SigBWUD.Value())); }
+void Parlune::SigBWUD_Change() { bandwidthBox.setText(QString::number(bandwidthBar.Value())); }
 
 void Parlune::GB_Change()
 {
-    GuardFactor = GB.Value() / 10.0;
-    Step([&] { ShowGB.setText(Q(PlainText(LeadingNumber(Std(SigBW.Text())) * GuardFactor))); });
+    GuardFactor = guardBar.Value() / 10.0;
+    Step([&] { guardBox.setText(Q(PlainText(LeadingNumber(Std(bandwidthBox.Text())) * GuardFactor))); });
 }
 
 void Parlune::FMin_Change()
 {
-    if (FMin.Value() >= FMax.Value())
-        Step([&] { FMin.setValue(LowerLimitBelow(FMax.Value(), FMin.Min())); });
+    if (spanLowBar.Value() >= spanHighBar.Value())
+        Step([&] { spanLowBar.setValue(LowerLimitBelow(spanHighBar.Value(), spanLowBar.Min())); });
     ShowSpan(*this);
-    Step([&] { FMinBin = PlanBin(FMin.Value(), NFFT, SampleRate); });
+    Step([&] { FMinBin = PlanBin(spanLowBar.Value(), NFFT, SampleRate); });
     ScaleSpectrum(*this);
 }
 
 void Parlune::FMax_Change()
 {
-    if (FMax.Value() <= FMin.Value())
-        Step([&] { FMax.setValue(UpperLimitAbove(FMin.Value(), FMax.Max())); });
+    if (spanHighBar.Value() <= spanLowBar.Value())
+        Step([&] { spanHighBar.setValue(UpperLimitAbove(spanLowBar.Value(), spanHighBar.Max())); });
     ShowSpan(*this);
-    Step([&] { FMaxBin = PlanBin(FMax.Value(), NFFT, SampleRate); });
+    Step([&] { FMaxBin = PlanBin(spanHighBar.Value(), NFFT, SampleRate); });
     ScaleSpectrum(*this);
 }
 
@@ -96,7 +96,7 @@ void Parlune::CFToPeak_Click()
 {
     CFBin = PeakBin;
     // The centre rule then reads the bin back from the rounded text.
-    Step([&] { CF.setText(Q(CentreText(CFBin, SampleRate, NFFT))); });
+    Step([&] { centreFrequencyBox.setText(Q(CentreText(CFBin, SampleRate, NFFT))); });
 }
 
 // The run loop reads the box itself.
@@ -106,9 +106,9 @@ void Parlune::TrackSig_Click() {}
 void Parlune::Spectrum_MouseMove(int, int, double x, double y)
 {
     Step([&] {
-        const double f = CheckedDiv(x, Spectrum.ScaleWidth()) * (FMax.Value() - FMin.Value());
-        CsrLoc.setCaption(QString::fromStdString(FormatPattern(f, "#####.#") + "Hz  " +
-                                                 FormatPattern(Spectrum.ScaleHeight() - y, "##.#dB")));
+        const double f = CheckedDiv(x, spectrumPlot.ScaleWidth()) * (spanHighBar.Value() - spanLowBar.Value());
+        cursorLabel.setCaption(QString::fromStdString(FormatPattern(f, "#####.#") + "Hz  " +
+                                                 FormatPattern(spectrumPlot.ScaleHeight() - y, "##.#dB")));
     });
 }
 
@@ -117,5 +117,5 @@ void Parlune::Spectrum_MouseDown(int button, int, double x, double)
     if (button != 1)
         return;
     Step([&] { CFBin = RoundToInt32(x); });
-    Step([&] { CF.setText(QString::fromStdString(FormatPattern(CheckedDiv(x * SampleRate, NFFT), "####.0"))); });
+    Step([&] { centreFrequencyBox.setText(QString::fromStdString(FormatPattern(CheckedDiv(x * SampleRate, NFFT), "####.0"))); });
 }

@@ -20,19 +20,19 @@ void GiveUpLogging(Parlune& p, const QString& caption, const QString& why)
 {
     p.LogEnabled = 0;
     p.LogOut.Close();
-    p.LogToFile.setValue(0);
-    p.LogToFile.setForeColor(RGB(0, 0, 0));
-    p.LogToFile.setCaption(caption);
-    p.LogToFile.setToolTipText("Log to File: " + why.arg(p.LogFile.Text()));
+    p.logToFileCheck.setValue(0);
+    p.logToFileCheck.setForeColor(RGB(0, 0, 0));
+    p.logToFileCheck.setCaption(caption);
+    p.logToFileCheck.setToolTipText("Log to File: " + why.arg(p.logFileBox.Text()));
 }
 } // namespace
 
 void Parlune::LogToFile_Click()
 {
-    if (LogToFile.Value() == 1) {
-        LogToFile.setCaption(kLogCaption);
-        LogToFile.setToolTipText("");
-        if (!LogOut.Open(LogFile.Text())) {
+    if (logToFileCheck.Value() == 1) {
+        logToFileCheck.setCaption(kLogCaption);
+        logToFileCheck.setToolTipText("");
+        if (!LogOut.Open(logFileBox.Text())) {
             GiveUpLogging(*this, "Can't open", "cannot open \"%1\"");
             return;
         }
@@ -49,8 +49,8 @@ void Parlune::LogStep()
     const double seconds = CurrentClock().SecondsSinceMidnight();
     const float now = static_cast<float>(seconds);
     const float elapsed = LogElapsed(now, LastLogTime);
-    if (!(elapsed >= LogIntervalSeconds(LogInterval.Text().toStdString()))) {
-        LogToFile.setForeColor(RGB(0, 0, 0));
+    if (!(elapsed >= LogIntervalSeconds(logIntervalBox.Text().toStdString()))) {
+        logToFileCheck.setForeColor(RGB(0, 0, 0));
         return;
     }
     // Computed before anything changes: a fault leaves the log as it was.
@@ -62,7 +62,7 @@ void Parlune::LogStep()
         GiveUpLogging(*this, "Write failed", "cannot write to \"%1\"; logging stopped");
         return;
     }
-    LogToFile.setForeColor(RGB(255, 0, 0));
+    logToFileCheck.setForeColor(RGB(255, 0, 0));
 }
 
 void Parlune::Timer1_Timer() { setCaption(QString::fromStdString(ClockCaption(CurrentClock().Now()))); }

@@ -1,19 +1,22 @@
-// The main window: owns the run state and every control.  Handler and
-// procedure bodies live with their subsystem (Start_Click in capture/,
-// RunLoop in engine/, CF_Change in ui/, ...).
+// The main window: the spectrum plot and its meters above, the signal,
+// span and noise settings, the set-up, logging, peak and S/N panels below.
+// It owns the controls and the run state; each control's QObject name is its
+// layout name (in comments below), which the settings and tests use.
 #pragma once
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
-#include "ui/RunState.h"
+#include "controls/Controls.h"
+#include "display/LoopState.h"
 #include "display/PictureBox.h"
 #include "display/SpectrumPlot.h"
 #include "engine/BlockChain.h"
-#include "display/LoopState.h"
 #include "log/LogFile.h"
-#include "controls/Controls.h"
+#include "ui/RunState.h"
 
 class MonWF;
 class MonHisto;
@@ -24,91 +27,85 @@ public:
     explicit Parlune(QWidget* parent = nullptr);
     ~Parlune() override;
 
-    // ---- Controls directly on the window --------------------------------
-    PictureBox Spectrum;
-    CommandButton Start;
-    CommandButton Stopit;
-    Label Label8;
-    PictureBox IPAmplitude;
-    Label Label5;
-    ScrollBar DispThreshold;
-    Label Label7;
-    Label ShowMin;
-    Label CsrLoc;
-    Label ShowMax;
-    Timer Timer1;
-    // Frame1: signal, frequency span and noise measurement range
-    Frame Frame1;
-    ScrollBar FMin;
-    TextBox FBand;
-    ScrollBar FMax;
-    Label Label9;
-    Label Label13;
-    ScrollBar GB;
-    TextBox ShowGB;
-    Label Label2;
-    ScrollBar SigBWUD;
-    TextBox SigBW;
-    Label Label3;
-    ScrollBar AvScroll;
-    TextBox DetPeriod;
-    CheckBox UseStatNoise;
-    CheckBox TrackSig;
-    CheckBox PeakInSigBand;
-    CheckBox Squared;
-    Frame Frame3;
-    OptionButton Wide;
-    OptionButton SSB;
-    OptionButton WideCW;
-    OptionButton CW800;
-    ScrollBar CFUD;
-    CommandButton CFToPeak;
-    Label Label1;
-    TextBox CF;
-    CommandButton Lock;
-    // Frame2: set-up
-    Frame Frame2;
-    ComboBox WindType;
-    ComboBox DeviceBox;
-    Label Label16;
-    ComboBox SRate;
-    Label Label4;
-    ComboBox FFTSize;
-    Label ShowRes;
-    CheckBox SBswap;
-    // Logging
-    Frame Logging;
-    TextBox LogFile;
-    TextBox LogInterval;
-    Label Label6;
-    CheckBox LogToFile;
-    // Frame4: peak detect
-    Frame Frame4;
-    Label PeakF;
-    Label PeakFTol;
-    Label PeakL;
-    Label NoiseL;
-    Label Label10;
-    PictureBox Peaking;
-    ScrollBar PeakingRef;
-    Label PkRefVal;
-    OptionButton CentrePeaking;
-    // SNResults
-    Frame SNResults;
-    Label SNBin;
-    Label SN1Hz;
-    Label SN2k5Hz;
+    // ---- The plot and its meters ------------------------------------------
+    PictureBox spectrumPlot;        // Spectrum: averaged spectrum, bins across, dB down
+    CommandButton startButton;      // Start: "START", then "Restart"
+    CommandButton stopButton;       // Stopit
+    PictureBox inputLevelMeter;     // IPAmplitude: input level, dB of the largest sample
+    ScrollBar thresholdBar;         // DispThreshold: dB at the plot's bottom edge, 100 (top) .. 0
+    Label spanLowLabel;             // ShowMin: the span's ends under the plot
+    Label cursorLabel;              // CsrLoc: frequency and level under the mouse
+    Label spanHighLabel;            // ShowMax
+    Timer clockTimer;               // Timer1: the caption clock, once a second
+
+    // ---- Signal, frequency span and noise measurement range ---------------
+    Frame signalFrame;              // Frame1
+    ScrollBar spanLowBar;           // FMin, Hz
+    TextBox spanBox;                // FBand: "low - high", display only
+    ScrollBar spanHighBar;          // FMax, Hz
+    ScrollBar guardBar;             // GB: guard band, tenths of the bandwidth per side
+    TextBox guardBox;               // ShowGB: guard band, Hz
+    ScrollBar bandwidthBar;         // SigBWUD: signal bandwidth, Hz
+    TextBox bandwidthBox;           // SigBW
+    ScrollBar averagingBar;         // AvScroll: blocks averaged
+    TextBox periodBox;              // DetPeriod: averaging period, s
+    CheckBox statNoiseCheck;        // UseStatNoise
+    CheckBox trackCheck;            // TrackSig: follow a drifting peak
+    CheckBox peakInBandCheck;       // PeakInSigBand
+    CheckBox squareInputCheck;      // Squared
+    OptionButton preset5kHzOption;  // Wide: span presets
+    OptionButton presetSsbOption;   // SSB
+    OptionButton presetNarrowOption; // WideCW
+    OptionButton presetCw800Option; // CW800
+    ScrollBar centreBar;            // CFUD: centre frequency, Hz
+    CommandButton peakToCentreButton; // CFToPeak
+    TextBox centreFrequencyBox;     // CF, Hz
+    CommandButton lockButton;       // Lock
+
+    // ---- Set-up ----------------------------------------------------------
+    ComboBox windowTypeBox;         // WindType
+    ComboBox deviceBox;             // DeviceBox: list position = device ID
+    ComboBox sampleRateBox;         // SRate, Hz
+    ComboBox fftSizeBox;            // FFTSize, points
+    Label binWidthLabel;            // ShowRes
+    CheckBox swapSidebandCheck;     // SBswap
+
+    // ---- Logging ---------------------------------------------------------
+    TextBox logFileBox;             // LogFile: name, relative to the working folder
+    TextBox logIntervalBox;         // LogInterval, s
+    CheckBox logToFileCheck;        // LogToFile
+
+    // ---- Peak detect -----------------------------------------------------
+    Label peakFrequencyLabel;       // PeakF
+    Label peakToleranceLabel;       // PeakFTol: half a bin
+    Label peakLevelLabel;           // PeakL
+    Label noiseLevelLabel;          // NoiseL
+    Label peakingMeterLabel;        // Label10: the fine meter's scale
+    PictureBox peakingMeter;        // Peaking: peak level against the reference, +-5 dB
+    ScrollBar peakingRefBar;        // PeakingRef: the reference, dB
+    Label peakingOffsetLabel;       // PkRefVal
+    OptionButton centreTraceOption; // CentrePeaking: reference := this block's peak
+
+    // ---- Signal / noise results, shown while the peak is in the band -----
+    Frame resultsFrame;             // SNResults
+    Label snBinLabel;               // SNBin: in one noise-equivalent bin
+    Label sn1HzLabel;               // SN1Hz
+    Label sn2500HzLabel;            // SN2k5Hz: in 2500 Hz
+
+    // The control with this layout name (its QObject name), fixed captions
+    // included; faults (OutOfRange) for an unknown name.
+    Control& Named(const QString& layoutName) const;
 
     // ---- Secondary windows: single instances created hidden on first use.
     MonWF& monWF();
     MonHisto& monHisto();
 
     // ---- Event handlers ---------------------------------------------------
-    void Form_Load();   // ui/Startup.cpp
-    void Form_Unload(); // ui/Shutdown.cpp
-    void Start_Click();   // capture/RunStart.cpp
-    void Stopit_Click();  // capture/RunStop.cpp
-    void DeviceBox_Click(); // capture/DeviceList.cpp
+    void Form_Load();   // stored settings into the controls; device list
+    void Form_Unload(); // settings written back, input closed
+    void Start_Click();   // the controls become the run; runs until it ends
+    void Stopit_Click();
+    void DeviceBox_Click();
     void WindType_Change();
     void SRate_Change();
     void FFTSize_Click();
@@ -131,25 +128,25 @@ public:
     void CW800_Click();
     void CFToPeak_Click();
     void TrackSig_Click();
-    void LogToFile_Click();   // log/
-    void Timer1_Timer();      // log/
-    void Spectrum_MouseMove(int button, int shift, double x, double y); // display/
-    void Spectrum_MouseDown(int button, int shift, double x, double y); // display/
+    void LogToFile_Click();
+    void Timer1_Timer();
+    void Spectrum_MouseMove(int button, int shift, double x, double y); // x in bins, y in dB
+    void Spectrum_MouseDown(int button, int shift, double x, double y);
 
     // ---- Procedures -------------------------------------------------------
-    void RunLoop();     // engine/RunLoop.cpp
-    void InitDevices(); // capture/DeviceList.cpp
-    void ShowInputLost(); // capture/DeviceList.cpp: the run's input has gone
-    void LogStep(); // log/: once per block while the peak is in the signal band and LogEnabled
+    void RunLoop();       // block after block until STOP, closing, a lost input or the end
+    void InitDevices();   // fills the device box
+    void ShowInputLost(); // the run's input has gone: the device box says so
+    void LogStep();       // once per block while the peak is in the band and LogEnabled
 
-    // ---- One block of a run (engine/RunLoop.cpp), split out so that the
-    // processing between two captures can be measured on its own.
+    // ---- One block of a run, split out so that the processing between two
+    // captures can be measured on its own.
     void LoopSetUp(LoopState& s);    // once when the loop is entered
     void RangeLabels();              // block step 1
     ChainParams BlockParams() const; // the engine's parameters, read from the controls now
-    PlotFrame PlanForPlot() const;        // the plot's frequency plan, read from the run state now
+    PlotFrame PlanForPlot() const;   // the plot's frequency plan, read from the run state now
     bool ProcessBlock(LoopState& s); // the engine on the captured InBuf, then ShowBlock; false: the run ends
-    void ShowBlock(LoopState& s, const BlockResult& r);
+    void ShowBlock(LoopState& s, const BlockResult& r); // plot, meters, panels, as far as the block got
     std::function<void()> BlockDoneHook; // runs at each end-of-block yield (tests)
 
     // ---- Results of the last block, kept between blocks -------------------
@@ -161,18 +158,20 @@ public:
     double SNBinDb = 0;    // S/N in one noise-equivalent bin, dB
     double PrevLevel = 0;  // display level of the last trace point; carries over blocks
     bool Closing = false;  // the window is being closed; the run loop returns at once
-    // Logging (log/): the open log file and the time of day, in seconds since
+    // Logging: the open log file and the time of day, in seconds since
     // midnight, of the last line written or of switching logging on.
     LogFileWriter LogOut;
     float LastLogTime = 0;
-    std::shared_ptr<WaterfallRing> WFRing; // the waterfall's rows, newest first (display/)
+    std::shared_ptr<WaterfallRing> WFRing; // the waterfall's rows, newest first
 
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void CreateControls(); // ui/Layout.cpp: every control as laid out
-    void ConnectHandlers(); // ui/Layout.cpp: control events -> handlers
+    void CreateControls();  // every control as laid out
+    void ConnectHandlers(); // control events -> handlers
+    std::vector<std::unique_ptr<Control>> fixedCaptions_; // made by the layout, touched by no code
+    std::map<QString, Control*> byName_;                 // every control by its layout name
     QPointer<MonWF> monWF_;
     QPointer<MonHisto> monHisto_;
 };

@@ -36,57 +36,57 @@ void Parlune::Start_Click()
         return;
     // A size the working arrays cannot take never reaches the capture: the
     // box turns red until a listed size is chosen, and nothing else changes.
-    const std::int32_t size = FFTSizeOfText(FFTSize.Text().toStdString().c_str());
+    const std::int32_t size = FFTSizeOfText(fftSizeBox.Text().toStdString().c_str());
     if (size == 0) {
-        FFTSize.setBackColor(RGB(255, 0, 0));
+        fftSizeBox.setBackColor(RGB(255, 0, 0));
         return;
     }
-    Step([&] { SampleRate = Num(SRate.Text()); });
+    Step([&] { SampleRate = Num(sampleRateBox.Text()); });
     NFFT = size;
     const double SR = SampleRate;
     const double N = NFFT;
 
     Step([&] {
-        FFTSize.setEnabled(false);
-        SRate.setEnabled(false);
-        WindType.setEnabled(false);
+        fftSizeBox.setEnabled(false);
+        sampleRateBox.setEnabled(false);
+        windowTypeBox.setEnabled(false);
     });
-    Step([&] { Spectrum.Cls(); });
-    Step([&] { ShowGB.setText(QString::fromStdString(PlainText(Num(SigBW.Text()) * GuardFactor))); });
-    Step([&] { ShowRes.setCaption(QString::fromStdString(FormatPattern(CheckedDiv(Num(SRate.Text()), N), "##0.0# Hz bins"))); });
-    Step([&] { FMinBin = FloorToInt32(CheckedDiv(FMin.Value(), SR) * N + 0.5); });
-    Step([&] { FMaxBin = FloorToInt32(CheckedDiv(FMax.Value(), SR) * N + 0.5); });
-    Step([&] { DeviceBox.setBackColor(RGB(255, 255, 255)); });
-    Step([&] { NAvg = AvScroll.Value(); });
+    Step([&] { spectrumPlot.Cls(); });
+    Step([&] { guardBox.setText(QString::fromStdString(PlainText(Num(bandwidthBox.Text()) * GuardFactor))); });
+    Step([&] { binWidthLabel.setCaption(QString::fromStdString(FormatPattern(CheckedDiv(Num(sampleRateBox.Text()), N), "##0.0# Hz bins"))); });
+    Step([&] { FMinBin = FloorToInt32(CheckedDiv(spanLowBar.Value(), SR) * N + 0.5); });
+    Step([&] { FMaxBin = FloorToInt32(CheckedDiv(spanHighBar.Value(), SR) * N + 0.5); });
+    Step([&] { deviceBox.setBackColor(RGB(255, 255, 255)); });
+    Step([&] { NAvg = averagingBar.Value(); });
     Step([&] {
         if (NAvg > 63)
             NAvg = 63;
     });
-    Step([&] { SigBWBins = FloorToInt32(CheckedDiv(Num(SigBW.Text()), SR) * N + 0.5); });
+    Step([&] { SigBWBins = FloorToInt32(CheckedDiv(Num(bandwidthBox.Text()), SR) * N + 0.5); });
     Step([&] { StopReq = false; });
-    Step([&] { Stopit.setVisible(true); });
+    Step([&] { stopButton.setVisible(true); });
     // The centre is truncated to a bin here, not rounded.
-    Step([&] { CFBin = FloorToInt32(CheckedDiv(WholeTextNumber(CF.Text().toStdString()), SR) * N); });
+    Step([&] { CFBin = FloorToInt32(CheckedDiv(WholeTextNumber(centreFrequencyBox.Text().toStdString()), SR) * N); });
     // A fault in the test itself (N = 0) takes the first branch.
     bool fineBins = true;
     Step([&] { fineBins = CheckedDiv(SR, N) < 1; });
     Step([&] {
         if (fineBins)
-            CFUD.setSmallChange(1);
+            centreBar.setSmallChange(1);
         else
-            CFUD.setSmallChange(RoundToInt16(SR / N));
+            centreBar.setSmallChange(RoundToInt16(SR / N));
     });
-    Step([&] { DetPeriod.setText(QString::fromStdString(FormatPattern(CheckedDiv(NAvg, SR) * N, "#0.0"))); });
-    Step([&] { FMax.setMax(RoundToInt16(SR * 0.45)); });
-    Step([&] { Spectrum.setScaleLeft(static_cast<float>(CheckedDiv(FMin.Value(), SR) * N)); });
-    Step([&] { Spectrum.setScaleWidth(static_cast<float>(CheckedDiv(FMax.Value() - FMin.Value(), SR) * N)); });
+    Step([&] { periodBox.setText(QString::fromStdString(FormatPattern(CheckedDiv(NAvg, SR) * N, "#0.0"))); });
+    Step([&] { spanHighBar.setMax(RoundToInt16(SR * 0.45)); });
+    Step([&] { spectrumPlot.setScaleLeft(static_cast<float>(CheckedDiv(spanLowBar.Value(), SR) * N)); });
+    Step([&] { spectrumPlot.setScaleWidth(static_cast<float>(CheckedDiv(spanHighBar.Value() - spanLowBar.Value(), SR) * N)); });
     Step([&] {
-        WaterfallSetUp(monWF(), Spectrum.ScaleWidth(), SampleRate, NFFT);
+        WaterfallSetUp(monWF(), spectrumPlot.ScaleWidth(), SampleRate, NFFT);
         monHisto().setWidth(monWF().Width());
         monHisto().Histogram.setWidth(RoundToInt32(0.9 * monHisto().Width()));
     });
-    Step([&] { SelectWindow(static_cast<std::int16_t>(WindType.ListIndex()), WindENBW); });
-    Step([&] { Start.setVisible(false); });
+    Step([&] { SelectWindow(static_cast<std::int16_t>(windowTypeBox.ListIndex()), WindENBW); });
+    Step([&] { startButton.setVisible(false); });
 
     // Capture format: two channels of 16 bits at the chosen rate.
     Step([&] { WaveFmt.wFormatTag = WAVE_FORMAT_PCM; });
@@ -98,7 +98,7 @@ void Parlune::Start_Click()
     Step([&] { WaveFmt.cbSize = 0; });
 
     // The list position is the device ID; no selection (-1) is the mapper.
-    const int position = DeviceBox.ListIndex();
+    const int position = deviceBox.ListIndex();
     Step([&] { waveInOpen(&hWaveIn, static_cast<std::uint32_t>(static_cast<std::int32_t>(position)), &WaveFmt, 0, 0, 0); });
     if (hWaveIn == 0) {
         MsgBox(this, "Wave input device didn't open!!", MsgIcon::Exclamation);
@@ -108,15 +108,15 @@ void Parlune::Start_Click()
     // same text again would count as typing and lose the list position that
     // a restart reopens.
     Step([&] {
-        const QString name = position < 0 ? QString("Default Soundcard") : DeviceBox.List(position);
-        if (DeviceBox.Text() != name)
-            DeviceBox.setText(name);
-        DeviceBox.setVisible(false);
+        const QString name = position < 0 ? QString("Default Soundcard") : deviceBox.List(position);
+        if (deviceBox.Text() != name)
+            deviceBox.setText(name);
+        deviceBox.setVisible(false);
     });
     Step([&] { waveInStart(hWaveIn); });
-    Step([&] { Timer1.setEnabled(true); });
-    Step([&] { CsrLoc.setVisible(true); });
-    Step([&] { LogToFile.setEnabled(true); });
+    Step([&] { clockTimer.setEnabled(true); });
+    Step([&] { cursorLabel.setVisible(true); });
+    Step([&] { logToFileCheck.setEnabled(true); });
     RunLoop();
 }
 
@@ -125,24 +125,24 @@ void Parlune::InitDevices()
 {
     const std::vector<std::string> names = CaptureDeviceNames();
     for (std::size_t id = 0; id < names.size(); ++id)
-        DeviceBox.AddItem(QString::fromLocal8Bit(names[id].data(), static_cast<qsizetype>(names[id].size())),
+        deviceBox.AddItem(QString::fromLocal8Bit(names[id].data(), static_cast<qsizetype>(names[id].size())),
                           static_cast<int>(id));
 }
 
 void Parlune::DeviceBox_Click()
 {
-    DeviceBox.setBackColor(RGB(255, 255, 255));
-    Start.setEnabled(true);
+    deviceBox.setBackColor(RGB(255, 255, 255));
+    startButton.setEnabled(true);
 }
 
 // The box comes back red, as before a device was chosen, reading why; START
 // waits for a device to be chosen again (the list keeps its positions).
 void Parlune::ShowInputLost()
 {
-    DeviceBox.setText("Input lost");
-    DeviceBox.setBackColor(RGB(255, 0, 0));
-    DeviceBox.setVisible(true);
-    Start.setEnabled(false);
+    deviceBox.setText("Input lost");
+    deviceBox.setBackColor(RGB(255, 0, 0));
+    deviceBox.setVisible(true);
+    startButton.setEnabled(false);
 }
 
 void Parlune::Stopit_Click()
@@ -151,17 +151,17 @@ void Parlune::Stopit_Click()
     waveInClose(hWaveIn);
     ClearRing(Chain, NAvg); // so the next run starts from an empty ring
     StopReq = true;
-    Stopit.setVisible(false);
-    Start.setCaption("Restart");
-    Start.setLeft(Stopit.Left());
-    Start.setTop(Stopit.Top());
-    Start.setWidth(Stopit.Width());
-    Start.setHeight(Stopit.Height());
-    Start.setVisible(true);
-    FFTSize.setEnabled(true);
-    SRate.setEnabled(true);
-    WindType.setEnabled(true);
-    LogToFile.setEnabled(false);
+    stopButton.setVisible(false);
+    startButton.setCaption("Restart");
+    startButton.setLeft(stopButton.Left());
+    startButton.setTop(stopButton.Top());
+    startButton.setWidth(stopButton.Width());
+    startButton.setHeight(stopButton.Height());
+    startButton.setVisible(true);
+    fftSizeBox.setEnabled(true);
+    sampleRateBox.setEnabled(true);
+    windowTypeBox.setEnabled(true);
+    logToFileCheck.setEnabled(false);
 }
 
 namespace {
@@ -181,38 +181,38 @@ void ResetBandwidth(Parlune& w)
 {
     MsgBox(&w, kNoNoiseMessage);
     w.SigBWBins = ResetSigBWBins(NFFT, w.SampleRate);
-    w.SigBWUD.setValue(100);
-    w.SigBW.setText("100");
+    w.bandwidthBar.setValue(100);
+    w.bandwidthBox.setText("100");
 }
 
 } // namespace
 
 void Parlune::LoopSetUp(LoopState& s)
 {
-    Spectrum.setScaleHeight(120);
-    s.PlotHeight = Spectrum.ScaleHeight();
-    DispThresh = static_cast<std::int16_t>(DispThreshold.Value());
-    Peaking.setScaleWidth(100);
+    spectrumPlot.setScaleHeight(120);
+    s.PlotHeight = spectrumPlot.ScaleHeight();
+    DispThresh = static_cast<std::int16_t>(thresholdBar.Value());
+    peakingMeter.setScaleWidth(100);
     s.TraceColour = RGB(100, 100, 150);
     s.NoiseColour = RGB(0, 100, 70);
     s.StatColour = RGB(170, 0, 170);
     s.PeakingColour = RGB(120, 60, 0);
-    Label10.setForeColor(s.PeakingColour);
-    Peaking.setForeColor(s.PeakingColour);
-    PkRefVal.setForeColor(s.PeakingColour);
-    CentrePeaking.setForeColor(s.PeakingColour);
+    peakingMeterLabel.setForeColor(s.PeakingColour);
+    peakingMeter.setForeColor(s.PeakingColour);
+    peakingOffsetLabel.setForeColor(s.PeakingColour);
+    centreTraceOption.setForeColor(s.PeakingColour);
     PrepareChain(Chain, NFFT);
 }
 
 void Parlune::RangeLabels()
 {
-    ShowMin.setCaption(QString::fromStdString(RangeCaption(FMin.Value())));
-    ShowMax.setCaption(QString::fromStdString(RangeCaption(FMax.Value())));
+    spanLowLabel.setCaption(QString::fromStdString(RangeCaption(spanLowBar.Value())));
+    spanHighLabel.setCaption(QString::fromStdString(RangeCaption(spanHighBar.Value())));
 }
 
 PlotFrame Parlune::PlanForPlot() const
 {
-    return {NFFT, SampleRate, CFBin, SigBWBins, FMinBin, FMaxBin, GuardFactor, DispThresh, FMin.Value(), FMax.Value()};
+    return {NFFT, SampleRate, CFBin, SigBWBins, FMinBin, FMaxBin, GuardFactor, DispThresh, spanLowBar.Value(), spanHighBar.Value()};
 }
 
 ChainParams Parlune::BlockParams() const
@@ -224,17 +224,17 @@ ChainParams Parlune::BlockParams() const
     p.FMaxBin = FMaxBin;
     p.CFBin = CFBin;
     p.SigBWBins = SigBWBins;
-    p.SigBWHz = LeadingNumber(SigBW.Text().toStdString());
-    p.CFText = CF.Text().toStdString();
+    p.SigBWHz = LeadingNumber(bandwidthBox.Text().toStdString());
+    p.CFText = centreFrequencyBox.Text().toStdString();
     p.GuardFactor = GuardFactor;
     p.NAvg = NAvg;
     p.WindENBW = WindENBW;
     p.DispThresh = DispThresh;
-    p.Squared = Squared.Value() == 1;
-    p.Swapped = SBswap.Value() != 0;
-    p.UseStatNoise = UseStatNoise.Value() != 0;
-    p.PeakInSigBand = PeakInSigBand.Value() == 1;
-    p.TrackSig = TrackSig.Value() == 1;
+    p.Squared = squareInputCheck.Value() == 1;
+    p.Swapped = swapSidebandCheck.Value() != 0;
+    p.UseStatNoise = statNoiseCheck.Value() != 0;
+    p.PeakInSigBand = peakInBandCheck.Value() == 1;
+    p.TrackSig = trackCheck.Value() == 1;
     return p;
 }
 
@@ -256,15 +256,15 @@ void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
     if (!reached(BlockStage::Converted))
         return;
     InLevelDb = r.InLevelDb;
-    DrawInputLevel(IPAmplitude, InLevelDb, r.LevelColour);
+    DrawInputLevel(inputLevelMeter, InLevelDb, r.LevelColour);
     if (!reached(BlockStage::Stored))
         return;
     WaterfallLine(monWF(), WFRing, Chain.SpecHist, r.Slot, NFFT);
     if (!reached(BlockStage::Binned))
         return;
     const PlotFrame f = PlanForPlot();
-    PlotBackground(Spectrum, f, s);
-    PlotTrace(Spectrum, f, s, Chain.Level.data(), PrevLevel);
+    PlotBackground(spectrumPlot, f, s);
+    PlotTrace(spectrumPlot, f, s, Chain.Level.data(), PrevLevel);
     PeakPower = r.PeakAt.PeakPower;
     PeakBin = r.PeakAt.PeakBin;
     if (r.End == BlockEnd::NoNoise) {
@@ -276,7 +276,7 @@ void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
     if (!reached(BlockStage::Counted))
         return;
     DrawHistogram(monHisto().Histogram, Chain.AmpHist.data(), FMinBin, FMaxBin);
-    const bool useStat = UseStatNoise.Value() != 0;
+    const bool useStat = statNoiseCheck.Value() != 0;
     if (useStat)
         MarkHistogram(monHisto().Histogram, Chain.AmpHist.data(), r.StatCell);
     if (r.BandwidthReset)
@@ -285,41 +285,41 @@ void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
         return;
 
     SigPower = r.SigPower;
-    PlotNoiseLines(Spectrum, f, s, r.MeasuredNoisePower, useStat, r.LabelStatLevel);
+    PlotNoiseLines(spectrumPlot, f, s, r.MeasuredNoisePower, useStat, r.LabelStatLevel);
     NoisePower = r.NoisePower;
     if (useStat)
-        PlotStatLine(Spectrum, f, s, r.StatLevel);
-    NoiseL.setForeColor(useStat ? s.StatColour : s.NoiseColour);
-    NoiseL.setCaption(QString::fromStdString(NoiseCaption(r.NoiseLevel)));
+        PlotStatLine(spectrumPlot, f, s, r.StatLevel);
+    noiseLevelLabel.setForeColor(useStat ? s.StatColour : s.NoiseColour);
+    noiseLevelLabel.setCaption(QString::fromStdString(NoiseCaption(r.NoiseLevel)));
     if (!reached(BlockStage::Peaked))
         return;
-    PeakL.setCaption(QString::fromStdString(PeakCaption(LevelAboveThreshold(PeakPower, DispThresh))));
-    if (CentrePeaking.Value()) {
-        PeakingRef.setValue(RoundToInt16(CheckedDb(PeakPower)));
-        CentrePeaking.setValue(false);
+    peakLevelLabel.setCaption(QString::fromStdString(PeakCaption(LevelAboveThreshold(PeakPower, DispThresh))));
+    if (centreTraceOption.Value()) {
+        peakingRefBar.setValue(RoundToInt16(CheckedDb(PeakPower)));
+        centreTraceOption.setValue(false);
     }
-    DrawPeaking(Peaking, PeakPower, PeakingRef.Value(), s.PeakingColour);
-    PkRefVal.setCaption(QString::fromStdString(OffsetCaption(PeakingRef.Value(), DispThresh)));
-    PlotPeakMarker(Spectrum, f, s, PeakBin, r.PeakLevel);
-    PeakF.setCaption(QString::fromStdString(PeakFreqCaption(r.PeakHz)));
-    PeakFTol.setCaption(QString::fromStdString(PeakTolCaption(SampleRate, NFFT)));
+    DrawPeaking(peakingMeter, PeakPower, peakingRefBar.Value(), s.PeakingColour);
+    peakingOffsetLabel.setCaption(QString::fromStdString(OffsetCaption(peakingRefBar.Value(), DispThresh)));
+    PlotPeakMarker(spectrumPlot, f, s, PeakBin, r.PeakLevel);
+    peakFrequencyLabel.setCaption(QString::fromStdString(PeakFreqCaption(r.PeakHz)));
+    peakToleranceLabel.setCaption(QString::fromStdString(PeakTolCaption(SampleRate, NFFT)));
     if (!reached(BlockStage::Complete))
         return;
 
     if (r.InBand) {
         SN1HzDb = r.SN1HzDb;
         SNBinDb = r.SNBinDb;
-        SNBin.setCaption(QString::fromStdString(SNBinCaption(SNBinDb, WindENBW, SampleRate, NFFT)));
-        SN1Hz.setCaption(QString::fromStdString(SN1HzCaption(SN1HzDb)));
-        SN2k5Hz.setCaption(QString::fromStdString(SN2500HzCaption(SN1HzDb)));
-        SNResults.setEnabled(true);
-        SNResults.setVisible(true);
+        snBinLabel.setCaption(QString::fromStdString(SNBinCaption(SNBinDb, WindENBW, SampleRate, NFFT)));
+        sn1HzLabel.setCaption(QString::fromStdString(SN1HzCaption(SN1HzDb)));
+        sn2500HzLabel.setCaption(QString::fromStdString(SN2500HzCaption(SN1HzDb)));
+        resultsFrame.setEnabled(true);
+        resultsFrame.setVisible(true);
         if (r.Tracked)
-            CF.setText(QString::fromStdString(r.CFText)); // its rule moves CFBin onto the peak
+            centreFrequencyBox.setText(QString::fromStdString(r.CFText)); // its rule moves CFBin onto the peak
         if (LogEnabled != 0)
             LogStep();
     } else {
-        SNResults.setVisible(false);
+        resultsFrame.setVisible(false);
     }
     WaterfallScroll(monWF(), WFRing);
 }

@@ -1,7 +1,7 @@
-// The measurement's shared state: run parameters (in bins), handles, flags
-// and the fixed working arrays.  The main window inherits it, so handlers
-// use these names as they stand.  NFFT and WindFn are program-wide
-// (engine/Shared.h).
+// The measurement's shared state: run parameters (in bins), handles, flags,
+// the capture buffer and the engine's arrays.  The main window inherits it,
+// so handlers use these names as they stand.  NFFT and WindFn are
+// program-wide (engine/Shared.h).
 #pragma once
 #include <cstdint>
 

@@ -21,13 +21,13 @@ void Parlune::Form_Unload()
     Step([&] { WriteSetting("Values", "NSamp", Signed(NFFT)); });
     Step([&] { WriteSetting("Values", "CFB", Signed(CFBin)); });
     Step([&] { WriteSetting("Values", "NBINS", Signed(SigBWBins)); });
-    Step([&] { WriteSetting("Values", "FMIN", Signed(FMin.Value())); });
-    Step([&] { WriteSetting("Values", "FMAX", Signed(FMax.Value())); });
-    Step([&] { WriteSetting("Values", "AVSCR", Signed(AvScroll.Value())); });
-    Step([&] { WriteSetting("Values", "THRESH", Signed(DispThreshold.Value())); });
-    Step([&] { WriteSetting("Values", "FILENAME", LogFile.Text()); });
-    Step([&] { WriteSetting("Values", "FFTSIZE", FFTSize.Text()); });
-    Step([&] { WriteSetting("Values", "SBW", SigBW.Text()); });
+    Step([&] { WriteSetting("Values", "FMIN", Signed(spanLowBar.Value())); });
+    Step([&] { WriteSetting("Values", "FMAX", Signed(spanHighBar.Value())); });
+    Step([&] { WriteSetting("Values", "AVSCR", Signed(averagingBar.Value())); });
+    Step([&] { WriteSetting("Values", "THRESH", Signed(thresholdBar.Value())); });
+    Step([&] { WriteSetting("Values", "FILENAME", logFileBox.Text()); });
+    Step([&] { WriteSetting("Values", "FFTSIZE", fftSizeBox.Text()); });
+    Step([&] { WriteSetting("Values", "SBW", bandwidthBox.Text()); });
     // Both are called with or without an open input; their results are not needed.
     waveInReset(hWaveIn);
     waveInClose(hWaveIn);

@@ -76,20 +76,20 @@ void Parlune::Form_Load()
     Step([&] { setTop(WindowPlace(StoredNumber("FormPlace", "Top", "100"))); });
     // 2-5. Rate, first size text, centre and bandwidth bins.
     Step([&] { SampleRate = StoredRate(); });
-    Step([&] { FFTSize.setText(StoredFFTSize("NSamp", "8192")); });
+    Step([&] { fftSizeBox.setText(StoredFFTSize("NSamp", "8192")); });
     Step([&] {
         const QString stored = ReadSetting("Values", "CFB", DefaultCentreBin(SampleRate));
         CFBin = RoundToInt32(LeadingNumber(stored.toStdString()));
     });
     Step([&] { SigBWBins = RoundToInt32(StoredNumber("Values", "NBINS", "500")); });
     // 6-7. Span, averaging and threshold (their rules run, NFFT still 0).
-    Step([&] { FMin.setValue(RoundToInt16(StoredNumber("Values", "FMIN", "100"))); });
-    Step([&] { FMax.setValue(RoundToInt16(StoredNumber("Values", "FMAX", "2000"))); });
-    Step([&] { AvScroll.setValue(RoundToInt16(StoredNumber("Values", "AVSCR", "1"))); });
-    Step([&] { DispThreshold.setValue(RoundToInt16(StoredNumber("Values", "THRESH", "0"))); });
+    Step([&] { spanLowBar.setValue(RoundToInt16(StoredNumber("Values", "FMIN", "100"))); });
+    Step([&] { spanHighBar.setValue(RoundToInt16(StoredNumber("Values", "FMAX", "2000"))); });
+    Step([&] { averagingBar.setValue(RoundToInt16(StoredNumber("Values", "AVSCR", "1"))); });
+    Step([&] { thresholdBar.setValue(RoundToInt16(StoredNumber("Values", "THRESH", "0"))); });
     // 8-9. Log file name; the FFT size text that counts.
-    Step([&] { LogFile.setText(ReadSetting("Values", "FILENAME", "Parlune.txt")); });
-    Step([&] { FFTSize.setText(StoredFFTSize("FFTSIZE", "1024")); });
+    Step([&] { logFileBox.setText(ReadSetting("Values", "FILENAME", "Parlune.txt")); });
+    Step([&] { fftSizeBox.setText(StoredFFTSize("FFTSIZE", "1024")); });
     // 10. Waterfall to the right of this window, tops aligned; histogram under it.
     Step([&] {
         monWF().setLeft(Left() + Width());
@@ -101,41 +101,41 @@ void Parlune::Form_Load()
     });
     // 11. FFT size; one beyond the working arrays is not taken.
     Step([&] {
-        const std::int32_t size = RoundToInt32(LeadingNumber(FFTSize.Text().toStdString()));
+        const std::int32_t size = RoundToInt32(LeadingNumber(fftSizeBox.Text().toStdString()));
         NFFT = static_cast<std::int32_t>(CheckedIndex(size, 0, kMaxNFFT));
     });
     // 12. Rate text: its rule reads the rate back and sets the span.
-    Step([&] { SRate.setText(Q(SignedText(SampleRate))); });
+    Step([&] { sampleRateBox.setText(Q(SignedText(SampleRate))); });
     // 13-14.
     WindENBW = 2;
     Step([&] {
-        const std::int32_t lo = PlanBin(FMin.Value(), NFFT, SampleRate);
-        const std::int32_t hi = PlanBin(FMax.Value(), NFFT, SampleRate);
-        FBand.setText(Q(SpanText(FMin.Value(), FMax.Value())));
+        const std::int32_t lo = PlanBin(spanLowBar.Value(), NFFT, SampleRate);
+        const std::int32_t hi = PlanBin(spanHighBar.Value(), NFFT, SampleRate);
+        spanBox.setText(Q(SpanText(spanLowBar.Value(), spanHighBar.Value())));
         FMinBin = lo;
         FMaxBin = hi;
     });
     // 15-17. Bandwidth spin and box, centre box; each rule recomputes its bins.
-    Step([&] { SigBWUD.setValue(BandwidthSpinFor(SigBWBins, SampleRate, NFFT)); });
-    Step([&] { SigBW.setText(Q(SignedText(SigBWUD.Value()))); });
-    Step([&] { CF.setText(Q(CentreText(CFBin, SampleRate, NFFT))); });
+    Step([&] { bandwidthBar.setValue(BandwidthSpinFor(SigBWBins, SampleRate, NFFT)); });
+    Step([&] { bandwidthBox.setText(Q(SignedText(bandwidthBar.Value()))); });
+    Step([&] { centreFrequencyBox.setText(Q(CentreText(CFBin, SampleRate, NFFT))); });
     // 18. Period text; the box's rule replaces it with the period from NAvg.
     Step([&] {
-        const std::int32_t points = RoundToInt32(double(AvScroll.Value()) * NFFT);
-        DetPeriod.setText(Q(PlainText(CheckedFinite(CheckedDiv(points, SampleRate)))));
+        const std::int32_t points = RoundToInt32(double(averagingBar.Value()) * NFFT);
+        periodBox.setText(Q(PlainText(CheckedFinite(CheckedDiv(points, SampleRate)))));
     });
     // 19-22.
-    Step([&] { IPAmplitude.setScaleHeight(85); });
-    Timer1.setInterval(1000);
-    CsrLoc.setVisible(false);
+    Step([&] { inputLevelMeter.setScaleHeight(85); });
+    clockTimer.setInterval(1000);
+    cursorLabel.setVisible(false);
     GuardFactor = 0.5;
-    Step([&] { ShowGB.setText(Q(PlainText(LeadingNumber(SigBW.Text().toStdString()) * 0.5))); });
+    Step([&] { guardBox.setText(Q(PlainText(LeadingNumber(bandwidthBox.Text().toStdString()) * 0.5))); });
     // 23-26.
-    Step([&] { WindType.setListIndex(1); });
+    Step([&] { windowTypeBox.setListIndex(1); });
     Step([&] { InitDevices(); });
     Step([&] {
-        Spectrum.setMousePointerCross(true);
-        Spectrum.setBackColor(RGB(180, 180, 180));
+        spectrumPlot.setMousePointerCross(true);
+        spectrumPlot.setBackColor(RGB(180, 180, 180));
     });
-    Step([&] { Wide.setValue(true); });
+    Step([&] { preset5kHzOption.setValue(true); });
 }

@@ -16,11 +16,11 @@ struct DeviceListTest : ::testing::Test {
     QStringList Listed(const BackendList& devices)
     {
         SetBackendsForTest(devices);
-        w.DeviceBox.Clear();
+        w.deviceBox.Clear();
         w.InitDevices();
         QStringList items;
-        for (int i = 0; i < w.DeviceBox.ListCount(); ++i)
-            items << w.DeviceBox.List(i);
+        for (int i = 0; i < w.deviceBox.ListCount(); ++i)
+            items << w.deviceBox.List(i);
         return items;
     }
     Parlune w;
@@ -59,12 +59,12 @@ TEST_F(DeviceListTest, ListsCapableDevicesAtTheirIdsAndStopsAfterAGap)
 TEST_F(DeviceListTest, ChoosingADeviceTurnsTheBoxWhiteAndEnablesStart)
 {
     Listed({Dev("A"), Dev("B")});
-    EXPECT_EQ(w.DeviceBox.BackColor(), RGB(255, 0, 0));
-    EXPECT_EQ(w.DeviceBox.Text(), "Choose Soundcard");
-    EXPECT_FALSE(w.Start.Enabled());
-    w.DeviceBox.UserChoose(1);
-    EXPECT_EQ(w.DeviceBox.BackColor(), RGB(255, 255, 255));
-    EXPECT_TRUE(w.Start.Enabled());
+    EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 0, 0));
+    EXPECT_EQ(w.deviceBox.Text(), "Choose Soundcard");
+    EXPECT_FALSE(w.startButton.Enabled());
+    w.deviceBox.UserChoose(1);
+    EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 255, 255));
+    EXPECT_TRUE(w.startButton.Enabled());
 }
 
 } // namespace

@@ -27,9 +27,9 @@ struct RunTest : ::testing::Test {
     }
     void ExpectStopped(Parlune& w)
     {
-        EXPECT_EQ(w.Start.Caption(), "Restart");
-        EXPECT_TRUE(w.Start.Visible() && !w.Stopit.Visible());
-        EXPECT_TRUE(w.FFTSize.Enabled() && w.SRate.Enabled() && w.WindType.Enabled());
+        EXPECT_EQ(w.startButton.Caption(), "Restart");
+        EXPECT_TRUE(w.startButton.Visible() && !w.stopButton.Visible());
+        EXPECT_TRUE(w.fftSizeBox.Enabled() && w.sampleRateBox.Enabled() && w.windowTypeBox.Enabled());
     }
     void TearDown() override
     {
@@ -46,11 +46,11 @@ TEST_F(RunTest, ToneOnTheTestSignalReadsItsFrequencyAndSignalToNoise)
     EXPECT_EQ(h->Run(8, [&](int block) {
         SCOPED_TRACE("block " + std::to_string(block));
         EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5);
-        EXPECT_TRUE(w.SNResults.Visible());
+        EXPECT_TRUE(w.resultsFrame.Visible());
         if (block >= 4) // the ring holds four blocks of the run
-            EXPECT_EQ(w.PeakF.Caption(), "Freq    1000.49Hz");
+            EXPECT_EQ(w.peakFrequencyLabel.Caption(), "Freq    1000.49Hz");
     }), 8);
-    EXPECT_EQ(w.PeakFTol.Caption(), QString::fromUtf8("\u00B10.73Hz"));
+    EXPECT_EQ(w.peakToleranceLabel.Caption(), QString::fromUtf8("\u00B10.73Hz"));
     EXPECT_TRUE(h->messages.isEmpty());
 }
 
@@ -62,17 +62,17 @@ TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
         if (block == 2)
             QTimer::singleShot(150, [&] {
                 waiting = w.WaveHdr.dwFlags != 0 && !(w.WaveHdr.dwFlags & WHDR_DONE);
-                w.Stopit.Click();
+                w.stopButton.Click();
             });
     }), 3);
     EXPECT_TRUE(waiting) << "STOP did not come during the capture wait";
     ExpectStopped(w);
-    EXPECT_EQ(std::vector({w.Start.Left(), w.Start.Top(), w.Start.Width(), w.Start.Height()}),
-              std::vector({w.Stopit.Left(), w.Stopit.Top(), w.Stopit.Width(), w.Stopit.Height()}));
+    EXPECT_EQ(std::vector({w.startButton.Left(), w.startButton.Top(), w.startButton.Width(), w.startButton.Height()}),
+              std::vector({w.stopButton.Left(), w.stopButton.Top(), w.stopButton.Width(), w.stopButton.Height()}));
 
     // A restart at 4096 starts from an empty ring: its first block's mean is
     // a quarter of its power.
-    h->Choose(w.FFTSize, "4096");
+    h->Choose(w.fftSizeBox, "4096");
     bool quarter = true;
     EXPECT_EQ(h->Run(1, [&](int) {
         for (int k = w.FMinBin; k <= w.FMaxBin; ++k)
@@ -90,15 +90,15 @@ TEST_F(RunTest, SizesTheArraysCannotTakeNeverReachTheCapture)
     Parlune& w = Prepare();
     for (const char* text : {"0", "abc", "300000", "524288", "-1024", "1000"}) {
         SCOPED_TRACE(text);
-        w.FFTSize.UserType(text);
+        w.fftSizeBox.UserType(text);
         EXPECT_EQ(h->Run(0, {}, 3000), 0);
-        EXPECT_EQ(w.FFTSize.BackColor(), RGB(255, 0, 0));
-        EXPECT_TRUE(w.Start.Visible() && w.Start.Enabled() && !w.Stopit.Visible());
-        EXPECT_TRUE(w.FFTSize.Enabled() && w.SRate.Enabled());
+        EXPECT_EQ(w.fftSizeBox.BackColor(), RGB(255, 0, 0));
+        EXPECT_TRUE(w.startButton.Visible() && w.startButton.Enabled() && !w.stopButton.Visible());
+        EXPECT_TRUE(w.fftSizeBox.Enabled() && w.sampleRateBox.Enabled());
         EXPECT_EQ(w.hWaveIn, 0u);
     }
-    h->Choose(w.FFTSize, "8192");
-    EXPECT_EQ(w.FFTSize.BackColor(), RGB(255, 255, 255));
+    h->Choose(w.fftSizeBox, "8192");
+    EXPECT_EQ(w.fftSizeBox.BackColor(), RGB(255, 255, 255));
     EXPECT_EQ(h->Run(2, [&](int) { EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5); }), 2);
     EXPECT_TRUE(h->messages.isEmpty());
 }
@@ -111,7 +111,7 @@ TEST_F(RunTest, OpenFailureShowsTheMessageAndStopRecovers)
     EXPECT_EQ(h->Run(0), 0);
     EXPECT_EQ(h->messages, QStringList{"Wave input device didn't open!!"});
     EXPECT_EQ(w.hWaveIn, 0u);
-    w.Stopit.Click();
+    w.stopButton.Click();
     ExpectStopped(w);
 }
 
@@ -135,12 +135,12 @@ TEST_F(RunTest, DigitalSilenceEndsTheRunAtTheNAvgthSilentBlock)
 TEST_F(RunTest, SpanWithNoRoomForNoiseShowsTheMessageOnceAndEnds)
 {
     Parlune& w = Prepare({fed}, "Fed input", {.bandwidth = "200"});
-    w.FMin.setValue(950);
-    w.FMax.setValue(1050);
+    w.spanLowBar.setValue(950);
+    w.spanHighBar.setValue(1050);
     EXPECT_EQ(h->Run(0), 0);
     EXPECT_EQ(h->messages, QStringList{"Noise measurement not possible, Signal bandwidth reset"});
     EXPECT_EQ(fed->buffers, 1);
-    EXPECT_EQ(w.SigBW.Text(), "100");
+    EXPECT_EQ(w.bandwidthBox.Text(), "100");
 }
 
 TEST_F(RunTest, ClosingTheWindowMidRunEndsTheRun)

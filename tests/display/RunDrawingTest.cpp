@@ -41,10 +41,10 @@ struct RunDrawing : ::testing::Test {
 TEST_F(RunDrawing, SpectrumPlotShowsBandGridAndPeakMarker)
 {
     Parlune& w = Window();
-    w.DispThreshold.setValue(60); // brings the peak below the top edge
+    w.thresholdBar.setValue(60); // brings the peak below the top edge
     h->Apply({});
     ASSERT_EQ(h->Run(4), 4);
-    const PictureBox& p = w.Spectrum;
+    const PictureBox& p = w.spectrumPlot;
     const QImage img = p.Image();
 
     // Band shading over CFBin -+ SigBWBins / 2, full height; 15 dB below the
@@ -118,8 +118,8 @@ TEST_F(RunDrawing, WaterfallShowsTheNewestLineOnTop)
 TEST_F(RunDrawing, HistogramMetersAndMouse)
 {
     Parlune& w = Window();
-    w.UseStatNoise.setValue(1);
-    w.CentrePeaking.setValue(true);
+    w.statNoiseCheck.setValue(1);
+    w.centreTraceOption.setValue(true);
     h->Apply({});
     ASSERT_EQ(h->Run(1), 1);
 
@@ -133,13 +133,13 @@ TEST_F(RunDrawing, HistogramMetersAndMouse)
     ASSERT_NE(cell, fullest);
     EXPECT_EQ(std::vector({At(hist, hb.PixelX(fullest), hist.height() - 1), At(hist, hb.PixelX(cell), hist.height() - 1)}),
               std::vector({qRgb(0, 0, 255), qRgb(255, 0, 0)}));
-    EXPECT_EQ(w.NoiseL.ForeColor(), RGB(170, 0, 170));
+    EXPECT_EQ(w.noiseLevelLabel.ForeColor(), RGB(170, 0, 170));
 
     // Centre Trace is one-shot and sets the reference to the peak level: the
     // Peaking meter is filled to its middle.  The level bar: about 82 dB of
     // 85 in orange, white above.
-    EXPECT_FALSE(w.CentrePeaking.Value());
-    const QImage pk = w.Peaking.Image(), lv = w.IPAmplitude.Image();
+    EXPECT_FALSE(w.centreTraceOption.Value());
+    const QImage pk = w.peakingMeter.Image(), lv = w.inputLevelMeter.Image();
     const QRgb white = qRgb(255, 255, 255);
     EXPECT_EQ(std::vector({pk.pixel(pk.width() / 4, pk.height() / 2), pk.pixel(pk.width() * 3 / 4, pk.height() / 2),
                            lv.pixel(lv.width() / 2, lv.height() - 2), lv.pixel(lv.width() / 2, 0)}),
@@ -148,17 +148,17 @@ TEST_F(RunDrawing, HistogramMetersAndMouse)
     // Mouse on the plot: read-out at the top edge (also through the widget),
     // right click ignored, left click moves the centre.
     w.Spectrum_MouseMove(0, 0, 1000.4, 0);
-    EXPECT_EQ(w.CsrLoc.Caption(), "1465.4Hz  120.dB");
+    EXPECT_EQ(w.cursorLabel.Caption(), "1465.4Hz  120.dB");
     w.Spectrum_MouseDown(2, 0, 2000, 10);
-    EXPECT_EQ(w.CF.Text(), "1000");
+    EXPECT_EQ(w.centreFrequencyBox.Text(), "1000");
     w.Spectrum_MouseDown(1, 0, 1000.4, 10);
-    EXPECT_EQ(w.CF.Text(), "1465.4");
+    EXPECT_EQ(w.centreFrequencyBox.Text(), "1465.4");
     EXPECT_EQ(w.CFBin, 1000);
-    QWidget* plot = w.Spectrum.widget();
+    QWidget* plot = w.spectrumPlot.widget();
     QMouseEvent move(QEvent::MouseMove, QPointF(50, 0), plot->mapToGlobal(QPointF(50, 0)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(plot, &move);
-    EXPECT_TRUE(w.CsrLoc.Caption().endsWith("Hz  120.dB")) << w.CsrLoc.Caption().toStdString();
+    EXPECT_TRUE(w.cursorLabel.Caption().endsWith("Hz  120.dB")) << w.cursorLabel.Caption().toStdString();
 }
 
 } // namespace

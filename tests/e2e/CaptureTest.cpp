@@ -74,10 +74,10 @@ TEST_F(CaptureE2E, MissingDeviceLeavesTheHandleZeroAndTheWindowListsTheCable)
     }
     Parlune w; // real devices first, then the test signals
     w.InitDevices();
-    const int n = w.DeviceBox.ListCount();
+    const int n = w.deviceBox.ListCount();
     ASSERT_GT(n, int(cableIn) + 2);
-    EXPECT_EQ(w.DeviceBox.List(int(cableIn)), "cable_in");
-    EXPECT_EQ(w.DeviceBox.List(n - 2), kTestSignals[0].shortName);
+    EXPECT_EQ(w.deviceBox.List(int(cableIn)), "cable_in");
+    EXPECT_EQ(w.deviceBox.List(n - 2), kTestSignals[0].shortName);
 }
 
 struct RunCableE2E : CableTest {
@@ -100,7 +100,7 @@ TEST_F(RunCableE2E, ToneThroughTheCableReadsItsFrequencyAndSignalToNoise)
         SCOPED_TRACE("block " + std::to_string(block));
         EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5);
     }), 8);
-    EXPECT_EQ(w.PeakF.Caption(), "Freq    1000.49Hz");
+    EXPECT_EQ(w.peakFrequencyLabel.Caption(), "Freq    1000.49Hz");
     EXPECT_TRUE(h.messages.isEmpty());
 }
 
@@ -123,23 +123,23 @@ TEST_F(RunCableE2E, LosingTheAudioServerMidRunIsShownAndClosingStillSavesEveryth
 {
     const QString log = QDir::temp().filePath("parlune-e2e-lost.txt");
     QFile::remove(log);
-    w.LogFile.setText(log);
-    w.LogInterval.setText("0");
+    w.logFileBox.setText(log);
+    w.logIntervalBox.setText("0");
     TonePlayer player;
     ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
     QTest::qWait(1500);
     QElapsedTimer sinceKill;
     EXPECT_EQ(h.Run(0, [&](int block) {
         if (block == 1)
-            w.LogToFile.box()->click();
+            w.logToFileCheck.box()->click();
         if (block == 2)
             KillPulseServer(), sinceKill.start();
     }), 2);
     EXPECT_LT(sinceKill.elapsed(), 3000 * kBlockS);
-    EXPECT_TRUE(w.DeviceBox.Visible());
-    EXPECT_EQ(w.DeviceBox.Text(), "Input lost");
-    EXPECT_EQ(w.DeviceBox.BackColor(), RGB(255, 0, 0));
-    EXPECT_TRUE(w.Stopit.Visible());
+    EXPECT_TRUE(w.deviceBox.Visible());
+    EXPECT_EQ(w.deviceBox.Text(), "Input lost");
+    EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 0, 0));
+    EXPECT_TRUE(w.stopButton.Visible());
     EXPECT_TRUE(h.messages.isEmpty());
 
     w.close();
@@ -166,10 +166,10 @@ TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
                 KillPulseServer();
         }), 1);
     }
-    ASSERT_EQ(w.DeviceBox.Text(), "Input lost");
-    w.Stopit.Click();
-    EXPECT_EQ(w.Start.Caption(), "Restart");
-    EXPECT_FALSE(w.Start.Enabled()); // until a device is chosen again
+    ASSERT_EQ(w.deviceBox.Text(), "Input lost");
+    w.stopButton.Click();
+    EXPECT_EQ(w.startButton.Caption(), "Restart");
+    EXPECT_FALSE(w.startButton.Enabled()); // until a device is chosen again
 
     ASSERT_EQ(RestartPulseServer(), "");
     auto cableOpens = [&] { // Qt reconnects to the server every 3 s
@@ -184,7 +184,7 @@ TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
     ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
     QTest::qWait(1500);
     h.ChooseDevice("cable_in");
-    EXPECT_EQ(w.DeviceBox.BackColor(), RGB(255, 255, 255));
+    EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 255, 255));
     EXPECT_EQ(h.Run(2, [&](int) { EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5); }), 2);
     EXPECT_TRUE(h.messages.isEmpty()) << h.messages.join("|").toStdString();
     EXPECT_NE(w.hWaveIn, 0u);

@@ -27,13 +27,13 @@ TEST(LogDuringARun, WellFormedLinesFromTheTestSignal)
     QTemporaryDir dir;
     RunHarness h;
     Parlune& w = h.w();
-    w.LogFile.setText(dir.filePath("run.txt"));
-    w.LogInterval.setText("0");
+    w.logFileBox.setText(dir.filePath("run.txt"));
+    w.logIntervalBox.setText("0");
     h.ChooseDevice("Test signal 1000 Hz, S/N 20 dB");
     h.Apply({});
     EXPECT_EQ(h.Run(6, [&](int block) {
         if (block == 1)
-            w.LogToFile.box()->click(); // enabled by the start
+            w.logToFileCheck.box()->click(); // enabled by the start
     }), 6);
     EXPECT_TRUE(h.messages.isEmpty());
     QFile f(dir.filePath("run.txt"));
@@ -64,14 +64,14 @@ TEST(LogDuringARun, TypedGarbageLeavesTheRunGoing)
         if (block == 1) {
             cfBin = w.CFBin;
             bwBins = w.SigBWBins;
-            w.LogFile.setText(dir.filePath("garbage.txt"));
-            w.LogToFile.box()->click();
+            w.logFileBox.setText(dir.filePath("garbage.txt"));
+            w.logToFileCheck.box()->click();
         }
         for (const QString& text : garbage.mid((block - 1) * perBlock, perBlock)) {
-            w.CF.setText(text);
-            w.SigBW.setText(text);
-            w.DetPeriod.setText(text);
-            w.LogInterval.setText(text);
+            w.centreFrequencyBox.setText(text);
+            w.bandwidthBox.setText(text);
+            w.periodBox.setText(text);
+            w.logIntervalBox.setText(text);
         }
         EXPECT_EQ(w.CFBin, cfBin);
         EXPECT_EQ(w.SigBWBins, bwBins);

@@ -24,8 +24,8 @@ protected:
     Parlune& Ready(const QString& file)
     {
         Parlune& w = Load();
-        w.LogFile.setText(file);
-        w.LogToFile.setEnabled(true);
+        w.logFileBox.setText(file);
+        w.logToFileCheck.setEnabled(true);
         w.SampleRate = 1000;
         NFFT = 2000;
         w.PeakBin = 2469;
@@ -48,13 +48,13 @@ TEST_F(Log, LineFormatAppendedAndFlushed)
     }
     Parlune& w = Ready(path);
     clock.seconds = 14 * 3600 + 5 * 60 + 9 - 5; // switched on 5 s before 14:05:09
-    w.LogToFile.box()->click();
+    w.logToFileCheck.box()->click();
     ASSERT_EQ(w.LogEnabled, 1);
     clock.seconds += 5.25;
     w.LogStep();
     // On disk at once, with the file still open, after what was there.
     EXPECT_EQ(ReadAll(path), "earlier line\r\n14:05:09, 1234.50, 45.3, 12.0, 51.0\r\n");
-    EXPECT_EQ(w.LogToFile.ForeColor(), RGB(255, 0, 0));
+    EXPECT_EQ(w.logToFileCheck.ForeColor(), RGB(255, 0, 0));
 }
 
 // Blocks of 0.7 s with a 5 s interval: a line every eight blocks (5.6 s), red
@@ -71,16 +71,16 @@ TEST_F(Log, IntervalCountsBlocks)
         SCOPED_TRACE(testing::Message() << c.start << " " << c.interval);
         const QString path = TempPath(QString("interval%1.txt").arg(c.start));
         Parlune& w = Ready(path);
-        w.LogInterval.setText(c.interval);
+        w.logIntervalBox.setText(c.interval);
         clock.seconds = c.start;
-        w.LogToFile.box()->click();
+        w.logToFileCheck.box()->click();
         for (int block = 1; block <= 40; ++block) {
             clock.seconds = std::fmod(c.start + 0.7 * block, 86400.0);
             const auto before = ReadAll(path).size();
             w.LogStep();
             const bool wrote = ReadAll(path).size() > before;
             EXPECT_EQ(wrote, block % c.every == 0) << block;
-            EXPECT_EQ(w.LogToFile.ForeColor(), wrote ? RGB(255, 0, 0) : RGB(0, 0, 0)) << block;
+            EXPECT_EQ(w.logToFileCheck.ForeColor(), wrote ? RGB(255, 0, 0) : RGB(0, 0, 0)) << block;
         }
     }
 }
@@ -92,29 +92,29 @@ TEST_F(Log, FileThatCannotBeUsedClearsTheSwitchAndSaysSo)
     w.show();
     // Caption and tool tip; the caption fits the box's one line beside the tick.
     auto says = [&w](const QString& caption, const QString& tip) {
-        QCheckBox* box = w.LogToFile.box();
+        QCheckBox* box = w.logToFileCheck.box();
         QStyleOptionButton opt;
         opt.initFrom(box);
         opt.text = box->text();
         const int room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, box).width();
         EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), room) << box->text().toStdString();
-        EXPECT_EQ(w.LogToFile.Caption(), caption);
-        EXPECT_EQ(w.LogToFile.ToolTipText(), tip);
+        EXPECT_EQ(w.logToFileCheck.Caption(), caption);
+        EXPECT_EQ(w.logToFileCheck.ToolTipText(), tip);
     };
-    w.LogToFile.box()->click();
+    w.logToFileCheck.box()->click();
     EXPECT_EQ(w.LogEnabled, 0);
-    EXPECT_EQ(w.LogToFile.Value(), 0);
+    EXPECT_EQ(w.logToFileCheck.Value(), 0);
     says("Can't open", "Log to File: cannot open \"" + missing + "\"");
 
     // Opens but cannot be written (a full disk); the start clears the old message.
-    w.LogFile.setText("/dev/full");
-    w.LogToFile.box()->click();
+    w.logFileBox.setText("/dev/full");
+    w.logToFileCheck.box()->click();
     ASSERT_EQ(w.LogEnabled, 1);
     says("Log to File", "");
     clock.seconds += 100;
     w.LogStep();
     EXPECT_EQ(w.LogEnabled, 0);
-    EXPECT_EQ(w.LogToFile.Value(), 0);
+    EXPECT_EQ(w.logToFileCheck.Value(), 0);
     says("Write failed", "Log to File: cannot write to \"/dev/full\"; logging stopped");
 }
 

@@ -45,15 +45,15 @@ public:
                 return box.UserChoose(i);
         ADD_FAILURE() << box.Name().toStdString() << " has no entry " << entry.toStdString();
     }
-    void ChooseDevice(const QString& name) { Choose(w_->DeviceBox, name); }
+    void ChooseDevice(const QString& name) { Choose(w_->deviceBox, name); }
     void Apply(const RunSettings& s)
     {
-        Choose(w_->SRate, s.rate);
-        Choose(w_->FFTSize, s.fftSize);
-        w_->WindType.UserChoose(s.window);
-        w_->CF.setText(s.cf);
-        w_->SigBWUD.setValue(s.bandwidth.toInt()); // the box follows its spin
-        w_->AvScroll.setValue(s.averaging);
+        Choose(w_->sampleRateBox, s.rate);
+        Choose(w_->fftSizeBox, s.fftSize);
+        w_->windowTypeBox.UserChoose(s.window);
+        w_->centreFrequencyBox.setText(s.cf);
+        w_->bandwidthBar.setValue(s.bandwidth.toInt()); // the box follows its spin
+        w_->averagingBar.setValue(s.averaging);
     }
 
     // Presses START and clicks STOP at the end-of-block yield of block
@@ -66,8 +66,8 @@ public:
         int done = 0;
         bool timedOut = false;
         auto stop = [&w] {
-            if (w.Stopit.Visible())
-                w.Stopit.Click();
+            if (w.stopButton.Visible())
+                w.stopButton.Click();
         };
         w.BlockDoneHook = [&] {
             ++done;
@@ -78,7 +78,7 @@ public:
         };
         QObject watchdog; // its timer ends with the run
         QTimer::singleShot(timeoutMs, &watchdog, [&] { timedOut = true, stop(); });
-        w.Start.Click();
+        w.startButton.Click();
         w.BlockDoneHook = nullptr;
         EXPECT_FALSE(timedOut) << "the run did not end within " << timeoutMs << " ms";
         return done;

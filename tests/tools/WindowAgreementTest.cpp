@@ -34,17 +34,17 @@ TEST(WindowAgreement, TrackingRunAndToolGiveTheSameNumbersBlockForBlock)
         Parlune& w = h.w();
         h.ChooseDevice("Fed input");
         h.Apply({.rate = "6000", .fftSize = "262144", .cf = "1003", .averaging = 2});
-        w.FMin.setValue(20);
-        w.FMax.setValue(2000);
-        w.TrackSig.setValue(1);
+        w.spanLowBar.setValue(20);
+        w.spanHighBar.setValue(2000);
+        w.trackCheck.setValue(1);
         EXPECT_EQ(h.Run(blocks, [&](int) {
-            ASSERT_TRUE(w.SNResults.Visible());
+            ASSERT_TRUE(w.resultsFrame.Visible());
             std::ostringstream row;
             row.precision(4);
             row << std::fixed << w.PeakBin * 6000.0 / n << ',' << w.SNBinDb << ',' << w.SN1HzDb;
             shown.push_back(row.str() + " centre bin " + std::to_string(w.CFBin));
         }), blocks);
-        EXPECT_EQ(w.CF.Text(), QString::fromStdString(TrackedCFText(w.PeakBin, 6000, n)));
+        EXPECT_EQ(w.centreFrequencyBox.Text(), QString::fromStdString(TrackedCFText(w.PeakBin, 6000, n)));
     }
     ResetBackends();
 

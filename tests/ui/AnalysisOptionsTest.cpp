@@ -20,23 +20,23 @@ TEST_F(AnalysisOptions, TypedRateSetsTheSpanChosenRateRunsNothing)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         Parlune& w = Load();
-        w.FMin.DragTo(c.fminBefore);
-        w.SRate.UserType(c.typed);
+        w.spanLowBar.DragTo(c.fminBefore);
+        w.sampleRateBox.UserType(c.typed);
         EXPECT_EQ(w.SampleRate, QString(c.typed).toDouble());
-        EXPECT_EQ(std::pair(w.FMin.Value(), w.FMax.Value()), std::pair(c.fmin, c.fmax));
+        EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(c.fmin, c.fmax));
     }
     Parlune& w = Load();
-    w.SRate.UserChoose(7); // 48000 from the list: the run start reads the box
+    w.sampleRateBox.UserChoose(7); // 48000 from the list: the run start reads the box
     EXPECT_EQ(w.SampleRate, 12000);
-    EXPECT_EQ(w.FMax.Value(), 5000);
+    EXPECT_EQ(w.spanHighBar.Value(), 5000);
     // A typed size runs nothing; a chosen one resets the averaging.
-    w.AvScroll.DragTo(8);
-    w.FFTSize.UserType("2048");
+    w.averagingBar.DragTo(8);
+    w.fftSizeBox.UserType("2048");
     EXPECT_EQ(std::pair(NFFT, w.NAvg), std::pair(1024, 8));
-    w.FFTSize.UserChoose(0);
+    w.fftSizeBox.UserChoose(0);
     EXPECT_EQ(std::pair(NFFT, w.NAvg), std::pair(1024, 1));
-    EXPECT_EQ(w.DetPeriod.Text(), "0.1");
-    EXPECT_EQ(w.ShowRes.Caption(), "46.88 Hz bins"); // the rate box shows the chosen 48000
+    EXPECT_EQ(w.periodBox.Text(), "0.1");
+    EXPECT_EQ(w.binWidthLabel.Caption(), "46.88 Hz bins"); // the rate box shows the chosen 48000
 }
 
 TEST_F(AnalysisOptions, BinWidthAndPeriodReadOuts)
@@ -52,41 +52,41 @@ TEST_F(AnalysisOptions, BinWidthAndPeriodReadOuts)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rate);
         Parlune& w = Load();
-        w.SRate.UserType(c.rate);
-        w.FFTSize.UserChoose(c.sizeIndex);
-        w.AvScroll.DragTo(c.avg);
-        EXPECT_EQ(w.ShowRes.Caption(), c.res);
-        QTest::keyClicks(w.DetPeriod.edit(), "99"); // a read-out: typing is replaced at once
-        EXPECT_EQ(w.DetPeriod.Text(), c.period);
+        w.sampleRateBox.UserType(c.rate);
+        w.fftSizeBox.UserChoose(c.sizeIndex);
+        w.averagingBar.DragTo(c.avg);
+        EXPECT_EQ(w.binWidthLabel.Caption(), c.res);
+        QTest::keyClicks(w.periodBox.edit(), "99"); // a read-out: typing is replaced at once
+        EXPECT_EQ(w.periodBox.Text(), c.period);
     }
 }
 
 TEST_F(AnalysisOptions, ThresholdStatisticsAndLock)
 {
     Parlune& w = Load();
-    w.DispThreshold.DragTo(40);
-    w.PeakingRef.DragTo(0);
-    EXPECT_EQ(w.PkRefVal.Caption(), "Offset -40dB");
-    w.PeakingRef.DragTo(100);
-    w.DispThreshold.DragTo(100); // the read-out follows the reference only
-    EXPECT_EQ(w.PkRefVal.Caption(), "Offset  60dB");
+    w.thresholdBar.DragTo(40);
+    w.peakingRefBar.DragTo(0);
+    EXPECT_EQ(w.peakingOffsetLabel.Caption(), "Offset -40dB");
+    w.peakingRefBar.DragTo(100);
+    w.thresholdBar.DragTo(100); // the read-out follows the reference only
+    EXPECT_EQ(w.peakingOffsetLabel.Caption(), "Offset  60dB");
 
     for (bool shown : {true, false}) {
-        w.UseStatNoise.box()->click();
+        w.statNoiseCheck.box()->click();
         EXPECT_EQ(w.monHisto().isVisible(), shown);
     }
 
-    w.Lock.Click();
-    EXPECT_EQ(w.Frame1.Caption(), "Signal , Frequency  Span and Noise Measurement range LOCKED ");
-    EXPECT_EQ(w.Frame1.BackColor(), RGB(255, 200, 150));
-    EXPECT_EQ(w.Frame1.widget()->palette().color(QPalette::Window), QColor(255, 200, 150));
-    for (Control* c : std::initializer_list<Control*>{&w.Frame1, &w.CF, &w.SigBWUD, &w.FMin, &w.Wide, &w.CFToPeak,
-                                                       &w.AvScroll, &w.UseStatNoise, &w.Squared, &w.Lock})
+    w.lockButton.Click();
+    EXPECT_EQ(w.signalFrame.Caption(), "Signal , Frequency  Span and Noise Measurement range LOCKED ");
+    EXPECT_EQ(w.signalFrame.BackColor(), RGB(255, 200, 150));
+    EXPECT_EQ(w.signalFrame.widget()->palette().color(QPalette::Window), QColor(255, 200, 150));
+    for (Control* c : std::initializer_list<Control*>{&w.signalFrame, &w.centreFrequencyBox, &w.bandwidthBar, &w.spanLowBar, &w.preset5kHzOption, &w.peakToCentreButton,
+                                                       &w.averagingBar, &w.statNoiseCheck, &w.squareInputCheck, &w.lockButton})
         EXPECT_FALSE(c->widget()->isEnabled()) << c->Name().toStdString();
-    for (Control* c : std::initializer_list<Control*>{&w.SRate, &w.FFTSize, &w.DispThreshold, &w.LogFile})
+    for (Control* c : std::initializer_list<Control*>{&w.sampleRateBox, &w.fftSizeBox, &w.thresholdBar, &w.logFileBox})
         EXPECT_TRUE(c->widget()->isEnabled()) << c->Name().toStdString();
-    w.FMin.DragTo(1000);
-    EXPECT_EQ(w.FMin.Value(), 20);
+    w.spanLowBar.DragTo(1000);
+    EXPECT_EQ(w.spanLowBar.Value(), 20);
 }
 
 } // namespace

@@ -17,30 +17,30 @@ TEST_F(TypedGarbage, PlanAndAnalysisBoxes)
     const QStringList garbage = Garbage();
     ASSERT_GE(garbage.size(), 100);
     Parlune& w = Load();
-    w.AvScroll.DragTo(4);
+    w.averagingBar.DragTo(4);
     for (const QString& text : garbage) {
         SCOPED_TRACE(text.left(40).toStdString());
         // The centre bin stays; the bandwidth box goes back to its spin.
-        w.CF.setText("3000");
+        w.centreFrequencyBox.setText("3000");
         ASSERT_EQ(w.CFBin, 256);
-        w.CF.setText(text);
+        w.centreFrequencyBox.setText(text);
         EXPECT_EQ(w.CFBin, 256);
-        w.SigBW.setText(text);
-        EXPECT_EQ(w.SigBW.Text(), "200");
+        w.bandwidthBox.setText(text);
+        EXPECT_EQ(w.bandwidthBox.Text(), "200");
         EXPECT_EQ(w.SigBWBins, 17);
         // Not a rate between 4000 and 48000: the top of the span stays, the bottom goes to 20.
-        w.FMin.DragTo(700);
-        const int fmax = w.FMax.Value();
-        w.SRate.UserType(text);
-        EXPECT_EQ(std::pair(w.FMin.Value(), w.FMax.Value()), std::pair(20, fmax));
-        w.SRate.UserType("12000");
+        w.spanLowBar.DragTo(700);
+        const int fmax = w.spanHighBar.Value();
+        w.sampleRateBox.UserType(text);
+        EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(20, fmax));
+        w.sampleRateBox.UserType("12000");
         ASSERT_EQ(w.SampleRate, 12000);
-        w.FFTSize.UserType(text); // typing a size runs nothing
+        w.fftSizeBox.UserType(text); // typing a size runs nothing
         EXPECT_EQ(std::pair(NFFT, w.NAvg), std::pair(1024, 4));
-        w.DetPeriod.setText(text); // a read-out that rewrites itself
-        EXPECT_EQ(w.DetPeriod.Text(), "0.3");
+        w.periodBox.setText(text); // a read-out that rewrites itself
+        EXPECT_EQ(w.periodBox.Text(), "0.3");
     }
-    w.FFTSize.UserChoose(3);
+    w.fftSizeBox.UserChoose(3);
     EXPECT_EQ(NFFT, 8192);
 }
 
@@ -50,7 +50,7 @@ TEST_F(TypedGarbage, LoggingBoxes)
     const QString here = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir_.path())); // names are relative to the working folder
     Parlune& w = Load();
-    w.LogToFile.setEnabled(true);
+    w.logToFileCheck.setEnabled(true);
     w.SampleRate = 12000;
     w.PeakBin = 683;
     w.PeakPower = 1e6;
@@ -59,22 +59,22 @@ TEST_F(TypedGarbage, LoggingBoxes)
     for (const QString& text : Garbage()) {
         SCOPED_TRACE(text.left(40).toStdString());
         // Any name: the file opens, or the switch clears itself and says so.
-        w.LogFile.setText(text);
-        w.LogToFile.box()->click();
-        EXPECT_EQ(w.LogEnabled, w.LogToFile.Value());
-        EXPECT_TRUE(w.LogEnabled || w.LogToFile.Caption() == "Can't open");
+        w.logFileBox.setText(text);
+        w.logToFileCheck.box()->click();
+        EXPECT_EQ(w.LogEnabled, w.logToFileCheck.Value());
+        EXPECT_TRUE(w.LogEnabled || w.logToFileCheck.Caption() == "Can't open");
         if (w.LogEnabled)
-            w.LogToFile.box()->click();
+            w.logToFileCheck.box()->click();
         EXPECT_FALSE(w.LogOut.IsOpen());
         // Any interval: one not starting with a number is 0 s, so every block writes.
-        w.LogFile.setText("interval.txt");
-        w.LogToFile.box()->click();
+        w.logFileBox.setText("interval.txt");
+        w.logToFileCheck.box()->click();
         ASSERT_EQ(w.LogEnabled, 1);
-        w.LogInterval.setText(text);
+        w.logIntervalBox.setText(text);
         clock.seconds += 0.5;
         w.LogStep();
-        EXPECT_TRUE(startsWithNumber.match(text).hasMatch() || w.LogToFile.ForeColor() == RGB(255, 0, 0));
-        w.LogToFile.box()->click();
+        EXPECT_TRUE(startsWithNumber.match(text).hasMatch() || w.logToFileCheck.ForeColor() == RGB(255, 0, 0));
+        w.logToFileCheck.box()->click();
     }
     w_.reset();
     QDir::setCurrent(here);

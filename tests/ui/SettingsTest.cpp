@@ -15,15 +15,15 @@ TEST_F(Settings, FirstStartWithAnEmptyStore)
     Parlune& w = Load();
     EXPECT_EQ(NFFT, 1024);
     EXPECT_EQ(w.SampleRate, 12000);
-    EXPECT_EQ(w.SRate.Text(), " 12000");
+    EXPECT_EQ(w.sampleRateBox.Text(), " 12000");
     EXPECT_EQ(w.SigBWBins, 17);
-    EXPECT_EQ(w.SigBW.Text(), "200");
-    EXPECT_EQ(w.DispThreshold.Value(), 0);
-    EXPECT_EQ(w.FBand.Text(), " 20 -  5000");
-    EXPECT_EQ(std::pair(w.FMin.Value(), w.FMax.Value()), std::pair(20, 5000));
-    EXPECT_EQ(w.CF.Text(), "996.1"); // the bin nearest 1000 Hz
-    EXPECT_EQ(w.WindType.Text(), "Blackman Harris");
-    EXPECT_TRUE(w.Wide.Value());
+    EXPECT_EQ(w.bandwidthBox.Text(), "200");
+    EXPECT_EQ(w.thresholdBar.Value(), 0);
+    EXPECT_EQ(w.spanBox.Text(), " 20 -  5000");
+    EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(20, 5000));
+    EXPECT_EQ(w.centreFrequencyBox.Text(), "996.1"); // the bin nearest 1000 Hz
+    EXPECT_EQ(w.windowTypeBox.Text(), "Blackman Harris");
+    EXPECT_TRUE(w.preset5kHzOption.Value());
     EXPECT_EQ(std::pair(w.Left(), w.Top()), std::pair(105, 105)); // 100 twips, to the nearest pixel
     EXPECT_EQ(std::pair(w.monWF().Left(), w.monWF().Top()), std::pair(w.Left() + w.Width(), w.Top()));
     EXPECT_FALSE(w.monWF().isVisible() || w.monHisto().isVisible());
@@ -38,8 +38,8 @@ TEST_F(Settings, StoredPlanSizeTextAndKeySpelling)
     WriteSetting("Values", "CFB", " 683");
     WriteSetting("Values", "NBINS", " 137");
     Parlune& w = Load();
-    EXPECT_EQ(w.CF.Text(), "1000.5");
-    EXPECT_EQ(w.SigBW.Text(), "201");
+    EXPECT_EQ(w.centreFrequencyBox.Text(), "1000.5");
+    EXPECT_EQ(w.bandwidthBox.Text(), "201");
     EXPECT_EQ(w.SigBWBins, 137);
 
     WriteSetting("Values", "FFTSIZE", "4096"); // the size text wins over NSamp
@@ -53,15 +53,15 @@ TEST_F(Settings, EveryEntryRoundTrips)
         Parlune& w = Load();
         w.setLeft(1500);
         w.setTop(900);
-        w.SRate.UserType("24000");
-        w.FFTSize.UserChoose(2); // 4096
-        w.CF.setText("1234");
-        w.SigBWUD.DragTo(300);
-        w.AvScroll.DragTo(5);
-        w.DispThreshold.DragTo(30);
-        w.LogFile.setText("Mëssungen, Nacht.txt");
-        w.FMin.DragTo(700);
-        w.FMax.DragTo(9000);
+        w.sampleRateBox.UserType("24000");
+        w.fftSizeBox.UserChoose(2); // 4096
+        w.centreFrequencyBox.setText("1234");
+        w.bandwidthBar.DragTo(300);
+        w.averagingBar.DragTo(5);
+        w.thresholdBar.DragTo(30);
+        w.logFileBox.setText("Mëssungen, Nacht.txt");
+        w.spanLowBar.DragTo(700);
+        w.spanHighBar.DragTo(9000);
         w.Form_Unload();
     }
     const char* stored[][3] = {
@@ -77,10 +77,10 @@ TEST_F(Settings, EveryEntryRoundTrips)
     Parlune& w = Load();
     EXPECT_EQ(std::pair(w.Left(), w.Top()), std::pair(1500, 900));
     EXPECT_EQ(std::tuple(w.SampleRate, NFFT, w.CFBin, w.SigBWBins), std::tuple(24000.0, 4096, 211, 51));
-    EXPECT_EQ(w.SigBWUD.Value(), 299); // re-derived from the bins
-    EXPECT_EQ(std::pair(w.AvScroll.Value(), w.DispThreshold.Value()), std::pair(5, 30));
-    EXPECT_EQ(w.LogFile.Text(), QString::fromUtf8("Mëssungen, Nacht.txt"));
-    EXPECT_EQ(w.FBand.Text(), " 20 -  5000"); // every start ends on the wide span
+    EXPECT_EQ(w.bandwidthBar.Value(), 299); // re-derived from the bins
+    EXPECT_EQ(std::pair(w.averagingBar.Value(), w.thresholdBar.Value()), std::pair(5, 30));
+    EXPECT_EQ(w.logFileBox.Text(), QString::fromUtf8("Mëssungen, Nacht.txt"));
+    EXPECT_EQ(w.spanBox.Text(), " 20 -  5000"); // every start ends on the wide span
 }
 
 TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
@@ -113,17 +113,17 @@ TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
         WriteStoreFile(file);
         Parlune& w = Load();
         EXPECT_EQ(w.SampleRate, rate);
-        EXPECT_EQ(w.SRate.Text().toDouble(), rate);
+        EXPECT_EQ(w.sampleRateBox.Text().toDouble(), rate);
         EXPECT_TRUE(NFFT >= 0 && NFFT <= kMaxNFFT) << NFFT;
         EXPECT_LE(std::abs(w.Left()), 1'000'000);
         // Usable: the user sets a rate, size and filter, and the plan follows.
-        w.SRate.UserType("12000");
-        w.FFTSize.UserChoose(0);
-        w.SSB.button()->click();
-        EXPECT_EQ(w.FBand.Text(), " 300 -  3000");
-        w.CF.setText(""), w.CF.setText("1000");
+        w.sampleRateBox.UserType("12000");
+        w.fftSizeBox.UserChoose(0);
+        w.presetSsbOption.button()->click();
+        EXPECT_EQ(w.spanBox.Text(), " 300 -  3000");
+        w.centreFrequencyBox.setText(""), w.centreFrequencyBox.setText("1000");
         EXPECT_EQ(w.CFBin, 85);
-        w.SigBWUD.DragTo(100);
+        w.bandwidthBar.DragTo(100);
         EXPECT_EQ(w.SigBWBins, 9);
         w.Form_Unload();
     }

@@ -39,7 +39,7 @@ QString TextOf(const Row& r)
 TEST(Layout, EveryControlAsCreated)
 {
     Parlune w;
-#define M(member) &w.member, #member
+#define M(name) &w.Named(#name), #name
     const std::vector<Row> rows = {
         {M(Spectrum), Pic, "", "", 255, 90, 11340, 3060}, {M(Start), Btn, "", "START", 4440, 2160, 2415, 855},
         {M(Stopit), Btn, "", "STOP ", 11550, 6420, 975, 735}, {M(Label8), Lbl, "", "10dB /", 11520, 120, 615, 255},
@@ -144,12 +144,12 @@ TEST(Layout, EveryControlAsCreated)
     }
 
     auto ItemsOf = [](ComboBox& c) { QStringList l; for (int i = 0; i < c.ListCount(); ++i) l << c.List(i); return l; };
-    EXPECT_EQ(ItemsOf(w.WindType), QStringList({"Hamming", "Blackman Harris", "Hanning", "HFT95_FlatTop", "No Window"}));
-    EXPECT_EQ(ItemsOf(w.SRate), QStringList({"6000", "7200", "8100", "11025", "11100", "12000", "24000", "48000"}));
-    EXPECT_EQ(ItemsOf(w.FFTSize), QStringList({"1024", "2048", "4096", "8192", "16384", "32768", "65536", "131072", "262144"}));
-    EXPECT_EQ(w.DeviceBox.ListCount(), 0);
+    EXPECT_EQ(ItemsOf(w.windowTypeBox), QStringList({"Hamming", "Blackman Harris", "Hanning", "HFT95_FlatTop", "No Window"}));
+    EXPECT_EQ(ItemsOf(w.sampleRateBox), QStringList({"6000", "7200", "8100", "11025", "11100", "12000", "24000", "48000"}));
+    EXPECT_EQ(ItemsOf(w.fftSizeBox), QStringList({"1024", "2048", "4096", "8192", "16384", "32768", "65536", "131072", "262144"}));
+    EXPECT_EQ(w.deviceBox.ListCount(), 0);
     // The three combo texts are shown as such, not replaced by a list entry.
-    EXPECT_EQ(QStringList({w.WindType.combo()->currentText(), w.SRate.combo()->currentText(), w.FFTSize.combo()->currentText()}),
+    EXPECT_EQ(QStringList({w.windowTypeBox.combo()->currentText(), w.sampleRateBox.combo()->currentText(), w.fftSizeBox.combo()->currentText()}),
               QStringList({"FFT Window Type", "12000", "8192"}));
 }
 
@@ -157,11 +157,11 @@ TEST(Layout, TabOrder)
 {
     Parlune w;
     const std::vector<Control*> order = {
-        &w.Spectrum, &w.Start, &w.FFTSize, &w.IPAmplitude, &w.WindType, &w.CF, &w.SigBW, &w.TrackSig,
-        &w.CFToPeak, &w.FMin, &w.FMax, &w.FBand, &w.GB, &w.DetPeriod, &w.DeviceBox, &w.SBswap,
-        &w.DispThreshold, &w.SRate, &w.CFUD, &w.SigBWUD, &w.AvScroll, &w.Stopit, &w.CW800, &w.WideCW,
-        &w.LogFile, &w.LogInterval, &w.SSB, &w.Wide, &w.LogToFile, &w.ShowGB, &w.Lock, &w.Peaking,
-        &w.PeakingRef, &w.UseStatNoise, &w.CentrePeaking, &w.PeakInSigBand, &w.Squared,
+        &w.spectrumPlot, &w.startButton, &w.fftSizeBox, &w.inputLevelMeter, &w.windowTypeBox, &w.centreFrequencyBox, &w.bandwidthBox, &w.trackCheck,
+        &w.peakToCentreButton, &w.spanLowBar, &w.spanHighBar, &w.spanBox, &w.guardBar, &w.periodBox, &w.deviceBox, &w.swapSidebandCheck,
+        &w.thresholdBar, &w.sampleRateBox, &w.centreBar, &w.bandwidthBar, &w.averagingBar, &w.stopButton, &w.presetCw800Option, &w.presetNarrowOption,
+        &w.logFileBox, &w.logIntervalBox, &w.presetSsbOption, &w.preset5kHzOption, &w.logToFileCheck, &w.guardBox, &w.lockButton, &w.peakingMeter,
+        &w.peakingRefBar, &w.statNoiseCheck, &w.centreTraceOption, &w.peakInBandCheck, &w.squareInputCheck,
     };
     std::map<QWidget*, QString> listed;
     QStringList want, got;
@@ -169,12 +169,12 @@ TEST(Layout, TabOrder)
         listed[c->widget()] = c->Name(), want << c->Name();
         EXPECT_TRUE(c->widget()->focusPolicy() & Qt::TabFocus) << c->Name().toStdString();
     }
-    QWidget* at = w.Spectrum.widget();
+    QWidget* at = w.spectrumPlot.widget();
     do {
         if (listed.count(at))
             got << listed[at];
         at = at->nextInFocusChain();
-    } while (at != w.Spectrum.widget() && got.size() < want.size());
+    } while (at != w.spectrumPlot.widget() && got.size() < want.size());
     EXPECT_EQ(got, want);
 }
 
@@ -183,15 +183,15 @@ TEST(Layout, TabOrder)
 TEST(Layout, ThresholdBarEnds)
 {
     Parlune w;
-    QScrollBar* bar = w.DispThreshold.bar();
-    bar->resize(w.DispThreshold.widget()->size());
+    QScrollBar* bar = w.thresholdBar.bar();
+    bar->resize(w.thresholdBar.widget()->size());
     auto thumbTop = [bar] { return ScrollBarPart(bar, QStyle::SC_ScrollBarSlider).top(); };
     const int atStart = thumbTop();
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    const int top = thumbTop(), atTop = w.DispThreshold.Value();
+    const int top = thumbTop(), atTop = w.thresholdBar.Value();
     bar->triggerAction(QAbstractSlider::SliderToMaximum);
     const int bottom = thumbTop();
-    EXPECT_EQ(std::tuple(atTop, w.DispThreshold.Value()), std::tuple(100, 0));
+    EXPECT_EQ(std::tuple(atTop, w.thresholdBar.Value()), std::tuple(100, 0));
     EXPECT_LT(top, bottom);
     EXPECT_NEAR(atStart, top + 0.6 * (bottom - top), 1.0);
 }
