@@ -33,8 +33,8 @@ QFont MapFont(const FontSpec& spec)
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(spec.points);
     f.setBold(spec.bold);
-    if (sansSerif)
-        f.setStretch(92);
+    // Set either way: a font left unstretched would inherit the window's 92.
+    f.setStretch(sansSerif ? 92 : QFont::Unstretched);
     return f;
 }
 

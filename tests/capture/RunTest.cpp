@@ -1,13 +1,17 @@
 // Runs through the real main window: START on the built-in test signal and
 // on fed devices, STOP and restart, and the ways a run ends by itself.
 #include <QTimer>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <numbers>
+#include <tuple>
 
 #include "capture/TestSignal.h"
 #include "engine/Measurement.h"
 #include "support/FakeInput.h"
 #include "support/FeedInput.h"
 #include "support/RunHarness.h"
+#include "support/ToneNoise.h"
 
 namespace {
 
@@ -52,6 +56,26 @@ TEST_F(RunTest, ToneOnTheTestSignalReadsItsFrequencyAndSignalToNoise)
     }), 8);
     EXPECT_EQ(w.peakToleranceLabel.Caption(), QString::fromUtf8("\u00B10.73Hz"));
     EXPECT_TRUE(h->messages.isEmpty());
+}
+
+// START turns the controls into the run's bins and read-outs.  The span,
+// bandwidth and centre were set at 1024 points and the size then typed, which
+// runs nothing: only START can bring them to 8192.  The centre is truncated
+// (the centre box's own rule rounds to 683).
+TEST_F(RunTest, StartDerivesTheRunParametersFromTheControls)
+{
+    Parlune& w = Prepare({fed}, "Fed input", {.fftSize = "1024", .averaging = 1});
+    w.FMax.DragTo(4800);
+    w.FFTSize.UserType("8192");
+    const auto derived = [&] {
+        return std::tuple(w.CFBin, w.SigBWBins, w.FMinBin, w.FMaxBin, w.FMax.Max(), w.CFUD.SmallChange(),
+                          w.ShowRes.Caption().toStdString(), w.DetPeriod.Text().toStdString());
+    };
+    const auto wanted = std::tuple(682, 68, 14, 3277, 5400, 1, std::string("1.46 Hz bins"), std::string("0.7"));
+    EXPECT_NE(derived(), wanted);
+    EXPECT_EQ(h->Run(1), 1);
+    EXPECT_EQ(derived(), wanted);
+    EXPECT_EQ(w.PeakBin, 683); // the block was measured at 8192 points
 }
 
 TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
@@ -141,6 +165,74 @@ TEST_F(RunTest, SpanWithNoRoomForNoiseShowsTheMessageOnceAndEnds)
     EXPECT_EQ(h->messages, QStringList{"Noise measurement not possible, Signal bandwidth reset"});
     EXPECT_EQ(fed->buffers, 1);
     EXPECT_EQ(w.bandwidthBox.Text(), "100");
+}
+
+// The processing options on one block of an I/Q pair: a strong tone on one
+// sideband (bin 683), a weaker one on the other (bin 1024).  As captured, the
+// first is shown; swapped, the second; squared, the first at twice its
+// frequency.
+TEST_F(RunTest, SquareInputAndSidebandSwapOnOneBlock)
+{
+    constexpr int n = 8192;
+    const std::vector<double> noiseI = ToneNoise{.Sigma = 30, .Seed = 1, .Tone = false}.Samples(n),
+                              noiseQ = ToneNoise{.Sigma = 30, .Seed = 2, .Tone = false}.Samples(n);
+    std::vector<std::int16_t> iq(2 * n);
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * 683 * i / n, b = 2 * std::numbers::pi * 1024 * i / n;
+        iq[2 * i] = static_cast<std::int16_t>(std::lround(8000 * std::cos(a) + 2000 * std::cos(b) + noiseI[i]));
+        iq[2 * i + 1] = static_cast<std::int16_t>(std::lround(8000 * std::sin(a) - 2000 * std::sin(b) + noiseQ[i]));
+    }
+    for (auto [squared, swapped, peakBin] : {std::tuple(0, 0, 683), std::tuple(1, 0, 1366), std::tuple(0, 1, 1024)}) {
+        SCOPED_TRACE(testing::Message() << "squared " << squared << " swapped " << swapped);
+        Parlune& w = Prepare({std::make_shared<FeedInput>(iq)}, "Fed input", {.averaging = 1});
+        w.Squared.setValue(squared);
+        w.SBswap.setValue(swapped);
+        EXPECT_EQ(h->Run(1), 1);
+        EXPECT_EQ(w.PeakBin, peakBin);
+        h.reset();
+    }
+}
+
+// Averaging moved from 4 to 2 between blocks, when block 4 is about to write
+// ring column 3: that block still fits the ring, the mean is over columns 0
+// and 1 from then on, and the slot wraps to 0.
+TEST_F(RunTest, AveragingChangedDuringARunWrapsTheSlot)
+{
+    Parlune& w = Prepare({fed});
+    bool twoBlockMean = true;
+    EXPECT_EQ(h->Run(6, [&](int block) {
+        if (block == 3) {
+            ASSERT_EQ(w.Chain.Slot, 3);
+            w.AvScroll.DragTo(2);
+        } else if (block >= 4) {
+            EXPECT_EQ(w.Chain.Slot, block % 2) << block;
+            for (int k = w.FMinBin; k <= w.FMaxBin; ++k)
+                twoBlockMean = twoBlockMean && w.Chain.AvSpec[k] == (w.Chain.SpecHist(k, 0) + w.Chain.SpecHist(k, 1)) / 2;
+        }
+    }), 6);
+    EXPECT_TRUE(twoBlockMean);
+    EXPECT_EQ(w.NAvg, 2);
+    EXPECT_EQ(w.DetPeriod.Text(), "1.4");
+    EXPECT_TRUE(h->messages.isEmpty());
+}
+
+// A span too narrow to count a noise bin beside a 150 Hz band, yet with noise
+// above the band (the peak sits near the span's lower end): the message once,
+// the bandwidth back to 100 Hz, and that block still shows its results.
+TEST_F(RunTest, BandwidthResetWithNoiseStillShowsTheBlock)
+{
+    Parlune& w = Prepare({fed}, "Fed input", {.bandwidth = "150"});
+    w.FMin.setValue(980); // bins 669 .. 806; the band is 102 bins, noise above bin 785
+    w.FMax.setValue(1180);
+    QString shown;
+    EXPECT_EQ(h->Run(3, [&](int block) {
+        if (block == 1)
+            shown = w.SN1Hz.Caption();
+    }), 3);
+    EXPECT_EQ(h->messages, QStringList{"Noise measurement not possible, Signal bandwidth reset"});
+    EXPECT_EQ(std::tuple(w.SigBW.Text(), w.SigBWUD.Value(), w.SigBWBins), std::tuple(QString("100"), 100, 68));
+    EXPECT_NE(shown, "dB");
+    EXPECT_EQ(w.PeakBin, 683);
 }
 
 TEST_F(RunTest, ClosingTheWindowMidRunEndsTheRun)

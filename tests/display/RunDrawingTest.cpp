@@ -161,4 +161,27 @@ TEST_F(RunDrawing, HistogramMetersAndMouse)
     EXPECT_TRUE(w.cursorLabel.Caption().endsWith("Hz  120.dB")) << w.cursorLabel.Caption().toStdString();
 }
 
+// The fine peak meter at its ends: a peak 5 dB above the reference fills it,
+// 5 dB below leaves it white (0.1 dB beyond, for the change between blocks).
+TEST_F(RunDrawing, PeakingMeterEnds)
+{
+    Parlune& w = Window();
+    h->Apply({.averaging = 1});
+    double peakDb = 0;
+    auto pixelsNot = [&](QRgb c) {
+        const QImage img = w.Peaking.Image();
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += img.pixel(x, y) != c;
+        return n;
+    };
+    ASSERT_EQ(h->Run(3, [&](int block) {
+        if (block > 1) // the meter as drawn with the reference set after the block before
+            EXPECT_EQ(pixelsNot(block == 2 ? qRgb(120, 60, 0) : qRgb(255, 255, 255)), 0) << "block " << block;
+        peakDb = 10 * std::log10(w.PeakPower);
+        w.PeakingRef.DragTo(block == 1 ? int(std::floor(peakDb - 0.1)) - 5 : int(std::ceil(peakDb + 0.1)) + 5);
+    }), 3);
+}
+
 } // namespace
