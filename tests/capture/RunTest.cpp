@@ -65,11 +65,11 @@ TEST_F(RunTest, ToneOnTheTestSignalReadsItsFrequencyAndSignalToNoise)
 TEST_F(RunTest, StartDerivesTheRunParametersFromTheControls)
 {
     Parlune& w = Prepare({fed}, "Fed input", {.fftSize = "1024", .averaging = 1});
-    w.FMax.DragTo(4800);
-    w.FFTSize.UserType("8192");
+    w.spanHighBar.DragTo(4800);
+    w.fftSizeBox.UserType("8192");
     const auto derived = [&] {
-        return std::tuple(w.CFBin, w.SigBWBins, w.FMinBin, w.FMaxBin, w.FMax.Max(), w.CFUD.SmallChange(),
-                          w.ShowRes.Caption().toStdString(), w.DetPeriod.Text().toStdString());
+        return std::tuple(w.CFBin, w.SigBWBins, w.FMinBin, w.FMaxBin, w.spanHighBar.Max(), w.centreBar.SmallChange(),
+                          w.binWidthLabel.Caption().toStdString(), w.periodBox.Text().toStdString());
     };
     const auto wanted = std::tuple(682, 68, 14, 3277, 5400, 1, std::string("1.46 Hz bins"), std::string("0.7"));
     EXPECT_NE(derived(), wanted);
@@ -185,8 +185,8 @@ TEST_F(RunTest, SquareInputAndSidebandSwapOnOneBlock)
     for (auto [squared, swapped, peakBin] : {std::tuple(0, 0, 683), std::tuple(1, 0, 1366), std::tuple(0, 1, 1024)}) {
         SCOPED_TRACE(testing::Message() << "squared " << squared << " swapped " << swapped);
         Parlune& w = Prepare({std::make_shared<FeedInput>(iq)}, "Fed input", {.averaging = 1});
-        w.Squared.setValue(squared);
-        w.SBswap.setValue(swapped);
+        w.squareInputCheck.setValue(squared);
+        w.swapSidebandCheck.setValue(swapped);
         EXPECT_EQ(h->Run(1), 1);
         EXPECT_EQ(w.PeakBin, peakBin);
         h.reset();
@@ -203,7 +203,7 @@ TEST_F(RunTest, AveragingChangedDuringARunWrapsTheSlot)
     EXPECT_EQ(h->Run(6, [&](int block) {
         if (block == 3) {
             ASSERT_EQ(w.Chain.Slot, 3);
-            w.AvScroll.DragTo(2);
+            w.averagingBar.DragTo(2);
         } else if (block >= 4) {
             EXPECT_EQ(w.Chain.Slot, block % 2) << block;
             for (int k = w.FMinBin; k <= w.FMaxBin; ++k)
@@ -212,7 +212,7 @@ TEST_F(RunTest, AveragingChangedDuringARunWrapsTheSlot)
     }), 6);
     EXPECT_TRUE(twoBlockMean);
     EXPECT_EQ(w.NAvg, 2);
-    EXPECT_EQ(w.DetPeriod.Text(), "1.4");
+    EXPECT_EQ(w.periodBox.Text(), "1.4");
     EXPECT_TRUE(h->messages.isEmpty());
 }
 
@@ -222,15 +222,15 @@ TEST_F(RunTest, AveragingChangedDuringARunWrapsTheSlot)
 TEST_F(RunTest, BandwidthResetWithNoiseStillShowsTheBlock)
 {
     Parlune& w = Prepare({fed}, "Fed input", {.bandwidth = "150"});
-    w.FMin.setValue(980); // bins 669 .. 806; the band is 102 bins, noise above bin 785
-    w.FMax.setValue(1180);
+    w.spanLowBar.setValue(980); // bins 669 .. 806; the band is 102 bins, noise above bin 785
+    w.spanHighBar.setValue(1180);
     QString shown;
     EXPECT_EQ(h->Run(3, [&](int block) {
         if (block == 1)
-            shown = w.SN1Hz.Caption();
+            shown = w.sn1HzLabel.Caption();
     }), 3);
     EXPECT_EQ(h->messages, QStringList{"Noise measurement not possible, Signal bandwidth reset"});
-    EXPECT_EQ(std::tuple(w.SigBW.Text(), w.SigBWUD.Value(), w.SigBWBins), std::tuple(QString("100"), 100, 68));
+    EXPECT_EQ(std::tuple(w.bandwidthBox.Text(), w.bandwidthBar.Value(), w.SigBWBins), std::tuple(QString("100"), 100, 68));
     EXPECT_NE(shown, "dB");
     EXPECT_EQ(w.PeakBin, 683);
 }

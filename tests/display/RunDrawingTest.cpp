@@ -169,7 +169,7 @@ TEST_F(RunDrawing, PeakingMeterEnds)
     h->Apply({.averaging = 1});
     double peakDb = 0;
     auto pixelsNot = [&](QRgb c) {
-        const QImage img = w.Peaking.Image();
+        const QImage img = w.peakingMeter.Image();
         int n = 0;
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
@@ -180,7 +180,7 @@ TEST_F(RunDrawing, PeakingMeterEnds)
         if (block > 1) // the meter as drawn with the reference set after the block before
             EXPECT_EQ(pixelsNot(block == 2 ? qRgb(120, 60, 0) : qRgb(255, 255, 255)), 0) << "block " << block;
         peakDb = 10 * std::log10(w.PeakPower);
-        w.PeakingRef.DragTo(block == 1 ? int(std::floor(peakDb - 0.1)) - 5 : int(std::ceil(peakDb + 0.1)) + 5);
+        w.peakingRefBar.DragTo(block == 1 ? int(std::floor(peakDb - 0.1)) - 5 : int(std::ceil(peakDb + 0.1)) + 5);
     }), 3);
 }
 
