@@ -1,8 +1,8 @@
 // Per-block processing of the run loop: everything between a buffer coming
-// back and the next one being queued (conversion, transform, ring, plot,
-// histogram, measurement, results, waterfall), on the real main window with
-// the span at its widest.  Reports the capture duty: block duration over
-// block duration plus processing.
+// back and the next one being queued (the engine's block sequence, then the
+// plot, histogram, panels and waterfall), on the real main window with the
+// span at its widest.  Reports the capture duty: block duration over block
+// duration plus processing.  BM_Engine times the engine alone.
 //
 // BM_RunOverhead runs 20 real blocks of the built-in test signal at the
 // defaults and reports the CPU used beyond the processing, as a share of
@@ -78,6 +78,17 @@ void Prepare(Parlune& w, double rate, int size)
     }
 }
 
+// What the run loop does with a captured block: the engine, then the window
+// shows and logs its result.
+bool OneBlock(Parlune& w, LoopState& s)
+{
+    ChainParams p = w.BlockParams();
+    const BlockResult r = RunBlock(w.InBuf.data(), p, w.Chain);
+    w.ShowBlock(s, r);
+    w.LogBlock(r);
+    return r.End == BlockEnd::Measured;
+}
+
 double CpuSeconds()
 {
     timespec t{};
@@ -104,7 +115,7 @@ void BM_Duty(benchmark::State& state)
     for (auto _ : state) {
         const double w0 = WallSeconds(), c0 = CpuSeconds();
         w.RangeLabels();
-        benchmark::DoNotOptimize(w.ProcessBlock(s));
+        benchmark::DoNotOptimize(OneBlock(w, s));
         wall += WallSeconds() - w0;
         cpu += CpuSeconds() - c0;
     }
@@ -117,6 +128,24 @@ void BM_Duty(benchmark::State& state)
     state.counters["cpu_duty_pct"] = 100 * block / (block + cpu / n);
 }
 
+// The engine's block sequence alone, without a window: what parlune-measure
+// spends per block.
+void BM_Engine(benchmark::State& state)
+{
+    const double rate = static_cast<double>(state.range(0));
+    const int size = static_cast<int>(state.range(1));
+    Parlune& w = Window();
+    Prepare(w, rate, size);
+    ChainState chain;
+    StartChain(chain, size);
+    ChainParams p = w.BlockParams();
+    for (auto _ : state) {
+        ChainParams q = p;
+        benchmark::DoNotOptimize(RunBlock(w.InBuf.data(), q, chain));
+    }
+    state.counters["realtime_x"] = benchmark::Counter(size / rate, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 void BM_RunOverhead(benchmark::State& state)
 {
     Parlune& w = Window();
@@ -126,7 +155,7 @@ void BM_RunOverhead(benchmark::State& state)
     w.LoopSetUp(s);
     const double p0 = CpuSeconds();
     for (int i = 0; i < 20; ++i)
-        w.ProcessBlock(s);
+        OneBlock(w, s);
     const double perBlock = (CpuSeconds() - p0) / 20;
 
     for (auto _ : state) {
@@ -166,6 +195,7 @@ void Sizes(benchmark::internal::Benchmark* b)
 }
 
 BENCHMARK(BM_Duty)->Apply(Sizes)->MinTime(2.0);
+BENCHMARK(BM_Engine)->Apply(Sizes)->MinTime(1.0);
 BENCHMARK(BM_RunOverhead)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace

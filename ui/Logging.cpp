@@ -44,7 +44,13 @@ void Parlune::LogToFile_Click()
     }
 }
 
-void Parlune::LogStep()
+void Parlune::LogBlock(const BlockResult& r)
+{
+    if (r.Reached == BlockStage::Complete && r.InBand && LogEnabled != 0)
+        LogStep(r);
+}
+
+void Parlune::LogStep(const BlockResult& r)
 {
     const double seconds = CurrentClock().SecondsSinceMidnight();
     const float now = static_cast<float>(seconds);
@@ -55,8 +61,8 @@ void Parlune::LogStep()
     }
     // Computed before anything changes: a fault leaves the log as it was.
     const std::string line =
-        LogLine(ClockText(std::min<std::int64_t>(static_cast<std::int64_t>(seconds), 86399)), CheckedDiv(double(PeakBin) * SampleRate, NFFT),
-                LevelAboveThreshold(PeakPower, DispThresh), LevelAboveThreshold(NoisePower, DispThresh), SN1HzDb);
+        LogLine(ClockText(std::min<std::int64_t>(static_cast<std::int64_t>(seconds), 86399)), r.PeakHz, r.PeakLevel,
+                r.NoiseLevel, r.SN1HzDb);
     LastLogTime = now;
     if (!LogOut.WriteLine(line)) {
         GiveUpLogging(*this, "Write failed", "cannot write to \"%1\"; logging stopped");

@@ -137,7 +137,8 @@ public:
     void RunLoop();       // block after block until STOP, closing, a lost input or the end
     void InitDevices();   // fills the device box
     void ShowInputLost(); // the run's input has gone: the device box says so
-    void LogStep();       // once per block while the peak is in the band and LogEnabled
+    void LogBlock(const BlockResult& r); // LogStep, for a complete block with the peak in the band while logging
+    void LogStep(const BlockResult& r);  // a line, when the interval has passed
 
     // ---- One block of a run, split out so that the processing between two
     // captures can be measured on its own.
@@ -145,7 +146,8 @@ public:
     void RangeLabels();              // block step 1
     ChainParams BlockParams() const; // the engine's parameters, read from the controls now
     PlotFrame PlanForPlot() const;   // the plot's frequency plan, read from the run state now
-    bool ProcessBlock(LoopState& s); // the engine on the captured InBuf, then ShowBlock; false: the run ends
+    bool CaptureBlock();             // one block into InBuf; false: the run ends (STOP, closing, lost, not queued)
+    bool YieldAfterBlock();          // the end-of-block yield; false: the run ends
     void ShowBlock(LoopState& s, const BlockResult& r); // plot, meters, panels, as far as the block got
     std::function<void()> BlockDoneHook; // runs at each end-of-block yield (tests)
 

@@ -238,14 +238,6 @@ ChainParams Parlune::BlockParams() const
     return p;
 }
 
-bool Parlune::ProcessBlock(LoopState& s)
-{
-    ChainParams p = BlockParams();
-    const BlockResult r = RunBlock(InBuf.data(), p, Chain);
-    ShowBlock(s, r);
-    return r.End == BlockEnd::Measured;
-}
-
 // Everything a block shows, in the order a user sees it appear; each part
 // only when the engine got that far.
 void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
@@ -293,7 +285,7 @@ void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
     noiseLevelLabel.setCaption(QString::fromStdString(NoiseCaption(r.NoiseLevel)));
     if (!reached(BlockStage::Peaked))
         return;
-    peakLevelLabel.setCaption(QString::fromStdString(PeakCaption(LevelAboveThreshold(PeakPower, DispThresh))));
+    peakLevelLabel.setCaption(QString::fromStdString(PeakCaption(r.PeakLevel)));
     if (centreTraceOption.Value()) {
         peakingRefBar.setValue(RoundToInt16(CheckedDb(PeakPower)));
         centreTraceOption.setValue(false);
@@ -316,12 +308,49 @@ void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
         resultsFrame.setVisible(true);
         if (r.Tracked)
             centreFrequencyBox.setText(QString::fromStdString(r.CFText)); // its rule moves CFBin onto the peak
-        if (LogEnabled != 0)
-            LogStep();
     } else {
         resultsFrame.setVisible(false);
     }
     WaterfallScroll(monWF(), WFRing);
+}
+
+bool Parlune::CaptureBlock()
+{
+    // The sizes first: a bad one ends the run as a fault before a buffer is queued.
+    CheckRunSizes(NFFT, FMinBin, FMaxBin, NAvg);
+    if (Chain.SpecHist.BinTop() != NFFT / 2)
+        throw Fault(Fault::Kind::OutOfRange, "FFT size changed during the run");
+    // One buffer queued, then sleep in the event loop until it comes back
+    // done (STOP's reset also marks it done), the input is lost, or closing.
+    WaveHdr.lpData = reinterpret_cast<char*>(InBuf.data());
+    WaveHdr.dwBufferLength = BlockBytes(NFFT);
+    WaveHdr.dwFlags = 0;
+    waveInPrepareHeader(hWaveIn, &WaveHdr, kHeaderSize);
+    const bool queued = waveInAddBuffer(hWaveIn, &WaveHdr, kHeaderSize) == MMSYSERR_NOERROR;
+    if (queued)
+        WaitForBuffer(WaveHdr, hWaveIn, [this] { return StopReq || Closing; });
+    waveInUnprepareHeader(hWaveIn, &WaveHdr, kHeaderSize);
+    if (Closing)
+        return false;
+    if (waveInIsLost(hWaveIn)) {
+        ShowInputLost();
+        return false;
+    }
+    return queued && (WaveHdr.dwFlags & WHDR_DONE);
+}
+
+bool Parlune::YieldAfterBlock()
+{
+    if (BlockDoneHook)
+        BlockDoneHook();
+    QCoreApplication::processEvents();
+    if (StopReq) {
+        // A STOP during the wait let this last block into the ring STOP had
+        // just emptied; empty it again so a restart starts clean.
+        ClearRing(Chain, NAvg);
+        return false;
+    }
+    return !Closing && hWaveIn != 0;
 }
 
 void Parlune::RunLoop()
@@ -332,43 +361,13 @@ void Parlune::RunLoop()
         LoopSetUp(s);
         for (;;) {
             RangeLabels();
-
-            // Capture: one buffer queued, then sleep in the event loop until
-            // it comes back done (STOP's reset also marks it done).  The
-            // sizes are checked first: a bad one ends the run as a fault.
-            CheckRunSizes(NFFT, FMinBin, FMaxBin, NAvg);
-            if (Chain.SpecHist.BinTop() != NFFT / 2)
-                throw Fault(Fault::Kind::OutOfRange, "FFT size changed during the run");
-            WaveHdr.lpData = reinterpret_cast<char*>(InBuf.data());
-            WaveHdr.dwBufferLength = BlockBytes(NFFT);
-            WaveHdr.dwFlags = 0;
-            waveInPrepareHeader(hWaveIn, &WaveHdr, kHeaderSize);
-            const bool queued = waveInAddBuffer(hWaveIn, &WaveHdr, kHeaderSize) == MMSYSERR_NOERROR;
-            if (queued)
-                WaitForBuffer(WaveHdr, hWaveIn, [this] { return StopReq || Closing; });
-            waveInUnprepareHeader(hWaveIn, &WaveHdr, kHeaderSize);
-            if (Closing)
+            if (!CaptureBlock())
                 return;
-            if (waveInIsLost(hWaveIn)) {
-                ShowInputLost();
-                return;
-            }
-            if (!queued || !(WaveHdr.dwFlags & WHDR_DONE))
-                return;
-
-            if (!ProcessBlock(s))
-                return;
-
-            if (BlockDoneHook)
-                BlockDoneHook();
-            QCoreApplication::processEvents();
-            if (StopReq) {
-                // A STOP during the wait let this last block into the ring
-                // STOP had just emptied; empty it again so a restart starts clean.
-                ClearRing(Chain, NAvg);
-                return;
-            }
-            if (Closing || hWaveIn == 0)
+            ChainParams p = BlockParams();
+            const BlockResult r = RunBlock(InBuf.data(), p, Chain);
+            ShowBlock(s, r);
+            LogBlock(r);
+            if (r.End != BlockEnd::Measured || !YieldAfterBlock())
                 return;
         }
     } catch (const Fault&) {

@@ -26,16 +26,10 @@ protected:
         Parlune& w = Load();
         w.logFileBox.setText(file);
         w.logToFileCheck.setEnabled(true);
-        w.SampleRate = 1000;
-        NFFT = 2000;
-        w.PeakBin = 2469;
-        w.PeakPower = std::pow(10.0, 4.526);
-        w.NoisePower = std::pow(10.0, 1.204);
-        w.DispThresh = 0;
-        w.SN1HzDb = 50.96;
         return w;
     }
     FakeClock clock;
+    const BlockResult result{.NoiseLevel = 12.04, .PeakLevel = 45.26, .PeakHz = 1234.5, .SN1HzDb = 50.96};
 };
 
 TEST_F(Log, LineFormatAppendedAndFlushed)
@@ -51,7 +45,7 @@ TEST_F(Log, LineFormatAppendedAndFlushed)
     w.logToFileCheck.box()->click();
     ASSERT_EQ(w.LogEnabled, 1);
     clock.seconds += 5.25;
-    w.LogStep();
+    w.LogStep(result);
     // On disk at once, with the file still open, after what was there.
     EXPECT_EQ(ReadAll(path), "earlier line\r\n14:05:09, 1234.50, 45.3, 12.0, 51.0\r\n");
     EXPECT_EQ(w.logToFileCheck.ForeColor(), RGB(255, 0, 0));
@@ -77,7 +71,7 @@ TEST_F(Log, IntervalCountsBlocks)
         for (int block = 1; block <= 40; ++block) {
             clock.seconds = std::fmod(c.start + 0.7 * block, 86400.0);
             const auto before = ReadAll(path).size();
-            w.LogStep();
+            w.LogStep(result);
             const bool wrote = ReadAll(path).size() > before;
             EXPECT_EQ(wrote, block % c.every == 0) << block;
             EXPECT_EQ(w.logToFileCheck.ForeColor(), wrote ? RGB(255, 0, 0) : RGB(0, 0, 0)) << block;
@@ -112,7 +106,7 @@ TEST_F(Log, FileThatCannotBeUsedClearsTheSwitchAndSaysSo)
     ASSERT_EQ(w.LogEnabled, 1);
     says("Log to File", "");
     clock.seconds += 100;
-    w.LogStep();
+    w.LogStep(result);
     EXPECT_EQ(w.LogEnabled, 0);
     EXPECT_EQ(w.logToFileCheck.Value(), 0);
     says("Write failed", "Log to File: cannot write to \"/dev/full\"; logging stopped");

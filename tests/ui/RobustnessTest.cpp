@@ -51,10 +51,7 @@ TEST_F(TypedGarbage, LoggingBoxes)
     ASSERT_TRUE(QDir::setCurrent(dir_.path())); // names are relative to the working folder
     Parlune& w = Load();
     w.logToFileCheck.setEnabled(true);
-    w.SampleRate = 12000;
-    w.PeakBin = 683;
-    w.PeakPower = 1e6;
-    w.NoisePower = 1e2;
+    const BlockResult block{.NoiseLevel = 20, .PeakLevel = 60, .PeakHz = 1000.49};
     const QRegularExpression startsWithNumber(R"(^\s*[+-]?(\d|\.\d))");
     for (const QString& text : Garbage()) {
         SCOPED_TRACE(text.left(40).toStdString());
@@ -72,7 +69,7 @@ TEST_F(TypedGarbage, LoggingBoxes)
         ASSERT_EQ(w.LogEnabled, 1);
         w.logIntervalBox.setText(text);
         clock.seconds += 0.5;
-        w.LogStep();
+        w.LogStep(block);
         EXPECT_TRUE(startsWithNumber.match(text).hasMatch() || w.logToFileCheck.ForeColor() == RGB(255, 0, 0));
         w.logToFileCheck.box()->click();
     }
