@@ -45,10 +45,15 @@ void BM_DoFFT(benchmark::State& state)
 {
     const auto n = static_cast<std::int32_t>(state.range(0));
     const std::vector<float> in = Input(n);
+    // The input sits at the same offset as in the work buffer (index 1): a
+    // copy between buffers offset by one float makes glibc's memcpy several
+    // times slower on some processors, which would count against DoFFT.
+    std::vector<float> in1(1);
+    in1.insert(in1.end(), in.begin(), in.end());
     std::vector<float> work(2 * static_cast<std::size_t>(n) + 1);
     DoFFT(work.data(), n); // builds the twiddle tables outside the timing
     for (auto _ : state) {
-        std::memcpy(work.data() + 1, in.data(), in.size() * sizeof(float));
+        std::memcpy(work.data() + 1, in1.data() + 1, in.size() * sizeof(float));
         DoFFT(work.data(), n);
         benchmark::DoNotOptimize(work.data());
         benchmark::ClobberMemory();
