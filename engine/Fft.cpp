@@ -63,6 +63,15 @@ FftPath& CurrentPath()
 
 } // namespace
 
+FftTwiddles FftTables(std::int32_t n)
+{
+    int stage = 0;
+    for (std::int32_t span = 1; span < n; span *= 2, ++stage)
+        if (!g_stageReady[stage])
+            FillStage(span, stage);
+    return {g_wr, g_wi};
+}
+
 bool FftPathAvailable(FftPath path)
 {
     switch (path) {
@@ -89,10 +98,7 @@ void DoFFT(float* data, std::int32_t n)
     if (n < 2 || n > kMaxNFFT || (n & (n - 1)) != 0)
         return; // only powers of two up to the largest size are transformed
     float* d = data + 1; // 0-based view: point k at d[2k], d[2k+1]
-    int stage = 0;
-    for (std::int32_t span = 1; span < n; span *= 2, ++stage)
-        if (!g_stageReady[stage])
-            FillStage(span, stage);
+    const FftTwiddles tw = FftTables(n);
     if (n == 2) { // one butterfly, twiddle 1 + 0i
         const double br = d[2], bi = d[3];
         const double tempr = 1.0 * br - 0.0 * bi, tempi = 1.0 * bi + 0.0 * br;
@@ -107,7 +113,6 @@ void DoFFT(float* data, std::int32_t n)
     thread_local std::vector<float> scratch;
     if (scratch.size() < 2 * static_cast<std::size_t>(n))
         scratch.resize(2 * static_cast<std::size_t>(n));
-    const FftTwiddles tw{g_wr, g_wi};
     switch (CurrentPath()) {
     case FftPath::Avx512:
         FftTransformAvx512(d, scratch.data(), n, tw);

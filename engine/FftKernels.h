@@ -12,6 +12,9 @@ struct FftTwiddles {
     const double* wi;
 };
 
+// The tables, filled (once) for every stage of an n-point transform.
+FftTwiddles FftTables(std::int32_t n);
+
 // The whole transform, bit reversal included, of the n points at d (point k
 // at d[2k], d[2k+1]), using scratch (2n floats, not overlapping d).  n is a
 // power of two >= 4; the twiddles cover it.
