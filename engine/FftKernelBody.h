@@ -201,7 +201,7 @@ void BitReverseSpan1(const float* src, float* d, int k, const FftTwiddles& tw)
 
 // Bit reversal of the n = 2^k >= 64 points at src into d, fused with the
 // stages of span 1, 2 and 4, which work inside the runs of 8 points that
-// BitReverseSpan1<3> fills.  W runs go side by side (one per vector lane),
+// BitReverseSpan1 with q = 3 would fill.  W runs go side by side (one per vector lane),
 // so their points load together from neighbouring source points.
 template <int W>
 void BitReverseSpans124(const float* src, float* d, int k, const FftTwiddles& tw)
