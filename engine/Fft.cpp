@@ -2,22 +2,26 @@
 // array.  Working values are double; every store is rounded to float.
 //
 // The butterflies of one stage touch disjoint elements, so their order
-// within a stage does not change any stored value.  This lets the loops run
-// the butterflies of one group (consecutive twiddles) innermost, with the
-// twiddles of each stage taken from a table that is filled once by the same
-// recurrence (and hence holds the same doubles) as the stage-by-stage form.
-// Built with -ffp-contract=off so no multiply-add is fused.
+// within a stage does not change any stored value.  The stage kernels
+// (FftKernels*.cpp) use this to run many butterflies side by side in vector
+// registers, with the twiddles of each stage taken from a table filled once
+// by the same recurrence (and hence holding the same doubles) as the
+// stage-by-stage form.  The widest kernel this processor runs is chosen at
+// run time.  Built with -ffp-contract=off so no multiply-add is fused.
 #include "engine/Fft.h"
 
 #include <cmath>
+#include <vector>
 
+#include "engine/FftKernels.h"
 #include "engine/Shared.h"
 
 namespace {
 
-// Stage with span L points (L = mmax / 2) keeps its L twiddles at offset L - 1.
-double g_wr[kMaxNFFT];
-double g_wi[kMaxNFFT];
+// Stage with span L keeps its L twiddles, as (wr, wr) and (-wi, wi) pairs,
+// from index 2(L - 1).  Only the stages used so far are filled (and paged in).
+double g_wr[2 * kMaxNFFT];
+double g_wi[2 * kMaxNFFT];
 bool g_stageReady[20];
 
 const double kTwoPi = 6.28318530717958; // the program's 15-digit constant
@@ -29,11 +33,12 @@ void FillStage(std::int32_t span, int stage)
     const double wpr = std::cos(theta);
     const double wpi = std::sin(theta);
     double wr = 1.0, wi = 0.0;
-    double* tr = g_wr + (span - 1);
-    double* ti = g_wi + (span - 1);
+    double* tr = g_wr + 2 * (span - 1);
+    double* ti = g_wi + 2 * (span - 1);
     for (std::int32_t t = 0; t < span; ++t) {
-        tr[t] = wr;
-        ti[t] = wi;
+        tr[2 * t] = tr[2 * t + 1] = wr;
+        ti[2 * t] = -wi;
+        ti[2 * t + 1] = wi;
         const double wtemp = wr;
         wr = wr * wpr - wi * wpi;
         wi = wi * wpr + wtemp * wpi;
@@ -41,93 +46,84 @@ void FillStage(std::int32_t span, int stage)
     g_stageReady[stage] = true;
 }
 
-// Bit-reversal of the low `bits` bits of k.
-inline std::uint32_t Reverse(std::uint32_t k, int bits)
+FftPath WidestPath()
 {
-    k = ((k >> 1) & 0x55555555u) | ((k & 0x55555555u) << 1);
-    k = ((k >> 2) & 0x33333333u) | ((k & 0x33333333u) << 2);
-    k = ((k >> 4) & 0x0F0F0F0Fu) | ((k & 0x0F0F0F0Fu) << 4);
-    k = ((k >> 8) & 0x00FF00FFu) | ((k & 0x00FF00FFu) << 8);
-    k = (k >> 16) | (k << 16);
-    return k >> (32 - bits);
+    if (FftPathAvailable(FftPath::Avx512))
+        return FftPath::Avx512;
+    if (FftPathAvailable(FftPath::Avx2))
+        return FftPath::Avx2;
+    return FftPath::Scalar;
 }
 
-void BitReverse(float* d, std::int32_t n)
+FftPath& CurrentPath()
 {
-    int bits = 0;
-    while ((std::int32_t{1} << bits) < n)
-        ++bits;
-    for (std::int32_t k = 1; k < n; ++k) {
-        const std::int32_t r = static_cast<std::int32_t>(Reverse(static_cast<std::uint32_t>(k), bits));
-        if (r > k) {
-            const float re = d[2 * k], im = d[2 * k + 1];
-            d[2 * k] = d[2 * r];
-            d[2 * k + 1] = d[2 * r + 1];
-            d[2 * r] = re;
-            d[2 * r + 1] = im;
-        }
-    }
-}
-
-// One stage: groups of 2*span points; in each, point t pairs with t + span.
-// The inner loop runs over consecutive points and twiddles, so the compiler
-// can vectorise it; its stores keep the stated order per butterfly.
-void Stage(float* d, std::int32_t n, std::int32_t span, const double* __restrict wrs, const double* __restrict wis)
-{
-    for (std::int32_t g = 0; g < n; g += 2 * span) {
-        float* __restrict a = d + 2 * g;
-        float* __restrict b = a + 2 * span;
-        for (std::int32_t t = 0; t < span; ++t) {
-            const double wr = wrs[t], wi = wis[t];
-            const double br = b[2 * t], bi = b[2 * t + 1];
-            const double tempr = wr * br - wi * bi;
-            const double tempi = wr * bi + wi * br;
-            const double ar = a[2 * t], ai = a[2 * t + 1];
-            b[2 * t] = static_cast<float>(ar - tempr);
-            b[2 * t + 1] = static_cast<float>(ai - tempi);
-            a[2 * t] = static_cast<float>(ar + tempr);
-            a[2 * t + 1] = static_cast<float>(ai + tempi);
-        }
-    }
-}
-
-const double* StageWr(std::int32_t span) { return g_wr + (span - 1); }
-const double* StageWi(std::int32_t span) { return g_wi + (span - 1); }
-
-// Blocks of up to kLeaf points run all their stages while they sit in the
-// first-level cache.
-constexpr std::int32_t kLeaf = 1024;
-
-// All stages on the m points at d.  Stages of span < m/2 work inside each
-// half, so the halves are finished depth-first (cache-friendly) before the
-// last stage joins them; no butterfly reads a value another one of the same
-// stage writes, so the stored values do not depend on this order.
-void Transform(float* d, std::int32_t m)
-{
-    if (m <= kLeaf) {
-        for (std::int32_t span = 1; span < m; span *= 2)
-            Stage(d, m, span, StageWr(span), StageWi(span));
-        return;
-    }
-    const std::int32_t half = m / 2;
-    Transform(d, half);
-    Transform(d + 2 * half, half);
-    Stage(d, m, half, StageWr(half), StageWi(half));
+    static FftPath path = WidestPath();
+    return path;
 }
 
 } // namespace
+
+FftTwiddles FftTables(std::int32_t n)
+{
+    int stage = 0;
+    for (std::int32_t span = 1; span < n; span *= 2, ++stage)
+        if (!g_stageReady[stage])
+            FillStage(span, stage);
+    return {g_wr, g_wi};
+}
+
+bool FftPathAvailable(FftPath path)
+{
+    switch (path) {
+    case FftPath::Avx512:
+        return __builtin_cpu_supports("avx512f");
+    case FftPath::Avx2:
+        return __builtin_cpu_supports("avx2");
+    case FftPath::Scalar:
+        return true;
+    }
+    return false;
+}
+
+bool SetFftPath(FftPath path)
+{
+    if (!FftPathAvailable(path))
+        return false;
+    CurrentPath() = path;
+    return true;
+}
 
 void DoFFT(float* data, std::int32_t n)
 {
     if (n < 2 || n > kMaxNFFT || (n & (n - 1)) != 0)
         return; // only powers of two up to the largest size are transformed
     float* d = data + 1; // 0-based view: point k at d[2k], d[2k+1]
-    int stage = 0;
-    for (std::int32_t span = 1; span < n; span *= 2, ++stage)
-        if (!g_stageReady[stage])
-            FillStage(span, stage);
-    BitReverse(d, n);
-    Transform(d, n);
+    const FftTwiddles tw = FftTables(n);
+    if (n == 2) { // one butterfly, twiddle 1 + 0i
+        const double br = d[2], bi = d[3];
+        const double tempr = 1.0 * br - 0.0 * bi, tempi = 1.0 * bi + 0.0 * br;
+        const double ar = d[0], ai = d[1];
+        d[2] = static_cast<float>(ar - tempr);
+        d[3] = static_cast<float>(ai - tempi);
+        d[0] = static_cast<float>(ar + tempr);
+        d[1] = static_cast<float>(ai + tempi);
+        return;
+    }
+    // The bit reversal goes through this, so the transform runs in place.
+    thread_local std::vector<float> scratch;
+    if (scratch.size() < 2 * static_cast<std::size_t>(n))
+        scratch.resize(2 * static_cast<std::size_t>(n));
+    switch (CurrentPath()) {
+    case FftPath::Avx512:
+        FftTransformAvx512(d, scratch.data(), n, tw);
+        break;
+    case FftPath::Avx2:
+        FftTransformAvx2(d, scratch.data(), n, tw);
+        break;
+    case FftPath::Scalar:
+        FftTransformScalar(d, scratch.data(), n, tw);
+        break;
+    }
 }
 
 void DoFFT(float* data)
