@@ -38,7 +38,8 @@ public:
     void Resize(std::int64_t binTop)
     {
         binTop_ = binTop;
-        d_.assign(static_cast<std::size_t>((binTop + 1) * (kSlotTop + 1)), 0.0f);
+        // A fresh vector, so a smaller run gives the memory back.
+        d_ = std::vector<float>(static_cast<std::size_t>((binTop + 1) * (kSlotTop + 1)));
     }
     std::int64_t BinTop() const { return binTop_; }
     float& operator()(std::int64_t bin, std::int64_t slot) { return d_[bin * (kSlotTop + 1) + slot]; }

@@ -115,9 +115,10 @@ void PrepareChain(ChainState& s, std::int32_t nfft)
     const std::int64_t binTop = nfft / 2;
     if (s.SpecHist.BinTop() != binTop) {
         s.SpecHist.Resize(binTop);
-        s.AvSpec.assign(static_cast<std::size_t>(binTop + 1), 0.0f);
-        s.Level.assign(static_cast<std::size_t>(binTop + 1), 0.0);
-        s.FFTBuf.assign(2 * static_cast<std::size_t>(nfft) + 1, 0.0f);
+        // Fresh vectors, so a smaller run gives the memory back.
+        s.AvSpec = std::vector<float>(static_cast<std::size_t>(binTop + 1));
+        s.Level = std::vector<double>(static_cast<std::size_t>(binTop + 1));
+        s.FFTBuf = std::vector<float>(2 * static_cast<std::size_t>(nfft) + 1);
     }
     s.Slot = 0;
     s.StatNoiseDb = 0;

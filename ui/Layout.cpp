@@ -3,9 +3,6 @@
 // the wiring of control events to handlers; the secondary windows.
 #include <QApplication>
 #include <QCloseEvent>
-#include <QIcon>
-#include <QPainter>
-#include <QPixmap>
 #include <map>
 #include <optional>
 #include <string>
@@ -61,27 +58,6 @@ constexpr Colour kMagenta = RGB(255, 0, 255);
 constexpr Colour kPaleOrange = RGB(255, 224, 192);
 constexpr Colour kRedOrange = RGB(192, 64, 0);
 
-// 32 x 32: a spectrum trace over a noise floor with one peak, on a dark plot.
-QIcon MakeIcon()
-{
-    QPixmap pm(32, 32);
-    pm.fill(QColor(0, 0, 128));
-    QPainter p(&pm);
-    p.setPen(QColor(0, 128, 128));
-    for (int y = 8; y < 32; y += 8)
-        p.drawLine(0, y, 31, y);
-    const int trace[32] = {25, 27, 24, 26, 25, 27, 26, 24, 26, 25, 22, 17, 9, 3, 9, 17,
-                           22, 25, 26, 24, 27, 25, 26, 24, 25, 27, 26, 25, 24, 26, 25, 27};
-    p.setPen(QColor(255, 255, 0));
-    for (int x = 0; x + 1 < 32; ++x)
-        p.drawLine(x, trace[x], x + 1, trace[x + 1]);
-    p.setPen(QColor(255, 0, 0));
-    p.drawLine(9, 0, 9, 31); // signal band edges
-    p.drawLine(17, 0, 17, 31);
-    p.end();
-    return QIcon(pm);
-}
-
 } // namespace
 
 Parlune::Parlune(QWidget* parent) : Window("Parlune", parent)
@@ -89,7 +65,6 @@ Parlune::Parlune(QWidget* parent) : Window("Parlune", parent)
     setCaption("Parlune");
     setFont(MapFont(FontSpec{}));
     setBackColor(SystemColour(SysColour::ActiveBorder));
-    setWindowIcon(MakeIcon());
     setClientSize(12735, 7980);
     CreateControls();
     ConnectHandlers();

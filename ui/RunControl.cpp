@@ -41,6 +41,7 @@ void Parlune::Start_Click()
         fftSizeBox.setBackColor(RGB(255, 0, 0));
         return;
     }
+    fftSizeBox.setBackColor(RGB(255, 255, 255));
     Step([&] { SampleRate = Num(sampleRateBox.Text()); });
     NFFT = size;
     const double SR = SampleRate;
