@@ -1,15 +1,21 @@
-// parlune-measure: measures recordings headlessly with the window's own
-// per-block chain and prints log lines or CSV rows.
+// parlune-measure: measures recordings, or a live input, headlessly with the
+// window's own per-block chain and prints log lines or CSV rows.
+#include <fcntl.h>
 #include <sndfile.h>
+#include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -19,13 +25,19 @@
 #include <string_view>
 #include <vector>
 
+#include "capture/DeviceList.h"
+#include "capture/WaitForBuffer.h"
+#include "capture/WaveIn.h"
 #include "engine/BlockChain.h"
 #include "engine/Fault.h"
 #include "engine/NumberText.h"
+#include "engine/LogLine.h"
 #include "engine/Results.h"
+#include "engine/RunSizes.h"
 #include "engine/Shared.h"
 #include "engine/WholeNumber.h"
 #include "engine/Windows.h"
+#include "log/Clock.h"
 #include "tools/SnPlot.h"
 
 namespace {
@@ -33,11 +45,14 @@ namespace {
 constexpr int kExitUsage = 2;       // bad option or value
 constexpr int kExitFile = 1;        // missing, unreadable, not audio, too short
 constexpr int kExitMeasurement = 3; // the measurement ended (no noise, a fault)
+constexpr int kExitInputLost = 4;   // a live input stopped delivering
 
 const char* const kHelp = R"(Usage: parlune-measure [options] FILE...
+  or:  parlune-measure --input DEVICE [options]
+  or:  parlune-measure --list-inputs
 
 Measures the signal-to-noise ratio of recordings as the Parlune window does
-for a live input: consecutive, non-overlapping blocks of FFT-size frames from
+for a live input, or of a live input itself: consecutive, non-overlapping blocks of FFT-size frames from
 the start of each file go through the same chain (conversion, window, FFT,
 averaging ring, histogram, peak search, signal and noise measurement,
 tracking).  WAV, FLAC and whatever else libsndfile reads.  The sample rate is
@@ -45,7 +60,26 @@ the file's own; a mono file feeds both channels (more than two channels: the
 first two are used); other sample formats are scaled to the 16-bit range.
 Every option defaults to the window's setting after its first start.
 
+Live input (--input): the device is captured as the window does it, 16-bit
+stereo at --rate, one block at a time; the audio between blocks is dropped.
+Log lines carry the time of day as in the window's log file and end in CR LF;
+CSV rows end in LF, their start_s counting from the opening of the input.
+Lines go to standard output or, with --output, are appended to a file; each
+is flushed as it is written.  The run lasts until SIGINT or SIGTERM, or for
+--duration; then the input is released, the --plot picture and the
+--summary line are written, and the exit status is 0.
+
 Options (a value may follow as the next argument or after '='):
+  --list-inputs      print the capture devices as the window's device box
+                     lists them, one per line: the number --input takes, a
+                     tab, the name (the last two are the test signals)
+  --input DEVICE     measure this capture device, given by its name as
+                     --list-inputs prints it or by its number
+  --rate HZ          live input: sample rate, a whole number 1000 .. 384000
+                     (12000)
+  --duration S       live input: stop after S seconds, > 0 (until a signal)
+  --output FILE      live input: append the lines to FILE instead of standard
+                     output
   --fft-size N       points per block, a power of two 1024 .. 262144 (8192)
   --window W         hamming, blackman-harris, hanning, hft95 (flat top), none,
                      or the list position 0 .. 4 in that order (blackman-harris)
@@ -69,8 +103,9 @@ Options (a value may follow as the next argument or after '='):
   --peak-in-band     search the peak only inside the signal band
   --square           square each input channel before the transform
   --swap             swap sideband (I/Q): keep the second channel's sign
-  --interval S       log format: seconds of recording between lines, >= 0;
-                     0 writes every block whose peak is in the band (5)
+  --interval S       log format: seconds of recording (live: of the clock)
+                     between lines, >= 0; 0 writes every block whose peak is
+                     in the band (5)
   --format F         log: lines as in the window's log file, the first field
                      being the recording position hh:mm:ss at the block's end;
                      csv: a header and one row per block, S/N fields empty when
@@ -79,7 +114,7 @@ Options (a value may follow as the next argument or after '='):
                      noise power per bin taken out of the signal band's power
                      before the ratio (closer to the truth below about 10 dB),
                      empty also when that difference is not positive (log)
-  --summary          after each file: count, mean, minimum and maximum of the
+  --summary          after each file or the live run: count, mean, minimum and maximum of the
                      S/N in 2500 Hz over the blocks with the peak in the band,
                      and of the corrected S/N over those of them where it is
                      positive
@@ -89,18 +124,24 @@ Options (a value may follow as the next argument or after '='):
                      the band; time from 0 to the end of the last block along
                      the bottom, S/N on whole tens of dB, minimum, mean and
                      maximum marked.  Written when the file ends, also when its
-                     measurement stops early; one recording only
+                     measurement stops early; one recording only.  Live: time
+                     from the opening of the input, the picture rewritten
+                     every 60 s and at the end
   --plot-size WxH    the picture's size in pixels, 320x200 .. 8000x4000
                      (800x400)
   -h, --help         this text
   --version          print the program's version
 
 With several files each file's output is preceded by a line "==> FILE <==".
-Exit status: 0 done; 1 a file is missing, unreadable, not audio, shorter
-than one block, or holds a sample that is NaN or infinite (rows before it are
-printed), or the --plot picture cannot be written; 2 a bad option or value, also for the file's sample rate; 3 the
-measurement ended (no noise outside the signal and guard bands, or a bin of
-zero power as in silence).
+Exit status: 0 done (live: stopped by a signal or --duration); 1 a file is
+missing, unreadable, not audio, shorter than one block, or holds a sample
+that is NaN or infinite (rows before it are printed), the --plot picture or
+the --output file cannot be written, or the input device cannot be opened;
+2 a bad option or value, also for the file's sample rate, or an unknown
+device; 3 the measurement ended (no noise outside the signal and guard
+bands, or a bin of zero power as in silence); 4 the live input stopped
+delivering (device unplugged, audio server gone), noticed within three
+block lengths (at least 1 s); the lines written so far are kept.
 )";
 
 struct Options {
@@ -125,6 +166,11 @@ struct Options {
     std::string Plot;               // PNG file, "" for none
     int PlotWidth = 800, PlotHeight = 400;
     std::vector<std::string> Files;
+    bool ListInputs = false;
+    std::string Input;              // live device, name or number; "" for files
+    std::int32_t Rate = 12000;      // live sample rate, Hz
+    double Duration = 0;            // live run length, s; 0 until a signal
+    std::string Output;             // live lines appended here, "" for stdout
 };
 
 std::string Fixed(double x, int decimals = 4)
@@ -188,6 +234,7 @@ Options ParseOptions(int argc, char** argv)
 {
     Options o;
     bool onlyFiles = false;
+    std::vector<std::string> live; // options that only a live input takes
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -266,6 +313,23 @@ Options ParseOptions(int argc, char** argv)
             else Fail(kExitUsage, "--format: must be log or csv, not '" + std::string(v) + "'");
         } else if (name == "--summary") {
             flag(o.Summary);
+        } else if (name == "--list-inputs") {
+            flag(o.ListInputs);
+        } else if (name == "--input") {
+            o.Input = value();
+            if (o.Input.empty()) Fail(kExitUsage, "--input: needs a device name or number (see --list-inputs)");
+        } else if (name == "--rate") {
+            o.Rate = WholeArg(name, value(), 1000, 384000);
+            live.push_back("--rate");
+        } else if (name == "--duration") {
+            const std::string_view v = value();
+            o.Duration = NumberArg(name, v);
+            if (!(o.Duration > 0 && o.Duration < 1e9)) Fail(kExitUsage, "--duration: must be above 0 seconds, not '" + std::string(v) + "'");
+            live.push_back("--duration");
+        } else if (name == "--output") {
+            o.Output = value();
+            if (o.Output.empty()) Fail(kExitUsage, "--output: needs a file name");
+            live.push_back("--output");
         } else if (name == "--plot") {
             o.Plot = value();
             if (o.Plot.empty()) Fail(kExitUsage, "--plot: needs a file name");
@@ -281,6 +345,15 @@ Options ParseOptions(int argc, char** argv)
     }
     if (o.SpanLow < 0) Fail(kExitUsage, "--span-low: must be 0 Hz or more");
     if (!(o.SpanLow < o.SpanHigh)) Fail(kExitUsage, "span: --span-low must lie below --span-high");
+    if (o.ListInputs) {
+        if (!o.Files.empty() || !o.Input.empty()) Fail(kExitUsage, "--list-inputs: takes no file and no --input");
+        return o;
+    }
+    if (!o.Input.empty()) {
+        if (!o.Files.empty()) Fail(kExitUsage, "--input: measures the input alone, not files too");
+        return o;
+    }
+    if (!live.empty()) Fail(kExitUsage, live.front() + ": only with --input (a recording has its own rate and length)");
     if (o.Files.empty()) Fail(kExitUsage, "no input file (see --help)");
     if (!o.Plot.empty() && o.Files.size() > 1) Fail(kExitUsage, "--plot: takes one recording, not " + std::to_string(o.Files.size()));
     return o;
@@ -418,31 +491,174 @@ struct Spread {
     }
 };
 
-struct Summary {
-    std::int64_t Blocks = 0;
-    Spread SN, Corrected; // over the blocks with the peak in the band; corrected: where positive
-    void Print() const
-    {
-        if (SN.Count == 0) {
-            std::printf("summary: %lld blocks, none with the peak in the band\n", static_cast<long long>(Blocks));
-            return;
-        }
-        std::string line = "summary: " + std::to_string(Blocks) + " blocks, " + std::to_string(SN.Count) +
-                           " with the peak in the band; S/N 2500Hz " + SN.Text();
-        if (Corrected.Count > 0)
-            line += "; corrected over " + std::to_string(Corrected.Count) + " blocks " + Corrected.Text();
-        std::puts(line.c_str());
-    }
-};
-
 QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
 
-void WritePlot(const Options& o, const std::string& path, const std::vector<SnPoint>& points, double endS)
-{
-    const QImage img = DrawSnPlot(points, endS, QSize(o.PlotWidth, o.PlotHeight),
-                                  QFileInfo(FromLocal(path)).fileName() + QStringLiteral(": S/N in 2500 Hz"));
-    if (!img.save(FromLocal(o.Plot), "PNG")) Fail(kExitFile, o.Plot + ": cannot write the picture");
-}
+// Where rows and lines go: standard output, or a file appended to.  A live
+// run hands each line to the system at once, so a killed run loses nothing
+// written.
+class Output {
+public:
+    Output() = default;
+    Output(const std::string& path, const char* eol, bool flushEach) : name_(path), eol_(eol), flushEach_(flushEach)
+    {
+        if (!path.empty()) {
+            file_ = std::fopen(path.c_str(), "ab");
+            if (!file_) Fail(kExitFile, path + ": cannot open for appending: " + std::strerror(errno));
+            owned_ = true;
+        }
+    }
+    ~Output()
+    {
+        if (owned_) std::fclose(file_);
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    void Line(std::string_view text)
+    {
+        std::fwrite(text.data(), 1, text.size(), file_);
+        std::fputs(eol_, file_);
+        if ((flushEach_ && std::fflush(file_) != 0) || std::ferror(file_))
+            Fail(kExitFile, name_ + ": cannot write: " + std::strerror(errno));
+    }
+    // Before a message on stderr, so the two keep their order on a terminal.
+    void Flush() { std::fflush(file_); }
+
+private:
+    std::string name_ = "standard output";
+    std::FILE* file_ = stdout;
+    bool owned_ = false;
+    const char* eol_ = "\n";
+    bool flushEach_ = false;
+};
+
+// The output of one measurement, recording or live, block by block: CSV rows
+// or log lines, the summary figures and the points of the picture.  A block
+// that ends the measurement stops it here (exit status 3).
+class Report {
+public:
+    // name labels the messages and the picture; a live run's log lines carry
+    // the time of day, a recording's the position in it.
+    Report(const Options& o, Output& out, std::string name, bool timeOfDay)
+        : o_(o), out_(out), name_(std::move(name)), timeOfDay_(timeOfDay)
+    {
+        // Logging is switched on at the start, as the window's log switch does.
+        if (timeOfDay_) lastLog_ = TimeOfDay();
+        if (o_.Csv)
+            out_.Line("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
+    }
+
+    // One block's result, the block covering startS .. endS seconds from the start.
+    void Block(const BlockResult& r, const ChainParams& p, double startS, double endS)
+    {
+        const std::int64_t block = blocks_;
+        if (r.End == BlockEnd::Fault) {
+            out_.Flush();
+            Fail(kExitMeasurement, name_ + ": block " + std::to_string(block) + ": measurement ended: " + r.FaultText +
+                                       " (a bin of zero power, as in silence?)");
+        }
+        if (r.End == BlockEnd::NoNoise)
+            Fail(kExitMeasurement, name_ + ": block " + std::to_string(block) + ": " + kNoNoiseMessage);
+        if (r.BandwidthReset && !resetShown_) {
+            out_.Flush();
+            std::fprintf(stderr, "parlune-measure: %s: block %lld: %s\n", name_.c_str(), static_cast<long long>(block),
+                         kNoNoiseMessage);
+            resetShown_ = true;
+        }
+        ++blocks_;
+        endS_ = endS;
+        std::optional<double> corrected;
+        gap_ = gap_ || !r.InBand;
+        if (r.InBand) {
+            points_.push_back({endS, SN2500HzDb(r.SN1HzDb), gap_});
+            gap_ = false;
+            sn_.Add(SN2500HzDb(r.SN1HzDb));
+            corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);
+            if (corrected) corrected_.Add(*corrected);
+        }
+        if (o_.Csv) {
+            std::string row = std::to_string(block) + "," + Fixed(startS) + "," + Fixed(r.PeakHz) + "," +
+                              Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
+            if (r.InBand)
+                row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1,";
+            else
+                row += ",,,0,";
+            if (corrected) row += Fixed(*corrected);
+            out_.Line(row);
+        } else if (r.InBand) {
+            LogLineIfDue(r, endS);
+        }
+    }
+
+    // The picture of what was measured so far, over 0 .. endS seconds.
+    void WritePlot(double endS) const
+    {
+        if (o_.Plot.empty()) return;
+        // A device name may hold a '/' ("S/N"): only a recording's is a path.
+        const QString label = timeOfDay_ ? FromLocal(name_) : QFileInfo(FromLocal(name_)).fileName();
+        const QImage img = DrawSnPlot(points_, endS, QSize(o_.PlotWidth, o_.PlotHeight), label + QStringLiteral(": S/N in 2500 Hz"));
+        if (!img.save(FromLocal(o_.Plot), "PNG")) Fail(kExitFile, o_.Plot + ": cannot write the picture");
+    }
+    void WritePlot() const { WritePlot(endS_); }
+
+    // After a stop: the picture of what was measured before it; the stop's
+    // own message is the one line to show.
+    void WritePlotAfterStop(double endS) const
+    {
+        try {
+            WritePlot(endS);
+        } catch (const Stop&) {
+        }
+    }
+    double EndS() const { return endS_; }
+
+    void Summary()
+    {
+        if (!o_.Summary) return;
+        if (sn_.Count == 0) {
+            out_.Line("summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band");
+            return;
+        }
+        std::string line = "summary: " + std::to_string(blocks_) + " blocks, " + std::to_string(sn_.Count) +
+                           " with the peak in the band; S/N 2500Hz " + sn_.Text();
+        if (corrected_.Count > 0)
+            line += "; corrected over " + std::to_string(corrected_.Count) + " blocks " + corrected_.Text();
+        out_.Line(line);
+    }
+
+private:
+    // Every --interval seconds while the peak is in the band, as the window
+    // logs: a live run by the time of day (past midnight a day is added), a
+    // recording by the position in it.
+    void LogLineIfDue(const BlockResult& r, double endS)
+    {
+        std::string clock;
+        if (timeOfDay_) {
+            const double seconds = CurrentClock().SecondsSinceMidnight();
+            const float now = static_cast<float>(seconds);
+            if (!(LogElapsed(now, static_cast<float>(lastLog_)) >= o_.Interval)) return;
+            lastLog_ = now;
+            clock = ClockText(std::min<std::int64_t>(static_cast<std::int64_t>(seconds), 86399));
+        } else {
+            if (!(endS - lastLog_ >= o_.Interval)) return;
+            lastLog_ = endS;
+            clock = ClockText(static_cast<std::int64_t>(std::floor(endS)));
+        }
+        out_.Line(LogLine(clock, r.PeakHz, r.PeakLevel, r.NoiseLevel, r.SN1HzDb));
+    }
+
+    const Options& o_;
+    Output& out_;
+    std::string name_;
+    bool timeOfDay_;
+    double lastLog_ = 0;     // when the last line was due: s of recording, or time of day
+    std::int64_t blocks_ = 0;
+    Spread sn_, corrected_;  // over the blocks with the peak in the band; corrected: where positive
+    std::vector<SnPoint> points_;
+    bool gap_ = false;
+    bool resetShown_ = false;
+    double endS_ = 0;
+};
 
 void MeasureFile(const Options& o, const std::string& path, ChainState& state)
 {
@@ -457,80 +673,181 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
     ChainParams p = ParamsFor(o, rec.Rate(), windENBW, path);
     StartChain(state, o.FftSize);
 
-    if (o.Csv)
-        std::puts("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
-
+    Output out;
+    Report report(o, out, path, false);
     std::vector<std::int16_t> frames;
-    Summary sum;
-    std::vector<SnPoint> points; // for --plot
-    bool gap = false;
-    double endS = 0;
     try {
-        double lastLog = 0; // logging is switched on at the start of the recording
-        bool resetShown = false;
         for (std::int64_t block = 0;; ++block) {
             if (!rec.Next(o.FftSize, frames)) {
                 if (block == 0)
                     Fail(kExitFile, path + ": shorter than one block (FFT size " + std::to_string(o.FftSize) + ")");
                 break;
             }
-            const BlockResult r = RunBlock(frames.data(), p, state);
-            if (r.End == BlockEnd::Fault) {
-                std::fflush(stdout);
-                Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": measurement ended: " + r.FaultText +
-                                           " (a bin of zero power, as in silence?)");
+            report.Block(RunBlock(frames.data(), p, state), p, static_cast<double>(block) * o.FftSize / rec.Rate(),
+                         static_cast<double>(block + 1) * o.FftSize / rec.Rate());
+        }
+    } catch (const Stop&) {
+        report.WritePlotAfterStop(report.EndS());
+        throw;
+    }
+    report.WritePlot();
+    report.Summary();
+}
+
+// SIGINT and SIGTERM end a live run.  The handler only sets a flag and
+// writes a byte to a pipe; the pipe's notifier wakes the capture wait.
+volatile std::sig_atomic_t g_stopSignal = 0;
+int g_stopPipe[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int)
+{
+    const int saved = errno;
+    g_stopSignal = 1;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(g_stopPipe[1], &byte, 1);
+    errno = saved;
+}
+
+// Catches the stop signals for the life of a live run; a second signal
+// (SA_RESETHAND) ends the program at once.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        if (pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            Fail(kExitFile, std::string("cannot make the signal pipe: ") + std::strerror(errno));
+        notifier_ = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [] {
+            char buf[16];
+            while (read(g_stopPipe[0], buf, sizeof buf) > 0) {
             }
-            if (r.End == BlockEnd::NoNoise)
-                Fail(kExitMeasurement, path + ": block " + std::to_string(block) + ": " + kNoNoiseMessage);
-            if (r.BandwidthReset && !resetShown) {
-                std::fflush(stdout);
-                std::fprintf(stderr, "parlune-measure: %s: block %lld: %s\n", path.c_str(), static_cast<long long>(block),
-                             kNoNoiseMessage);
-                resetShown = true;
+        });
+        struct sigaction sa {};
+        sa.sa_handler = OnStopSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART | SA_RESETHAND;
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGTERM, &sa, nullptr);
+    }
+    ~StopSignals()
+    {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        notifier_.reset();
+        close(g_stopPipe[0]);
+        close(g_stopPipe[1]);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// The device ID of a name as --list-inputs prints it, or of a number.
+std::uint32_t DeviceId(const std::string& wanted, const std::vector<std::string>& names)
+{
+    for (std::size_t id = 0; id < names.size(); ++id)
+        if (names[id] == wanted) return static_cast<std::uint32_t>(id);
+    if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        if (wanted.size() <= 9 && std::stoul(wanted) < names.size()) return static_cast<std::uint32_t>(std::stoul(wanted));
+        Fail(kExitUsage, "--input: there is no device " + wanted + "; the numbers are 0 .. " +
+                             std::to_string(names.size() - 1) + " (see --list-inputs)");
+    }
+    Fail(kExitUsage, "--input: no capture device is named '" + wanted + "' (see --list-inputs)");
+}
+
+const char* WhyNotOpen(MMRESULT r)
+{
+    switch (r) {
+    case MMSYSERR_BADDEVICEID: return "the device has gone";
+    case WAVERR_BADFORMAT: return "it refuses the format";
+    default: return "the device did not open";
+    }
+}
+
+// A live run: the window's capture loop (queue one buffer, sleep until it
+// comes back, measure it) until a signal, --duration, or the input's loss.
+void MeasureInput(const Options& o, ChainState& state)
+{
+    const std::vector<std::string> names = CaptureDeviceNames();
+    const std::uint32_t id = DeviceId(o.Input, names);
+    const std::string& name = names[id];
+
+    NFFT = o.FftSize;
+    double windENBW = 2;
+    SelectWindow(o.Window, windENBW);
+    ChainParams p = ParamsFor(o, o.Rate, windENBW, name);
+    try {
+        CheckRunSizes(p.NFFT, p.FMinBin, p.FMaxBin, p.NAvg);
+    } catch (const Fault& f) {
+        Fail(kExitUsage, name + ": " + f.what());
+    }
+    StartChain(state, o.FftSize);
+    Output out(o.Output, o.Csv ? "\n" : "\r\n", true);
+
+    const StopSignals stopSignals;
+    bool timeUp = false;
+    QTimer duration;
+    duration.setSingleShot(true);
+    QObject::connect(&duration, &QTimer::timeout, [&timeUp] { timeUp = true; });
+    const auto stopping = [&timeUp] { return timeUp || g_stopSignal != 0; };
+
+    // The buffer outlives the handle: a reset at the end hands it back done.
+    std::vector<std::int16_t> frames(2 * static_cast<std::size_t>(o.FftSize));
+    WAVEHDR hdr;
+    const auto rate = static_cast<std::uint32_t>(o.Rate);
+    const WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, rate, 4 * rate, 4, 16, 0};
+    HWAVEIN h = 0;
+    const MMRESULT opened = waveInOpen(&h, id, &format, 0, 0, 0);
+    if (opened != MMSYSERR_NOERROR || h == 0)
+        Fail(kExitFile, name + ": cannot open the input for 16-bit stereo at " + std::to_string(rate) + " Hz: " +
+                            WhyNotOpen(opened));
+    struct Release {
+        HWAVEIN h;
+        ~Release()
+        {
+            waveInReset(h);
+            waveInClose(h);
+        }
+    } release{h};
+    waveInStart(h);
+    QElapsedTimer clock;
+    clock.start();
+    if (o.Duration > 0) duration.start(static_cast<int>(std::min(o.Duration * 1000, 2e9)));
+
+    const double blockS = o.FftSize / static_cast<double>(o.Rate);
+    Report report(o, out, name, true);
+    double plotted = 0; // when the picture was last written, s
+    const auto nowS = [&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e9; };
+    try {
+        while (!stopping()) {
+            hdr = WAVEHDR{};
+            hdr.lpData = reinterpret_cast<char*>(frames.data());
+            hdr.dwBufferLength = BlockBytes(o.FftSize);
+            waveInPrepareHeader(h, &hdr, sizeof hdr);
+            const bool queued = waveInAddBuffer(h, &hdr, sizeof hdr) == MMSYSERR_NOERROR;
+            if (queued) WaitForBuffer(hdr, h, stopping);
+            waveInUnprepareHeader(h, &hdr, sizeof hdr);
+            if (stopping()) break; // a part block is dropped
+            if (waveInIsLost(h) || !queued || !(hdr.dwFlags & WHDR_DONE)) {
+                out.Flush();
+                Fail(kExitInputLost, name + ": input lost: it stopped delivering audio (device unplugged or audio "
+                                            "server gone?)");
             }
-            ++sum.Blocks;
-            std::optional<double> corrected;
-            const double start = static_cast<double>(block) * o.FftSize / rec.Rate();
-            const double end = static_cast<double>(block + 1) * o.FftSize / rec.Rate();
-            endS = end;
-            gap = gap || !r.InBand;
-            if (r.InBand) {
-                points.push_back({end, SN2500HzDb(r.SN1HzDb), gap});
-                gap = false;
-                sum.SN.Add(SN2500HzDb(r.SN1HzDb));
-                corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);
-                if (corrected) sum.Corrected.Add(*corrected);
-            }
-            if (o.Csv) {
-                std::string row = std::to_string(block) + "," + Fixed(start) + "," + Fixed(r.PeakHz) + "," +
-                                  Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
-                if (r.InBand)
-                    row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1,";
-                else
-                    row += ",,,0,";
-                if (corrected) row += Fixed(*corrected);
-                std::puts(row.c_str());
-            } else if (r.InBand && end - lastLog >= o.Interval) {
-                lastLog = end;
-                const std::string line =
-                    LogLine(ClockText(static_cast<std::int64_t>(std::floor(end))), r.PeakHz, r.PeakLevel, r.NoiseLevel,
-                            r.SN1HzDb);
-                std::puts(line.c_str());
+            const double end = nowS();
+            report.Block(RunBlock(frames.data(), p, state), p, std::max(0.0, end - blockS), end);
+            if (end - plotted >= 60) {
+                report.WritePlot(end);
+                plotted = end;
             }
         }
     } catch (const Stop&) {
-        // The picture of what was measured before the stop; the stop's own
-        // message is the one line to show.
-        if (!o.Plot.empty()) {
-            try {
-                WritePlot(o, path, points, endS);
-            } catch (const Stop&) {
-            }
-        }
+        report.WritePlotAfterStop(nowS());
         throw;
     }
-    if (!o.Plot.empty()) WritePlot(o, path, points, endS);
-    if (o.Summary) sum.Print();
+    report.WritePlot(nowS());
+    report.Summary();
 }
 
 } // namespace
@@ -539,18 +856,31 @@ int main(int argc, char** argv)
 {
     try {
         const Options o = ParseOptions(argc, argv);
-        // Text in the picture needs a Qt application; headless unless told otherwise.
-        std::unique_ptr<QGuiApplication> app;
-        if (!o.Plot.empty()) {
+        const bool live = o.ListInputs || !o.Input.empty();
+        // Text in the picture needs a Qt application, the sound input an
+        // event loop; headless unless told otherwise.
+        std::unique_ptr<QCoreApplication> app;
+        if (!o.Plot.empty() || live) {
             // Qt's own notes (no runtime folder, fonts) would break the one line per error.
             qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
                 if (type == QtCriticalMsg || type == QtFatalMsg)
                     std::fprintf(stderr, "parlune-measure: Qt: %s\n", msg.toLocal8Bit().constData());
             });
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
             static int qtArgc = 1;
             static char* qtArgv[] = {argv[0], nullptr};
-            app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+            if (o.Plot.empty()) {
+                app = std::make_unique<QCoreApplication>(qtArgc, qtArgv);
+            } else {
+                if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+                app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+            }
+        }
+        if (o.ListInputs) {
+            const std::vector<std::string> names = CaptureDeviceNames();
+            for (std::size_t id = 0; id < names.size(); ++id) std::printf("%zu\t%s\n", id, names[id].c_str());
+            return 0;
+        }
+        if (!o.Plot.empty()) {
             // Find out now, not after a night's recording; leave no empty file behind.
             QFile f(FromLocal(o.Plot));
             const bool existed = f.exists();
@@ -560,6 +890,10 @@ int main(int argc, char** argv)
         }
         // The ring alone is 64 MiB: one for all files.
         auto state = std::make_unique<ChainState>();
+        if (live) {
+            MeasureInput(o, *state);
+            return 0;
+        }
         for (const std::string& path : o.Files) {
             if (o.Files.size() > 1) std::printf("==> %s <==\n", path.c_str());
             MeasureFile(o, path, *state);
