@@ -3,7 +3,6 @@
 // engine on it, show the result, log it, yield) and STOP.
 #include <QCoreApplication>
 
-#include "ui/Parlune.h"
 #include "capture/DeviceList.h"
 #include "capture/WaitForBuffer.h"
 #include "display/HistogramDraw.h"
@@ -12,20 +11,38 @@
 #include "display/SpectrumPlot.h"
 #include "display/WaterfallDraw.h"
 #include "display/WaterfallWindow.h"
-#include "engine/Averaging.h"
-#include "engine/Conversion.h"
 #include "engine/Fault.h"
-#include "engine/Fft.h"
-#include "engine/Histogram.h"
 #include "engine/Measurement.h"
 #include "engine/NumberText.h"
 #include "engine/Results.h"
 #include "engine/RunSizes.h"
 #include "engine/WholeNumber.h"
 #include "engine/Windows.h"
+#include "ui/Parlune.h"
 
 namespace {
+
+constexpr std::uint32_t kHeaderSize = 32;
+
 double Num(const QString& text) { return LeadingNumber(text.toStdString()); }
+
+// Marks the window as running for the life of one run loop.
+struct RunningFlag {
+    explicit RunningFlag(bool& f) : f(f) { f = true; }
+    ~RunningFlag() { f = false; }
+    bool& f;
+};
+
+// No noise could be measured: tell the user and put the signal bandwidth back
+// to 100 Hz, through its controls as if the user had set it.
+void ResetBandwidth(Parlune& w)
+{
+    MsgBox(&w, kNoNoiseMessage);
+    w.SigBWBins = ResetSigBWBins(NFFT, w.SampleRate);
+    w.bandwidthBar.setValue(100);
+    w.bandwidthBox.setText("100");
+}
+
 } // namespace
 
 void Parlune::Start_Click()
@@ -164,29 +181,6 @@ void Parlune::Stopit_Click()
     windowTypeBox.setEnabled(true);
     logToFileCheck.setEnabled(false);
 }
-
-namespace {
-
-constexpr std::uint32_t kHeaderSize = 32;
-
-// Marks the window as running for the life of one run loop.
-struct RunningFlag {
-    explicit RunningFlag(bool& f) : f(f) { f = true; }
-    ~RunningFlag() { f = false; }
-    bool& f;
-};
-
-// No noise could be measured: tell the user and put the signal bandwidth back
-// to 100 Hz, through its controls as if the user had set it.
-void ResetBandwidth(Parlune& w)
-{
-    MsgBox(&w, kNoNoiseMessage);
-    w.SigBWBins = ResetSigBWBins(NFFT, w.SampleRate);
-    w.bandwidthBar.setValue(100);
-    w.bandwidthBox.setText("100");
-}
-
-} // namespace
 
 void Parlune::LoopSetUp(LoopState& s)
 {
