@@ -6,7 +6,6 @@
 #include <numbers>
 #include <tuple>
 
-#include "capture/TestSignal.h"
 #include "engine/Measurement.h"
 #include "support/FakeInput.h"
 #include "support/FeedInput.h"

@@ -19,10 +19,7 @@ namespace {
 
 constexpr double kBlockS = 8192 / 12000.0;
 
-struct Outcome {
-    int status = -1;
-    QString out, err;
-};
+struct Outcome { int status = -1; QString out, err; };
 
 Outcome Finish(QProcess& p, int ms = 60000)
 {

@@ -4,8 +4,6 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include "capture/InputBackend.h"
-#include "capture/TestSignal.h"
 #include "support/Garbage.h"
 #include "support/RunHarness.h"
 
