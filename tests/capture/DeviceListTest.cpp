@@ -19,8 +19,7 @@ struct DeviceListTest : ::testing::Test {
         w.deviceBox.Clear();
         w.InitDevices();
         QStringList items;
-        for (int i = 0; i < w.deviceBox.ListCount(); ++i)
-            items << w.deviceBox.List(i);
+        for (int i = 0; i < w.deviceBox.ListCount(); ++i) items << w.deviceBox.List(i);
         return items;
     }
     Parlune w;
@@ -35,13 +34,8 @@ TEST_F(DeviceListTest, ListsCapableDevicesAtTheirIdsAndStopsAfterAGap)
 {
     // "Mics " + 14 x "é" (2 bytes each): byte 32 falls inside a character.
     std::string accents = "Mics ";
-    for (int i = 0; i < 14; ++i)
-        accents += "\xC3\xA9";
-    struct Case {
-        const char* what;
-        BackendList devices;
-        QStringList expect;
-    } cases[] = {
+    for (int i = 0; i < 14; ++i) accents += "\xC3\xA9";
+    struct Case { const char* what; BackendList devices; QStringList expect; } cases[] = {
         {"0, 1 capable", {Dev("A"), Dev("B")}, {"A", "B"}},
         {"0 capable, 1 not, 2 capable", {Dev("A"), Dev("B", 0x7), Dev("C")}, {"A"}},
         {"0 not, 1 capable", {Dev("A", 0), Dev("B")}, {}},

@@ -6,7 +6,6 @@
 #include <numbers>
 #include <tuple>
 
-#include "capture/TestSignal.h"
 #include "engine/Measurement.h"
 #include "support/FakeInput.h"
 #include "support/FeedInput.h"
@@ -15,32 +14,13 @@
 
 namespace {
 
-struct RunTest : ::testing::Test {
-    // A window with the default run settings on `devices`, `device` chosen;
-    // no devices: the built-in test signals only, whatever the machine has.
-    Parlune& Prepare(BackendList devices = {}, const QString& device = "Fed input", const RunSettings& s = {})
-    {
-        const bool testSignal = devices.empty();
-        if (testSignal)
-            AppendTestSignals(devices);
-        SetBackendsForTest(std::move(devices));
-        h = std::make_unique<RunHarness>();
-        h->ChooseDevice(testSignal ? QString(kTestSignals[0].shortName) : device);
-        h->Apply(s);
-        return h->w();
-    }
+struct RunTest : RunTestBase {
     void ExpectStopped(Parlune& w)
     {
         EXPECT_EQ(w.startButton.Caption(), "Restart");
         EXPECT_TRUE(w.startButton.Visible() && !w.stopButton.Visible());
         EXPECT_TRUE(w.fftSizeBox.Enabled() && w.sampleRateBox.Enabled() && w.windowTypeBox.Enabled());
     }
-    void TearDown() override
-    {
-        h.reset();
-        ResetBackends();
-    }
-    std::unique_ptr<RunHarness> h;
     std::shared_ptr<FeedInput> fed = std::make_shared<FeedInput>();
 };
 
@@ -147,24 +127,12 @@ TEST_F(RunTest, DigitalSilenceEndsTheRunAtTheNAvgthSilentBlock)
     Parlune& w = Prepare({fed});
     double levelBefore = 0;
     EXPECT_EQ(h->Run(0, [&](int block) {
-        if (block == 4)
-            levelBefore = w.InLevelDb;
+        if (block == 4) levelBefore = w.InLevelDb;
     }), 7); // blocks 5 .. 7 were silent and completed; the eighth ended the run
     EXPECT_EQ(fed->buffers, 8);
     EXPECT_TRUE(h->messages.isEmpty());
     EXPECT_GT(levelBefore, 0);
     EXPECT_EQ(w.InLevelDb, levelBefore); // silence leaves the level alone
-}
-
-TEST_F(RunTest, SpanWithNoRoomForNoiseShowsTheMessageOnceAndEnds)
-{
-    Parlune& w = Prepare({fed}, "Fed input", {.bandwidth = "200"});
-    w.spanLowBar.setValue(950);
-    w.spanHighBar.setValue(1050);
-    EXPECT_EQ(h->Run(0), 0);
-    EXPECT_EQ(h->messages, QStringList{"Noise measurement not possible, Signal bandwidth reset"});
-    EXPECT_EQ(fed->buffers, 1);
-    EXPECT_EQ(w.bandwidthBox.Text(), "100");
 }
 
 // The processing options on one block of an I/Q pair: a strong tone on one
@@ -216,31 +184,37 @@ TEST_F(RunTest, AveragingChangedDuringARunWrapsTheSlot)
     EXPECT_TRUE(h->messages.isEmpty());
 }
 
-// A span too narrow to count a noise bin beside a 150 Hz band, yet with noise
-// above the band (the peak sits near the span's lower end): the message once,
-// the bandwidth back to 100 Hz, and that block still shows its results.
-TEST_F(RunTest, BandwidthResetWithNoiseStillShowsTheBlock)
+// A span with no room for noise: the message once and the bandwidth back to
+// 100 Hz.  With no noise bin at all (950 .. 1050 Hz) the run ends at its first
+// block; with noise only above a 150 Hz band (980 .. 1180 Hz: bins 669 .. 806,
+// the band 102 bins, noise above bin 785) the blocks still show their results.
+TEST_F(RunTest, SpanWithNoRoomForNoiseResetsTheBandwidthOnce)
 {
-    Parlune& w = Prepare({fed}, "Fed input", {.bandwidth = "150"});
-    w.spanLowBar.setValue(980); // bins 669 .. 806; the band is 102 bins, noise above bin 785
-    w.spanHighBar.setValue(1180);
-    QString shown;
-    EXPECT_EQ(h->Run(3, [&](int block) {
-        if (block == 1)
-            shown = w.sn1HzLabel.Caption();
-    }), 3);
-    EXPECT_EQ(h->messages, QStringList{"Noise measurement not possible, Signal bandwidth reset"});
-    EXPECT_EQ(std::tuple(w.bandwidthBox.Text(), w.bandwidthBar.Value(), w.SigBWBins), std::tuple(QString("100"), 100, 68));
-    EXPECT_NE(shown, "dB");
-    EXPECT_EQ(w.PeakBin, 683);
+    const struct { const char* bandwidth; int low, high, blocks; } cases[] = {{"200", 950, 1050, 0}, {"150", 980, 1180, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bandwidth);
+        fed = std::make_shared<FeedInput>();
+        Parlune& w = Prepare({fed}, "Fed input", {.bandwidth = c.bandwidth});
+        w.spanLowBar.setValue(c.low);
+        w.spanHighBar.setValue(c.high);
+        QString shown = "dB";
+        EXPECT_EQ(h->Run(c.blocks, [&](int block) { block == 1 ? void(shown = w.sn1HzLabel.Caption()) : void(); }), c.blocks);
+        EXPECT_EQ(h->messages, QStringList{"Noise measurement not possible, Signal bandwidth reset"});
+        EXPECT_EQ(std::tuple(w.bandwidthBox.Text(), w.bandwidthBar.Value()), std::tuple(QString("100"), 100));
+        EXPECT_EQ(shown != "dB", c.blocks > 0);
+        if (c.blocks == 0)
+            EXPECT_EQ(fed->buffers, 1);
+        else
+            EXPECT_EQ(std::pair(w.SigBWBins, w.PeakBin), std::pair(68, 683));
+        h.reset();
+    }
 }
 
 TEST_F(RunTest, ClosingTheWindowMidRunEndsTheRun)
 {
     Parlune& w = Prepare({fed});
     EXPECT_EQ(h->Run(0, [&](int block) {
-        if (block == 3)
-            w.close();
+        if (block == 3) w.close();
     }), 3);
     EXPECT_TRUE(w.Closing);
     EXPECT_EQ(fed->buffers, 3);

@@ -21,8 +21,7 @@ TEST(TestSignal, ToneAndNoiseAreWithinAFifthOfADecibelOfNominalOnBothChannels)
             double a2 = 0, s2 = 0; // mean powers over 8 blocks
             for (int b = 0; b < 8; ++b) {
                 gen.Generate(std::int64_t{b} * kBlock, frames.data(), kBlock, 2);
-                for (int i = 0; i < kBlock; ++i)
-                    ASSERT_EQ(frames[2 * i], frames[2 * i + 1]) << "frame " << i;
+                for (int i = 0; i < kBlock; ++i) ASSERT_EQ(frames[2 * i], frames[2 * i + 1]) << "frame " << i;
                 const ToneFit fit = MeasureTone(frames.data(), kBlock, rate);
                 a2 += fit.amplitude * fit.amplitude / 8;
                 s2 += fit.noiseSigma * fit.noiseSigma / 8;
@@ -35,10 +34,7 @@ TEST(TestSignal, ToneAndNoiseAreWithinAFifthOfADecibelOfNominalOnBothChannels)
 TEST(TestSignal, SteadyToneStaysAt1000HzAndDriftingOneSwingsBy20Hz)
 {
     const double rate = 12000;
-    struct Case {
-        const TestSignalKind& kind;
-        double seconds, expectHz;
-    } cases[] = {
+    struct Case { const TestSignalKind& kind; double seconds, expectHz; } cases[] = {
         {kTestSignals[0], 15, 1000}, {kTestSignals[1], 0, 1000}, {kTestSignals[1], 15, 1020},
         {kTestSignals[1], 45, 980},  {kTestSignals[1], 3600 + 15, 1020},
     };

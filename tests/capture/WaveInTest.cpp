@@ -51,13 +51,9 @@ TEST_F(WaveInTest, OpenWritesADistinctHandleOnSuccessAndZeroOnFailure)
     mono8.nChannels = mono8.nBlockAlign = 1;
     mono8.wBitsPerSample = 8;
     float32.wFormatTag = 3;
-    const struct {
-        std::uint32_t id;
-        const WAVEFORMATEX* format;
-        MMRESULT result;
-    } cases[] = {{0, &good, MMSYSERR_NOERROR},        {1, &good, MMSYSERR_NOERROR},   {WAVE_MAPPER, &good, MMSYSERR_NOERROR},
-                 {2, &good, MMSYSERR_BADDEVICEID},    {0, &mono8, WAVERR_BADFORMAT},  {0, &noRate, WAVERR_BADFORMAT},
-                 {0, &float32, WAVERR_BADFORMAT},     {0, nullptr, MMSYSERR_INVALPARAM}};
+    const struct { std::uint32_t id; const WAVEFORMATEX* format; MMRESULT result; } cases[] = {
+        {0, &good, MMSYSERR_NOERROR}, {1, &good, MMSYSERR_NOERROR}, {WAVE_MAPPER, &good, MMSYSERR_NOERROR}, {2, &good, MMSYSERR_BADDEVICEID},
+        {0, &mono8, WAVERR_BADFORMAT}, {0, &noRate, WAVERR_BADFORMAT}, {0, &float32, WAVERR_BADFORMAT}, {0, nullptr, MMSYSERR_INVALPARAM}};
     std::vector<HWAVEIN> handles;
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -65,11 +61,9 @@ TEST_F(WaveInTest, OpenWritesADistinctHandleOnSuccessAndZeroOnFailure)
         EXPECT_EQ(waveInOpen(&got, c.id, c.format, 0, 0, 0), c.result);
         EXPECT_EQ(got == 0, c.result != MMSYSERR_NOERROR);
         EXPECT_EQ(std::count(handles.begin(), handles.end(), got), 0);
-        if (got != 0)
-            handles.push_back(got);
+        if (got != 0) handles.push_back(got);
     }
-    for (HWAVEIN x : handles)
-        EXPECT_EQ(waveInClose(x), MMSYSERR_NOERROR);
+    for (HWAVEIN x : handles) EXPECT_EQ(waveInClose(x), MMSYSERR_NOERROR);
 }
 
 TEST_F(WaveInTest, MapperBufferTakesExactlyItsFramesThenIsDoneAndLaterAudioIsDropped)
@@ -134,8 +128,7 @@ TEST(WaveInLoss, ReportedOrSilentDeviceIsLostAndReleasable)
         ASSERT_EQ(waveInOpen(&h, 0, &f, 0, 0, 0), MMSYSERR_NOERROR);
         waveInStart(h);
         WaveBlock blk;
-        if (reported)
-            QTimer::singleShot(100, [&] { dev->stream->Lost(); });
+        if (reported) QTimer::singleShot(100, [&] { dev->stream->Lost(); });
         // 1024 frames at 12000 Hz: the silence limit is its 1 s floor.
         const double waited = blk.Capture(h, 1024);
         EXPECT_NEAR(waited, reported ? 0.1 : 1.0, 0.5);

@@ -6,10 +6,7 @@
 
 TEST(Palette, ColoursAtLevelsAndLimits)
 {
-    const struct {
-        double level;
-        int palette, r, g, b;
-    } cases[] = {
+    const struct { double level; int palette, r, g, b; } cases[] = {
         {0, 0, 0, 0, 0},         {0.25, 0, 0, 128, 255},   {0.5, 0, 0, 255, 0},      {0.75, 0, 255, 127, 0},
         {0, 1, 0, 0, 0},         {0.25, 1, 64, 64, 64},    {0.5, 1, 128, 128, 128},  {0.75, 1, 191, 191, 191},
         {0, 2, 0, 0, 0},         {0.25, 2, 8, 64, 4},      {0.5, 2, 45, 128, 32},    {0.75, 2, 124, 191, 108},

@@ -17,8 +17,7 @@ Px rect(int x0, int y0, int x1, int y1, int step = 1) // inclusive
 {
     Px s;
     for (int y = y0; y <= y1; ++y)
-        for (int x = x0; x <= x1; x += step)
-            s.insert({x, y});
+        for (int x = x0; x <= x1; x += step) s.insert({x, y});
     return s;
 }
 
@@ -42,8 +41,7 @@ struct Surface : ::testing::Test {
         const QImage img = box.Image();
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
-                if (FromQColor(img.pixelColor(x, y)) == c)
-                    s.insert({x, y});
+                if (FromQColor(img.pixelColor(x, y)) == c) s.insert({x, y});
         return s;
     }
 };
@@ -52,12 +50,7 @@ struct Surface : ::testing::Test {
 
 TEST_F(Surface, BoxesAndSegmentsCoverTheMappedPixelsAndAreClipped)
 {
-    const struct {
-        bool filled;
-        double x1, y1, x2, y2;
-        int style;
-        Px expect;
-    } cases[] = {
+    const struct { bool filled; double x1, y1, x2, y2; int style; Px expect; } cases[] = {
         {true, 12, 1, 14, 3, 0, rect(20, 10, 39, 29)},
         {true, 14, 3, 12, 1, 0, rect(20, 10, 39, 29)},       // corners in either order
         {true, 18, 4, 30, 10, 0, rect(80, 40, 99, 49)},      // clipped right and bottom
@@ -65,8 +58,7 @@ TEST_F(Surface, BoxesAndSegmentsCoverTheMappedPixelsAndAreClipped)
         {true, 12.04, 2, 12.06, 2, 0, rect(20, 20, 20, 20)}, // thinner than a pixel: one pixel
         {true, -1e300, -1e300, 1e300, 1e300, 0, rect(0, 0, 99, 49)},
         {true, 25, 1, 30, 2, 0, {}}, // wholly outside
-        {false, 11, 2, 13, 2, 0, rect(10, 20, 30, 20)},
-        {false, 10, 0, 10.25, 0.25, 0, {{0, 0}, {1, 1}, {2, 2}}},
+        {false, 11, 2, 13, 2, 0, rect(10, 20, 30, 20)}, {false, 10, 0, 10.25, 0.25, 0, {{0, 0}, {1, 1}, {2, 2}}},
         {false, 10, 2.05, 1e300, 2.05, 0, rect(0, 20, 99, 20)}, // far end clipped
         {false, 10, 5, 20, 5, 0, {}},                           // the bottom edge is outside
         {false, 12, 1, 12, 1, 0, rect(20, 10, 20, 10)},         // a point

@@ -20,21 +20,11 @@ QRgb At(const QImage& img, double px, double py)
     return img.pixel(static_cast<int>(std::floor(px)), static_cast<int>(std::floor(py)));
 }
 
-struct RunDrawing : ::testing::Test {
-    std::unique_ptr<RunHarness> h;
-    // A loaded window on a fed tone (1000 Hz unless hz says otherwise); the
-    // device list is filled at load, so the backend is set first.
+// A loaded window on a fed tone (1000 Hz unless hz says otherwise).
+struct RunDrawing : RunTestBase {
     Parlune& Window(std::function<double(int)> hz = [](int) { return 1000.0; }, double snrDb = 20)
     {
-        SetBackendsForTest({std::make_shared<FeedInput>(std::move(hz), snrDb)});
-        h = std::make_unique<RunHarness>();
-        h->ChooseDevice("Fed input");
-        return h->w();
-    }
-    void TearDown() override
-    {
-        h.reset();
-        ResetBackends();
+        return Prepare({std::make_shared<FeedInput>(std::move(hz), snrDb)});
     }
 };
 
@@ -103,16 +93,14 @@ TEST_F(RunDrawing, WaterfallShowsTheNewestLineOnTop)
     std::vector<int> rows(img.height(), -1);
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0, top = 0; x < img.width(); ++x)
-            if (qGray(img.pixel(x, y)) > top)
-                top = qGray(img.pixel(x, y)), rows[y] = x;
+            if (qGray(img.pixel(x, y)) > top) top = qGray(img.pixel(x, y)), rows[y] = x;
     const auto lines = std::find(rows.begin(), rows.end(), -1) - rows.begin();
     ASSERT_GE(lines, 3);
     EXPECT_LE(lines, 5); // five scale rows hold lines
     EXPECT_EQ(std::count(rows.begin(), rows.end(), -1), std::ssize(rows) - lines);
     EXPECT_NEAR(rows[0], columnOf(2000), 1);
     EXPECT_NEAR(rows[lines - 1], columnOf(500), 1);
-    for (int i = 1; i < lines; ++i)
-        EXPECT_LE(rows[i], rows[i - 1] + 1) << "pixel row " << i;
+    for (int i = 1; i < lines; ++i) EXPECT_LE(rows[i], rows[i - 1] + 1) << "pixel row " << i;
 }
 
 TEST_F(RunDrawing, HistogramMetersAndMouse)
@@ -172,8 +160,7 @@ TEST_F(RunDrawing, PeakingMeterEnds)
         const QImage img = w.peakingMeter.Image();
         int n = 0;
         for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                n += img.pixel(x, y) != c;
+            for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) != c;
         return n;
     };
     ASSERT_EQ(h->Run(3, [&](int block) {

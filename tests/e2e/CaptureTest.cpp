@@ -93,9 +93,7 @@ struct RunCableE2E : CableTest {
 
 TEST_F(RunCableE2E, ToneThroughTheCableReadsItsFrequencyAndSignalToNoise)
 {
-    TonePlayer player;
-    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
-    QTest::qWait(1500); // until the sound comes out of the cable: a silent first block would end the run
+    PLAY_TONE(player);
     EXPECT_EQ(h.Run(8, [&](int block) {
         SCOPED_TRACE("block " + std::to_string(block));
         EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5);
@@ -125,21 +123,15 @@ TEST_F(RunCableE2E, LosingTheAudioServerMidRunIsShownAndClosingStillSavesEveryth
     QFile::remove(log);
     w.logFileBox.setText(log);
     w.logIntervalBox.setText("0");
-    TonePlayer player;
-    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
-    QTest::qWait(1500);
+    PLAY_TONE(player);
     QElapsedTimer sinceKill;
     EXPECT_EQ(h.Run(0, [&](int block) {
-        if (block == 1)
-            w.logToFileCheck.box()->click();
-        if (block == 2)
-            KillPulseServer(), sinceKill.start();
+        if (block == 1) w.logToFileCheck.box()->click();
+        if (block == 2) KillPulseServer(), sinceKill.start();
     }), 2);
     EXPECT_LT(sinceKill.elapsed(), 3000 * kBlockS);
-    EXPECT_TRUE(w.deviceBox.Visible());
-    EXPECT_EQ(w.deviceBox.Text(), "Input lost");
-    EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 0, 0));
-    EXPECT_TRUE(w.stopButton.Visible());
+    EXPECT_EQ(std::tuple(w.deviceBox.Visible(), w.deviceBox.Text(), w.deviceBox.BackColor(), w.stopButton.Visible()),
+              std::tuple(true, QString("Input lost"), RGB(255, 0, 0), true));
     EXPECT_TRUE(h.messages.isEmpty());
 
     w.close();
@@ -158,18 +150,15 @@ TEST_F(RunCableE2E, LosingTheAudioServerMidRunIsShownAndClosingStillSavesEveryth
 TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
 {
     {
-        TonePlayer player;
-        ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
-        QTest::qWait(1500);
+        PLAY_TONE(player);
         EXPECT_EQ(h.Run(0, [&](int block) {
-            if (block == 1)
-                KillPulseServer();
+            if (block == 1) KillPulseServer();
         }), 1);
     }
     ASSERT_EQ(w.deviceBox.Text(), "Input lost");
     w.stopButton.Click();
-    EXPECT_EQ(w.startButton.Caption(), "Restart");
-    EXPECT_FALSE(w.startButton.Enabled()); // until a device is chosen again
+    // Start stays disabled until a device is chosen again.
+    EXPECT_EQ(std::pair(w.startButton.Caption(), w.startButton.Enabled()), std::pair(QString("Restart"), false));
 
     ASSERT_EQ(RestartPulseServer(), "");
     auto cableOpens = [&] { // Qt reconnects to the server every 3 s
@@ -180,9 +169,7 @@ TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
         return probe != 0;
     };
     QTRY_VERIFY_WITH_TIMEOUT(cableOpens(), 15000);
-    TonePlayer player;
-    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
-    QTest::qWait(1500);
+    PLAY_TONE(player);
     h.ChooseDevice("cable_in");
     EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 255, 255));
     EXPECT_EQ(h.Run(2, [&](int) { EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5); }), 2);

@@ -19,10 +19,7 @@ namespace {
 
 constexpr double kBlockS = 8192 / 12000.0;
 
-struct Outcome {
-    int status = -1;
-    QString out, err;
-};
+struct Outcome { int status = -1; QString out, err; };
 
 Outcome Finish(QProcess& p, int ms = 60000)
 {
@@ -71,9 +68,7 @@ struct MeasureLive : CableTest {
 // to one: the audio between live blocks is dropped.
 TEST_F(MeasureLive, CableReadsThePlayedFileBlockForBlock)
 {
-    TonePlayer player;
-    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
-    QTest::qWait(1500); // until the sound comes out of the cable
+    PLAY_TONE(player);
     const Outcome live = Measure({"--input", "cable_in", "--format", "csv", "--duration", "5"});
     ASSERT_EQ(live.status, 0) << live.err.toStdString();
     const Outcome file = Measure({"--format", "csv", "--fft-size", "32768", player.arguments().last()});
@@ -167,9 +162,7 @@ TEST_F(MeasureLive, SigtermEndsTheRunWithACompleteFile)
 // status 4, and the lines written before it kept.
 TEST_F(MeasureLive, LosingTheAudioServerEndsTheRunWithStatusFour)
 {
-    TonePlayer player;
-    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
-    QTest::qWait(1500);
+    PLAY_TONE(player);
     QProcess p;
     p.start(PARLUNE_MEASURE_BIN, {"--input", "cable_in", "--output", log, "--interval", "0"});
     QTRY_VERIFY_WITH_TIMEOUT(ReadAll(log).count("\r\n") >= 2, 10000);

@@ -24,8 +24,7 @@ struct Server {
     // Empty when the server answers, else why not.
     QString Start()
     {
-        if (!dir.isValid())
-            return "cannot create a temporary folder for it";
+        if (!dir.isValid()) return "cannot create a temporary folder for it";
         // The socket module comes last: once the server answers, the devices exist.
         std::ofstream(dir.filePath("default.pa").toStdString())
             << "load-module module-null-sink sink_name=cable rate=48000 sink_properties=device.description=cable\n"
@@ -38,8 +37,7 @@ struct Server {
         // neither needs nor disturbs a user session (it also runs as root).
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const QString& k : env.keys())
-            if (k.startsWith("XDG_") || k.startsWith("PULSE_"))
-                env.remove(k);
+            if (k.startsWith("XDG_") || k.startsWith("PULSE_")) env.remove(k);
         for (const char* k : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
             env.insert(k, dir.path());
         daemon.setProcessEnvironment(env);
@@ -53,18 +51,15 @@ struct Server {
         qputenv("PULSE_SERVER", Address().toUtf8());
         const std::string info = "pactl -s '" + Address().toStdString() + "' info >/dev/null 2>&1";
         for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
-            if (std::system(info.c_str()) == 0)
-                return {};
-            if (daemon.waitForFinished(30))
-                return "it exited at start-up:\n" + LogTail();
+            if (std::system(info.c_str()) == 0) return {};
+            if (daemon.waitForFinished(30)) return "it exited at start-up:\n" + LogTail();
         }
         return "it did not answer within 10 s:\n" + LogTail();
     }
     ~Server()
     {
         daemon.terminate(); // 2 s to go, then killed
-        if (!daemon.waitForFinished(2000))
-            daemon.kill();
+        if (!daemon.waitForFinished(2000)) daemon.kill();
         daemon.waitForFinished(2000);
     }
 };
@@ -102,8 +97,7 @@ void CableTest::SetUp()
     ASSERT_TRUE(g_error.isEmpty()) << "The end-to-end tests need their private PulseAudio server, but "
                                    << g_error.toStdString();
     const std::uint32_t n = waveInGetNumDevs();
-    while (cableIn < n && waveInFullName(cableIn) != "cable_in")
-        ++cableIn;
+    while (cableIn < n && waveInFullName(cableIn) != "cable_in") ++cableIn;
     ASSERT_LT(cableIn, n) << "cable_in is not among the " << n << " input devices";
 }
 

@@ -5,6 +5,7 @@
 // connection), and stopped at the end.
 #pragma once
 #include <QProcess>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "support/ToneNoise.h"
@@ -35,3 +36,9 @@ struct TonePlayer : QProcess {
         waitForFinished(2000);
     }
 };
+// A TonePlayer named `player`, started, and waited for until its sound comes
+// out of the cable (a silent first block would end a window's run).
+#define PLAY_TONE(player)                                                      \
+    TonePlayer player;                                                         \
+    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";        \
+    QTest::qWait(1500)

@@ -27,8 +27,7 @@ void ReferenceFFT(float* d, std::int32_t nn)
 {
     const std::int32_t n = 2 * nn;
     for (std::int32_t i = 1, j = 1; i <= n; i += 2) {
-        if (j > i)
-            std::swap(d[j], d[i]), std::swap(d[j + 1], d[i + 1]);
+        if (j > i) std::swap(d[j], d[i]), std::swap(d[j + 1], d[i + 1]);
         std::int32_t m = nn;
         for (; m >= 2 && j > m; m /= 2) j -= m;
         j += m;
@@ -148,8 +147,7 @@ TEST(DoFFT, EveryPathStoresTheSameBitsAsTheStageByStageForm)
             auto ref = in;
             ReferenceFFT(ref.data(), n);
             for (int path = 0; path < 4; ++path) { // the three paths, then the generic 4-wide one
-                if (path < 3 && !SetFftPath(static_cast<FftPath>(path)))
-                    continue;
+                if (path < 3 && !SetFftPath(static_cast<FftPath>(path))) continue;
                 auto out = in;
                 if (path < 3 || n < 4) {
                     DoFFT(out.data(), n);

@@ -4,38 +4,25 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include "capture/InputBackend.h"
-#include "capture/TestSignal.h"
 #include "support/Garbage.h"
 #include "support/RunHarness.h"
 
 namespace {
-struct TestSignalsOnly {
-    TestSignalsOnly()
-    {
-        BackendList list;
-        AppendTestSignals(list);
-        SetBackendsForTest(list);
-    }
-    ~TestSignalsOnly() { ResetBackends(); }
+struct LogDuringARun : RunTestBase {
+    QTemporaryDir dir;
 };
 } // namespace
 
-TEST(LogDuringARun, WellFormedLinesFromTheTestSignal)
+TEST_F(LogDuringARun, WellFormedLinesFromTheTestSignal)
 {
-    TestSignalsOnly onlyTestSignals;
-    QTemporaryDir dir;
-    RunHarness h;
-    Parlune& w = h.w();
+    Parlune& w = Prepare();
     w.logFileBox.setText(dir.filePath("run.txt"));
     w.logIntervalBox.setText("0");
-    h.ChooseDevice("Test signal 1000 Hz, S/N 20 dB");
-    h.Apply({});
-    EXPECT_EQ(h.Run(6, [&](int block) {
+    EXPECT_EQ(h->Run(6, [&](int block) {
         if (block == 1)
             w.logToFileCheck.box()->click(); // enabled by the start
     }), 6);
-    EXPECT_TRUE(h.messages.isEmpty());
+    EXPECT_TRUE(h->messages.isEmpty());
     QFile f(dir.filePath("run.txt"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');
@@ -49,18 +36,13 @@ TEST(LogDuringARun, WellFormedLinesFromTheTestSignal)
 
 // Every box that stays live during a run gets the malformed texts between
 // blocks: the run goes on, the centre bin and the bandwidth keep their values.
-TEST(LogDuringARun, TypedGarbageLeavesTheRunGoing)
+TEST_F(LogDuringARun, TypedGarbageLeavesTheRunGoing)
 {
-    TestSignalsOnly onlyTestSignals;
-    QTemporaryDir dir;
-    RunHarness h;
-    Parlune& w = h.w();
-    h.ChooseDevice("Test signal 1000 Hz, S/N 20 dB");
-    h.Apply({.fftSize = "1024", .averaging = 1});
+    Parlune& w = Prepare({}, {}, {.fftSize = "1024", .averaging = 1});
     const QStringList garbage = Garbage();
     const int perBlock = 40, blocks = int(garbage.size() / perBlock) + 1;
     int cfBin = -1, bwBins = -1;
-    EXPECT_EQ(h.Run(blocks, [&](int block) {
+    EXPECT_EQ(h->Run(blocks, [&](int block) {
         if (block == 1) {
             cfBin = w.CFBin;
             bwBins = w.SigBWBins;
@@ -77,5 +59,5 @@ TEST(LogDuringARun, TypedGarbageLeavesTheRunGoing)
         EXPECT_EQ(w.SigBWBins, bwBins);
         EXPECT_EQ(w.LogEnabled, 1);
     }), blocks);
-    EXPECT_TRUE(h.messages.isEmpty());
+    EXPECT_TRUE(h->messages.isEmpty());
 }

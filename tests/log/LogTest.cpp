@@ -56,11 +56,8 @@ TEST_F(Log, LineFormatAppendedAndFlushed)
 // not a number writes every block.
 TEST_F(Log, IntervalCountsBlocks)
 {
-    const struct {
-        double start;
-        const char* interval;
-        int every;
-    } cases[] = {{50000, "5", 8}, {86400 - 12, "5", 8}, {1000, "soon", 1}};
+    const struct { double start; const char* interval; int every; } cases[] = {
+        {50000, "5", 8}, {86400 - 12, "5", 8}, {1000, "soon", 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.start << " " << c.interval);
         const QString path = TempPath(QString("interval%1.txt").arg(c.start));

@@ -27,8 +27,7 @@ public:
     bool IsDefault() const override { return isDefault; }
     std::unique_ptr<InputStream> Open(const WAVEFORMATEX&, FrameSink sink, MMRESULT* why) override
     {
-        if ((*why = refuse) != MMSYSERR_NOERROR)
-            return nullptr;
+        if ((*why = refuse) != MMSYSERR_NOERROR) return nullptr;
         return std::unique_ptr<InputStream>(stream = new Stream(this, std::move(sink)));
     }
     // Delivers interleaved stereo frames as a device would (nothing when closed).

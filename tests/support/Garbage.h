@@ -18,7 +18,6 @@ inline QStringList Garbage()
         "\t", "\x01\x02", "'", "\"", "\\", "/", "%s%n", "NULL", "1.2.3", "1,000", "--5", "5e", ".e1",
     };
     QStringList all;
-    for (const QString& b : base)
-        all << b << " " + b << b + "!";
+    for (const QString& b : base) all << b << " " + b << b + "!";
     return all;
 }

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "capture/InputBackend.h"
+#include "capture/TestSignal.h"
 #include "ui/Parlune.h"
 #include "ui/Settings.h"
 
@@ -41,8 +43,7 @@ public:
     void Choose(ComboBox& box, const QString& entry)
     {
         for (int i = 0; i < box.ListCount(); ++i)
-            if (box.List(i) == entry)
-                return box.UserChoose(i);
+            if (box.List(i) == entry) return box.UserChoose(i);
         ADD_FAILURE() << box.Name().toStdString() << " has no entry " << entry.toStdString();
     }
     void ChooseDevice(const QString& name) { Choose(w_->deviceBox, name); }
@@ -66,15 +67,12 @@ public:
         int done = 0;
         bool timedOut = false;
         auto stop = [&w] {
-            if (w.stopButton.Visible())
-                w.stopButton.Click();
+            if (w.stopButton.Visible()) w.stopButton.Click();
         };
         w.BlockDoneHook = [&] {
             ++done;
-            if (onBlock)
-                onBlock(done);
-            if (done == blocks)
-                stop();
+            if (onBlock) onBlock(done);
+            if (done == blocks) stop();
         };
         QObject watchdog; // its timer ends with the run
         QTimer::singleShot(timeoutMs, &watchdog, [&] { timedOut = true, stop(); });
@@ -89,4 +87,26 @@ public:
 private:
     QTemporaryDir settings_;
     std::unique_ptr<Parlune> w_;
+};
+
+// A test on a window over the given input backends with `device` chosen and
+// the run settings applied; no backends: the built-in test signals only,
+// whatever the machine has, the first of them chosen.
+struct RunTestBase : ::testing::Test {
+    Parlune& Prepare(BackendList devices = {}, const QString& device = "Fed input", const RunSettings& s = {})
+    {
+        const bool testSignal = devices.empty();
+        if (testSignal) AppendTestSignals(devices);
+        SetBackendsForTest(std::move(devices));
+        h = std::make_unique<RunHarness>();
+        h->ChooseDevice(testSignal ? QString(kTestSignals[0].shortName) : device);
+        h->Apply(s);
+        return h->w();
+    }
+    void TearDown() override
+    {
+        h.reset();
+        ResetBackends();
+    }
+    std::unique_ptr<RunHarness> h;
 };

@@ -26,11 +26,9 @@ inline ToneFit MeasureTone(const std::int16_t* frames, std::size_t n, double rat
     }
     for (std::size_t i = 1, j = 0; i < n; ++i) {
         std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
+        for (; j & bit; bit >>= 1) j ^= bit;
         j ^= bit;
-        if (i < j)
-            std::swap(x[i], x[j]);
+        if (i < j) std::swap(x[i], x[j]);
     }
     for (std::size_t len = 2; len <= n; len <<= 1)
         for (std::size_t i = 0; i < n; i += len)
@@ -41,8 +39,7 @@ inline ToneFit MeasureTone(const std::int16_t* frames, std::size_t n, double rat
             }
     std::size_t peak = 2;
     for (std::size_t k = 2; k < n / 2; ++k)
-        if (std::norm(x[k]) > std::norm(x[peak]))
-            peak = k;
+        if (std::norm(x[k]) > std::norm(x[peak])) peak = k;
     double tone = 0, noise = 0, toneBins = 0, noiseBins = 0;
     for (std::size_t k = 2; k < n / 2; ++k) {
         const bool isTone = k + 8 >= peak && k <= peak + 8;

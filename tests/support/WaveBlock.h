@@ -25,8 +25,7 @@ struct WaveBlock {
     {
         QElapsedTimer clock;
         clock.start();
-        if (Queue(h, frames))
-            WaitForBuffer(hdr, h, [] { return false; });
+        if (Queue(h, frames)) WaitForBuffer(hdr, h, [] { return false; });
         return double(clock.nsecsElapsed()) / 1e9;
     }
     bool Done() const { return (hdr.dwFlags & WHDR_DONE) != 0; }

@@ -13,7 +13,9 @@
 #include "support/RunHarness.h"
 #include "support/ToneNoise.h"
 
-TEST(WindowAgreement, TrackingRunAndToolGiveTheSameNumbersBlockForBlock)
+struct WindowAgreement : RunTestBase {};
+
+TEST_F(WindowAgreement, TrackingRunAndToolGiveTheSameNumbersBlockForBlock)
 {
     constexpr int n = 262144, blocks = 3;
     // Off the band's centre, so tracking moves it, onto bin 43700 (1000.21 Hz).
@@ -27,26 +29,20 @@ TEST(WindowAgreement, TrackingRunAndToolGiveTheSameNumbersBlockForBlock)
     sf_writef_short(f, frames.data(), std::int64_t(n) * blocks);
     sf_close(f);
 
-    SetBackendsForTest({std::make_shared<FeedInput>(frames)});
     std::vector<std::string> shown;
-    {
-        RunHarness h;
-        Parlune& w = h.w();
-        h.ChooseDevice("Fed input");
-        h.Apply({.rate = "6000", .fftSize = "262144", .cf = "1003", .averaging = 2});
-        w.spanLowBar.setValue(20);
-        w.spanHighBar.setValue(2000);
-        w.trackCheck.setValue(1);
-        EXPECT_EQ(h.Run(blocks, [&](int) {
-            ASSERT_TRUE(w.resultsFrame.Visible());
-            std::ostringstream row;
-            row.precision(4);
-            row << std::fixed << w.PeakBin * 6000.0 / n << ',' << w.SNBinDb << ',' << w.SN1HzDb;
-            shown.push_back(row.str() + " centre bin " + std::to_string(w.CFBin));
-        }), blocks);
-        EXPECT_EQ(w.centreFrequencyBox.Text(), QString::fromStdString(TrackedCFText(w.PeakBin, 6000, n)));
-    }
-    ResetBackends();
+    Parlune& w = Prepare({std::make_shared<FeedInput>(frames)}, "Fed input",
+                         {.rate = "6000", .fftSize = "262144", .cf = "1003", .averaging = 2});
+    w.spanLowBar.setValue(20);
+    w.spanHighBar.setValue(2000);
+    w.trackCheck.setValue(1);
+    EXPECT_EQ(h->Run(blocks, [&](int) {
+        ASSERT_TRUE(w.resultsFrame.Visible());
+        std::ostringstream row;
+        row.precision(4);
+        row << std::fixed << w.PeakBin * 6000.0 / n << ',' << w.SNBinDb << ',' << w.SN1HzDb;
+        shown.push_back(row.str() + " centre bin " + std::to_string(w.CFBin));
+    }), blocks);
+    EXPECT_EQ(w.centreFrequencyBox.Text(), QString::fromStdString(TrackedCFText(w.PeakBin, 6000, n)));
 
     QProcess tool;
     tool.start(PARLUNE_MEASURE_BIN, {"--fft-size", "262144", "--average", "2", "--centre", "1003", "--track",

@@ -13,10 +13,8 @@ class AnalysisOptions : public WindowTest {};
 
 TEST_F(AnalysisOptions, TypedRateSetsTheSpanChosenRateRunsNothing)
 {
-    const struct {
-        const char* typed;
-        int fminBefore, fmin, fmax;
-    } cases[] = {{"6000", 4000, 20, 5000}, {"4000", 300, 20, 5000}, {"11025", 20, 20, 4961}, {"48000", 20, 20, 21600}};
+    const struct { const char* typed; int fminBefore, fmin, fmax; } cases[] = {
+        {"6000", 4000, 20, 5000}, {"4000", 300, 20, 5000}, {"11025", 20, 20, 4961}, {"48000", 20, 20, 21600}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         Parlune& w = Load();
@@ -41,11 +39,7 @@ TEST_F(AnalysisOptions, TypedRateSetsTheSpanChosenRateRunsNothing)
 
 TEST_F(AnalysisOptions, BinWidthAndPeriodReadOuts)
 {
-    const struct {
-        const char* rate;
-        int sizeIndex, avg;
-        const char *res, *period;
-    } cases[] = {
+    const struct { const char* rate; int sizeIndex, avg; const char *res, *period; } cases[] = {
         {"12000", 3, 4, "1.46 Hz bins", "2.7"}, {"12000", 0, 1, "11.72 Hz bins", "0.1"},
         {"6000", 8, 1, "0.02 Hz bins", "43.7"}, {"12k", 0, 1, "--- Hz bins", "85.3"}, {"abc", 0, 1, "--- Hz bins", "---"},
     };

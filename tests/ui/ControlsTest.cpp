@@ -84,11 +84,7 @@ TEST(Controls, ComboListChoiceIsClickTypingIsChange)
 TEST(Controls, ScrollBarStepsRangesAndFaults)
 {
     Host h;
-    const struct {
-        int min, max, value, small, large;
-        std::function<void(ScrollBar&)> act;
-        int expect;
-    } cases[] = {
+    const struct { int min, max, value, small, large; std::function<void(ScrollBar&)> act; int expect; } cases[] = {
         {0, 100, 30, 1, 5, [](ScrollBar& s) { s.ArrowClick(true); }, 31},
         {0, 100, 98, 1, 5, [](ScrollBar& s) { s.TroughClick(true); }, 100}, // stops at Max
         {100, 0, 40, 1, 10, [](ScrollBar& s) { s.ArrowClick(true); }, 39},  // Min > Max: towards Max = down

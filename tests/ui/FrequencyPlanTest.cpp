@@ -17,11 +17,7 @@ TEST_F(FrequencyPlan, SpanLimitsPresetsAndCorrections)
     auto pick = [](OptionButton Parlune::*b) -> Act {
         return [b](Parlune& w) { QTest::mouseClick((w.*b).button(), Qt::LeftButton); };
     };
-    const struct {
-        std::vector<Act> acts;
-        int fmin, fmax;
-        const char* band;
-    } cases[] = {
+    const struct { std::vector<Act> acts; int fmin, fmax; const char* band; } cases[] = {
         {{fmin(5000)}, 4000, 5000, " 4000 -  5000"}, // lower limit moved onto the upper
         {{pick(&Parlune::presetSsbOption), fmax(300)}, 300, 1300, " 300 -  1300"},
         {{fmin(4000), fmax(4500), pick(&Parlune::presetCw800Option)}, 650, 5000, " 650 -  5000"}, // preset top below FMin
@@ -34,8 +30,7 @@ TEST_F(FrequencyPlan, SpanLimitsPresetsAndCorrections)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.band);
         Parlune& w = Load();
-        for (const Act& a : c.acts)
-            a(w);
+        for (const Act& a : c.acts) a(w);
         EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(c.fmin, c.fmax));
         EXPECT_EQ(w.spanBox.Text(), c.band);
         EXPECT_EQ(w.FMinBin, static_cast<int>(std::floor(0.5 + 1024.0 * c.fmin / 12000)));

@@ -60,8 +60,7 @@ TEST_F(TypedGarbage, LoggingBoxes)
         w.logToFileCheck.box()->click();
         EXPECT_EQ(w.LogEnabled, w.logToFileCheck.Value());
         EXPECT_TRUE(w.LogEnabled || w.logToFileCheck.Caption() == "Can't open");
-        if (w.LogEnabled)
-            w.logToFileCheck.box()->click();
+        if (w.LogEnabled) w.logToFileCheck.box()->click();
         EXPECT_FALSE(w.LogOut.IsOpen());
         // Any interval: one not starting with a number is 0 s, so every block writes.
         w.logFileBox.setText("interval.txt");

@@ -13,16 +13,11 @@ class Settings : public WindowTest {};
 TEST_F(Settings, FirstStartWithAnEmptyStore)
 {
     Parlune& w = Load();
-    EXPECT_EQ(NFFT, 1024);
-    EXPECT_EQ(w.SampleRate, 12000);
-    EXPECT_EQ(w.sampleRateBox.Text(), " 12000");
-    EXPECT_EQ(w.SigBWBins, 17);
-    EXPECT_EQ(w.bandwidthBox.Text(), "200");
-    EXPECT_EQ(w.thresholdBar.Value(), 0);
-    EXPECT_EQ(w.spanBox.Text(), " 20 -  5000");
-    EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(20, 5000));
-    EXPECT_EQ(w.centreFrequencyBox.Text(), "996.1"); // the bin nearest 1000 Hz
-    EXPECT_EQ(w.windowTypeBox.Text(), "Blackman Harris");
+    EXPECT_EQ(std::tuple(NFFT, w.SampleRate, w.SigBWBins, w.thresholdBar.Value(), w.spanLowBar.Value(), w.spanHighBar.Value()),
+              std::tuple(1024, 12000.0, 17, 0, 20, 5000));
+    // The centre: the bin nearest 1000 Hz.
+    EXPECT_EQ(QStringList({w.sampleRateBox.Text(), w.bandwidthBox.Text(), w.spanBox.Text(), w.centreFrequencyBox.Text(), w.windowTypeBox.Text()}),
+              QStringList({" 12000", "200", " 20 -  5000", "996.1", "Blackman Harris"}));
     EXPECT_TRUE(w.preset5kHzOption.Value());
     EXPECT_EQ(std::pair(w.Left(), w.Top()), std::pair(105, 105)); // 100 twips, to the nearest pixel
     EXPECT_EQ(std::pair(w.monWF().Left(), w.monWF().Top()), std::pair(w.Left() + w.Width(), w.Top()));
@@ -71,8 +66,7 @@ TEST_F(Settings, EveryEntryRoundTrips)
         {"Values", "THRESH", " 30"},    {"Values", "FILENAME", "Mëssungen, Nacht.txt"},
         {"Values", "FFTSIZE", "4096"},  {"Values", "SBW", "300"},
     };
-    for (const auto& e : stored)
-        EXPECT_EQ(ReadSetting(e[0], e[1], "absent"), QString::fromUtf8(e[2])) << e[1];
+    for (const auto& e : stored) EXPECT_EQ(ReadSetting(e[0], e[1], "absent"), QString::fromUtf8(e[2])) << e[1];
 
     Parlune& w = Load();
     EXPECT_EQ(std::pair(w.Left(), w.Top()), std::pair(1500, 900));
@@ -87,25 +81,15 @@ TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
 {
     static const char kBytes[] = "\x00\xff\xfe[[[=]]]\n\x01\x02 garbage\n[Values\nSamprate";
     // A stored rate outside 1000 .. 384000 Hz gives way to the default alone.
-    const struct {
-        QByteArray file;
-        double rate;
-    } cases[] = {
-        {"[Values]\nSamprate=0\n", 12000},
-        {"[Values]\nSamprate=-12000\nFFTSIZE=-1024\n", 12000},
+    const struct { QByteArray file; double rate; } cases[] = {
+        {"[Values]\nSamprate=0\n", 12000}, {"[Values]\nSamprate=-12000\nFFTSIZE=-1024\n", 12000},
         {"[Values]\nSamprate=abc\nNSamp=xyz\nCFB=--\nNBINS=1e999\nFMIN=99999\nFMAX=-5\nAVSCR=1000\nTHRESH=nan\n"
          "FILENAME=\nFFTSIZE=hello\n", 12000},
         {"[Values]\nFFTSIZE=99999999\nCFB=1e300\nNBINS=-7\nTHRESH=200\nAVSCR=0\n", 12000},
-        {"[Values]\nSamprate=1e-300\nFFTSIZE=262144\nCFB=2147483647\n", 12000},
-        {"[Values]\nSamprate=1e308\n", 12000},
-        {"[Values]\nSamprate=1e-320\n", 12000},
-        {"[Values]\nSamprate=1e999\n", 12000},
-        {"[Values]\nSamprate=999.9\n", 12000},
-        {"[Values]\nSamprate=384000.5\n", 12000},
-        {"[Values]\nSamprate=384000\n", 384000},
-        {"[Values]\nSamprate=1000\n", 1000},
-        {"[FormPlace]\nLeft=1e12\nTop=-99999999999\n", 12000},
-        {QByteArray(kBytes, sizeof kBytes - 1), 12000},
+        {"[Values]\nSamprate=1e-300\nFFTSIZE=262144\nCFB=2147483647\n", 12000}, {"[Values]\nSamprate=1e308\n", 12000},
+        {"[Values]\nSamprate=1e-320\n", 12000}, {"[Values]\nSamprate=1e999\n", 12000}, {"[Values]\nSamprate=999.9\n", 12000},
+        {"[Values]\nSamprate=384000.5\n", 12000}, {"[Values]\nSamprate=384000\n", 384000}, {"[Values]\nSamprate=1000\n", 1000},
+        {"[FormPlace]\nLeft=1e12\nTop=-99999999999\n", 12000}, {QByteArray(kBytes, sizeof kBytes - 1), 12000},
     };
     for (const auto& [file, rate] : cases) {
         SCOPED_TRACE(file.toStdString());

@@ -138,8 +138,7 @@ TEST(Layout, EveryControlAsCreated)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         names.insert(r.name);
-        if (*r.tip)
-            tipped.insert(r.name);
+        if (*r.tip) tipped.insert(r.name);
         QWidget* wid = r.ctl->widget();
         ASSERT_NE(wid, nullptr);
         EXPECT_EQ(w.findChild<QWidget*>(r.name), wid);
@@ -179,8 +178,7 @@ TEST(Layout, EveryControlAsCreated)
             EXPECT_EQ(static_cast<TextBox*>(r.ctl)->edit()->alignment() & Qt::AlignHorizontal_Mask, align[r.look.align]);
             EXPECT_EQ(static_cast<TextBox*>(r.ctl)->edit()->hasFrame(), r.look.border);
         }
-        if (r.kind == Frm)
-            backOf[r.name] = r.look.back;
+        if (r.kind == Frm) backOf[r.name] = r.look.back;
         if (r.kind == HB || r.kind == VB) {
             auto* s = static_cast<ScrollBar*>(r.ctl);
             EXPECT_EQ(s->bar()->orientation(), r.kind == HB ? Qt::Horizontal : Qt::Vertical);
@@ -240,8 +238,7 @@ TEST(Layout, TabOrder)
     }
     QWidget* at = w.spectrumPlot.widget();
     do {
-        if (listed.count(at))
-            got << listed[at];
+        if (listed.count(at)) got << listed[at];
         at = at->nextInFocusChain();
     } while (at != w.spectrumPlot.widget() && got.size() < want.size());
     EXPECT_EQ(got, want);
