@@ -11,6 +11,7 @@
 #include "engine/Fft.h"
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "engine/FftKernels.h"
@@ -110,18 +111,21 @@ void DoFFT(float* data, std::int32_t n)
         return;
     }
     // The bit reversal goes through this, so the transform runs in place.
-    thread_local std::vector<float> scratch;
-    if (scratch.size() < 2 * static_cast<std::size_t>(n))
-        scratch.resize(2 * static_cast<std::size_t>(n));
+    // Aligned to a cache line, so the stages run there never straddle one.
+    constexpr std::size_t kLine = 64 / sizeof(float);
+    thread_local std::vector<float> scratchStore;
+    if (scratchStore.size() < 2 * static_cast<std::size_t>(n) + kLine)
+        scratchStore.resize(2 * static_cast<std::size_t>(n) + kLine);
+    float* const scratch = scratchStore.data() + (kLine - reinterpret_cast<std::uintptr_t>(scratchStore.data()) / sizeof(float) % kLine) % kLine;
     switch (CurrentPath()) {
     case FftPath::Avx512:
-        FftTransformAvx512(d, scratch.data(), n, tw);
+        FftTransformAvx512(d, scratch, n, tw);
         break;
     case FftPath::Avx2:
-        FftTransformAvx2(d, scratch.data(), n, tw);
+        FftTransformAvx2(d, scratch, n, tw);
         break;
     case FftPath::Scalar:
-        FftTransformScalar(d, scratch.data(), n, tw);
+        FftTransformScalar(d, scratch, n, tw);
         break;
     }
 }

@@ -270,38 +270,39 @@ void BitReverseSpans124(const float* src, float* d, int k, const FftTwiddles& tw
 // first-level cache.
 constexpr std::int32_t kLeaf = 2048;
 
-// Spans `first` and up on the m points at d; the first of them reads src.  Blocks
-// of kLeaf points finish all their stages while they stay in the first-level
-// cache; every point still sees its stages in order.  first < m.
+// Spans `first` .. m/2 in place on the m points at s.  Blocks of kLeaf
+// points finish all their stages while they stay in the first-level cache;
+// every point still sees its stages in order.  first <= m.
 template <int W>
-void Transform(const float* src, float* d, std::int32_t m, std::int32_t first, const FftTwiddles& tw)
+void Transform(float* s, std::int32_t m, std::int32_t first, const FftTwiddles& tw)
 {
     if (m <= kLeaf) {
-        AnyStage<W>(src, d, m, first, tw);
-        for (std::int32_t L = 2 * first; L < m; L *= 2)
-            AnyStage<W>(d, d, m, L, tw);
+        for (std::int32_t L = first; L < m; L *= 2)
+            AnyStage<W>(s, s, m, L, tw);
         return;
     }
-    Transform<W>(src, d, m / 2, first, tw);
-    Transform<W>(src + m, d + m, m / 2, first, tw);
-    Stage<W>(d, d, m, m / 2, tw);
+    Transform<W>(s, m / 2, first, tw);
+    Transform<W>(s + m, m / 2, first, tw);
+    Stage<W>(s, s, m, m / 2, tw);
 }
 
 // The whole transform of the n >= 4 points at d, using scratch (2n floats).
+// All stages but the last run in scratch: the caller's array may sit at any
+// float offset, and loads and stores that straddle cache lines cost extra.
 template <int W>
 void Run(float* d, float* scratch, std::int32_t n, const FftTwiddles& tw)
 {
     int k = 0;
     while ((std::int32_t{1} << k) < n)
         ++k;
-    if (k < 4) {
-        BitReverseSpan1<1>(d, scratch, k, tw);
-        Transform<W>(scratch, d, n, 2, tw);
-    } else if (k < 6) {
-        BitReverseSpan1<2>(d, scratch, k, tw);
-        Transform<W>(scratch, d, n, 2, tw);
-    } else {
+    std::int32_t first = 8;
+    if (k < 4)
+        BitReverseSpan1<1>(d, scratch, k, tw), first = 2;
+    else if (k < 6)
+        BitReverseSpan1<2>(d, scratch, k, tw), first = 2;
+    else
         BitReverseSpans124 < W < 2 ? W : 2 > (d, scratch, k, tw);
-        Transform<W>(scratch, d, n, 8, tw);
-    }
+    Transform<W>(scratch, n / 2, first, tw);
+    Transform<W>(scratch + n, n / 2, first, tw);
+    AnyStage<W>(scratch, d, n, n / 2, tw);
 }
