@@ -199,6 +199,16 @@ void BitReverseSpan1(const float* src, float* d, int k, const FftTwiddles& tw)
     }
 }
 
+// The butterfly with twiddle 1 + 0i (wi given as (-0, 0)): the product 1 b
+// is b exactly, so it is left out.
+template <int W>
+FFT_INLINE void ButterflyOne(VecD<W>& a, VecD<W>& b, VecD<W> wi)
+{
+    const VecD<W> t = b + wi * Swap<W>(b);
+    b = a - t;
+    a = a + t;
+}
+
 // Bit reversal of the n = 2^k >= 64 points at src into d, fused with the
 // stages of span 1, 2 and 4, which work inside the runs of 8 points that
 // BitReverseSpan1 with q = 3 would fill.  W runs go side by side (one per vector lane),
@@ -209,7 +219,8 @@ void BitReverseSpans124(const float* src, float* d, int k, const FftTwiddles& tw
     constexpr std::uint8_t kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
     const int midBits = k - 6;
     const std::int32_t row = std::int32_t{2} << (k - 3);
-    // Twiddle t of span L (L = 1, 2, 4) at L - 1 + t, the same in every lane.
+    // Twiddle t of span L (L = 1, 2, 4) at L - 1 + t, the same in every lane;
+    // twiddle 0 of each span is 1 + 0i.
     VecD<W> wr[7], wi[7];
     for (int i = 0; i < 7; ++i)
         for (int lane = 0; lane < 2 * W; ++lane)
@@ -228,20 +239,23 @@ void BitReverseSpans124(const float* src, float* d, int k, const FftTwiddles& tw
 #pragma GCC unroll 8
             for (int j = 0; j < 8; j += 2)
                 for (int h = 0; h < 2; ++h)
-                    Butterfly<W>(x[h][j], x[h][j + 1], wr[0], wi[0]);
+                    ButterflyOne<W>(x[h][j], x[h][j + 1], wi[0]);
 #pragma GCC unroll 16
             for (int j = 0; j < 16; ++j)
                 x[j % 2][j / 2] = Round<W>(x[j % 2][j / 2]);
 #pragma GCC unroll 8
             for (int j = 0; j < 8; j += 4)
-                for (int t = 0; t < 2; ++t)
-                    for (int h = 0; h < 2; ++h)
-                        Butterfly<W>(x[h][j + t], x[h][j + t + 2], wr[1 + t], wi[1 + t]);
+                for (int h = 0; h < 2; ++h) {
+                    ButterflyOne<W>(x[h][j], x[h][j + 2], wi[1]);
+                    Butterfly<W>(x[h][j + 1], x[h][j + 3], wr[2], wi[2]);
+                }
 #pragma GCC unroll 16
             for (int j = 0; j < 16; ++j)
                 x[j % 2][j / 2] = Round<W>(x[j % 2][j / 2]);
+            for (int h = 0; h < 2; ++h)
+                ButterflyOne<W>(x[h][0], x[h][4], wi[3]);
 #pragma GCC unroll 4
-            for (int t = 0; t < 4; ++t)
+            for (int t = 1; t < 4; ++t)
                 for (int h = 0; h < 2; ++h)
                     Butterfly<W>(x[h][t], x[h][t + 4], wr[3 + t], wi[3 + t]);
             for (int h = 0; h < 2; ++h) {
