@@ -199,20 +199,33 @@ void BitReverseSpan1(const float* src, float* d, int k, const FftTwiddles& tw)
     }
 }
 
-// The butterfly with twiddle 1 + 0i (wi given as (-0, 0)): the product 1 b
-// is b exactly, so it is left out.
+// The butterfly with twiddle 1 + 0i, done in float.  With wi = (-0, 0)
+// the double form's t = 1 b + wi swap(b) is b with at most the sign of a
+// zero changed, so t is a float, and float gives the same t.  Each sum
+// a +- t of two floats, rounded once in double and then to float, equals
+// the float sum rounded once (double carries more than 2 x 24 + 1 bits).
+// So the stored values are the same, with no conversions.
 template <int W>
-FFT_INLINE void ButterflyOne(VecD<W>& a, VecD<W>& b, VecD<W> wi)
+FFT_INLINE void ButterflyOne(VecF<W>& a, VecF<W>& b, VecF<W> wi)
 {
-    const VecD<W> t = b + wi * Swap<W>(b);
+    VecF<W> sb;
+    if constexpr (W == 1)
+        sb = __builtin_shufflevector(b, b, 1, 0);
+    else if constexpr (W == 2)
+        sb = __builtin_shufflevector(b, b, 1, 0, 3, 2);
+    else
+        sb = __builtin_shufflevector(b, b, 1, 0, 3, 2, 5, 4, 7, 6);
+    const VecF<W> t = b + wi * sb;
     b = a - t;
     a = a + t;
 }
 
 // Bit reversal of the n = 2^k >= 64 points at src into d, fused with the
 // stages of span 1, 2 and 4, which work inside the runs of 8 points that
-// BitReverseSpan1 with q = 3 would fill.  W runs go side by side (one per vector lane),
-// so their points load together from neighbouring source points.
+// BitReverseSpan1 with q = 3 would fill.  W runs go side by side (one per
+// vector lane), so their points load together from neighbouring source
+// points.  Butterflies with twiddle 1 + 0i (all of span 1, the first of
+// spans 2 and 4) run in float; the others widen their points first.
 template <int W>
 void BitReverseSpans124(const float* src, float* d, int k, const FftTwiddles& tw)
 {
@@ -220,11 +233,14 @@ void BitReverseSpans124(const float* src, float* d, int k, const FftTwiddles& tw
     const int midBits = k - 6;
     const std::int32_t row = std::int32_t{2} << (k - 3);
     // Twiddle t of span L (L = 1, 2, 4) at L - 1 + t, the same in every lane;
-    // twiddle 0 of each span is 1 + 0i.
+    // twiddle 0 of each span is 1 + 0i, its wi (-0, 0) in every point.
     VecD<W> wr[7], wi[7];
+    VecF<W> wiOne;
     for (int i = 0; i < 7; ++i)
         for (int lane = 0; lane < 2 * W; ++lane)
             wr[i][lane] = tw.wr[2 * i + lane % 2], wi[i][lane] = tw.wi[2 * i + lane % 2];
+    for (int lane = 0; lane < 2 * W; ++lane)
+        wiOne[lane] = static_cast<float>(tw.wi[lane % 2]);
     for (std::int32_t mid = 0; mid < (std::int32_t{1} << midBits); ++mid) {
         std::int32_t rmid = 0;
         for (int b = 0; b < midBits; ++b)
@@ -232,45 +248,56 @@ void BitReverseSpans124(const float* src, float* d, int k, const FftTwiddles& tw
         // Two independent blocks of W runs at once: each alone is bound by
         // the latency of its chain of conversions.
         for (std::int32_t c0 = 0; c0 < 8; c0 += 2 * W) {
-            VecD<W> x[2][8];
+            VecF<W> f[2][8]; // points in float: loaded, or after a float butterfly
+            VecD<W> x[2][8]; // points in double
 #pragma GCC unroll 16
             for (int j = 0; j < 16; ++j)
-                x[j % 2][j / 2] = Load<W>(src + 2 * ((mid << 3) | (c0 + W * (j % 2))) + kRev3[j / 2] * row);
+                std::memcpy(&f[j % 2][j / 2], src + 2 * ((mid << 3) | (c0 + W * (j % 2))) + kRev3[j / 2] * row, sizeof(VecF<W>));
+            for (int h = 0; h < 2; ++h) {
 #pragma GCC unroll 8
-            for (int j = 0; j < 8; j += 2)
+                for (int j = 0; j < 8; j += 2) // span 1
+                    ButterflyOne<W>(f[h][j], f[h][j + 1], wiOne);
+                ButterflyOne<W>(f[h][0], f[h][2], wiOne); // span 2, twiddle 0
+                ButterflyOne<W>(f[h][4], f[h][6], wiOne);
+                ButterflyOne<W>(f[h][0], f[h][4], wiOne); // span 4, twiddle 0
+            }
+#pragma GCC unroll 8
+            for (int j = 1; j < 8; j += 2) // span 2, twiddle 1
                 for (int h = 0; h < 2; ++h)
-                    ButterflyOne<W>(x[h][j], x[h][j + 1], wi[0]);
-#pragma GCC unroll 16
-            for (int j = 0; j < 16; ++j)
-                x[j % 2][j / 2] = Round<W>(x[j % 2][j / 2]);
+                    x[h][j] = Widen<W>(f[h][j]);
+            for (int j = 1; j < 8; j += 4)
+                for (int h = 0; h < 2; ++h)
+                    Butterfly<W>(x[h][j], x[h][j + 2], wr[2], wi[2]);
 #pragma GCC unroll 8
-            for (int j = 0; j < 8; j += 4)
-                for (int h = 0; h < 2; ++h) {
-                    ButterflyOne<W>(x[h][j], x[h][j + 2], wi[1]);
-                    Butterfly<W>(x[h][j + 1], x[h][j + 3], wr[2], wi[2]);
-                }
-#pragma GCC unroll 16
-            for (int j = 0; j < 16; ++j)
-                x[j % 2][j / 2] = Round<W>(x[j % 2][j / 2]);
-            for (int h = 0; h < 2; ++h)
-                ButterflyOne<W>(x[h][0], x[h][4], wi[3]);
+            for (int j = 1; j < 8; j += 2)
+                for (int h = 0; h < 2; ++h)
+                    x[h][j] = Round<W>(x[h][j]);
+            for (int h = 0; h < 2; ++h) {
+                x[h][2] = Widen<W>(f[h][2]);
+                x[h][6] = Widen<W>(f[h][6]);
+            }
 #pragma GCC unroll 4
-            for (int t = 1; t < 4; ++t)
+            for (int t = 1; t < 4; ++t) // span 4, twiddles 1 to 3
                 for (int h = 0; h < 2; ++h)
                     Butterfly<W>(x[h][t], x[h][t + 4], wr[3 + t], wi[3 + t]);
+#pragma GCC unroll 8
+            for (int j = 0; j < 8; ++j)
+                if (j % 4 != 0)
+                    for (int h = 0; h < 2; ++h)
+                        f[h][j] = Narrow<W>(x[h][j]);
             for (int h = 0; h < 2; ++h) {
                 const std::int32_t c = c0 + W * h;
                 float* out = d + kRev3[c] * row + 2 * (rmid << 3);
                 if constexpr (W == 1) {
 #pragma GCC unroll 8
                     for (int j = 0; j < 8; ++j)
-                        Store<1>(out + 2 * j, x[h][j]);
+                        std::memcpy(out + 2 * j, &f[h][j], sizeof(VecF<1>));
                 } else { // lane pair 0 is run c, lane pair 1 is run c + 1 (kRev3 4 more)
                     float* out1 = out + 4 * row;
 #pragma GCC unroll 4
                     for (int j = 0; j < 8; j += 2) {
-                        const __m128d f0 = _mm_castps_pd(Narrow<2>(x[h][j]));
-                        const __m128d f1 = _mm_castps_pd(Narrow<2>(x[h][j + 1]));
+                        const __m128d f0 = _mm_castps_pd(f[h][j]);
+                        const __m128d f1 = _mm_castps_pd(f[h][j + 1]);
                         _mm_storeu_pd(reinterpret_cast<double*>(out + 2 * j), _mm_unpacklo_pd(f0, f1));
                         _mm_storeu_pd(reinterpret_cast<double*>(out1 + 2 * j), _mm_unpackhi_pd(f0, f1));
                     }
