@@ -4,7 +4,7 @@
 #include <cstdint>
 
 inline constexpr std::int32_t kMaxNFFT = 262144;      // largest FFT size offered
-inline constexpr std::int32_t kBufTop = 2 * kMaxNFFT; // last index of InBuf, FFTBuf, WindFn
+inline constexpr std::int32_t kBufTop = 2 * kMaxNFFT; // last index of the capture buffer and WindFn
 
 // FFT size in complex points (= stereo frames per block); 0 until start-up reads it.
 extern std::int32_t NFFT;
