@@ -7,6 +7,7 @@
 #include <QMediaDevices>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QtDebug>
 #include <algorithm>
 #include <cstring>
@@ -26,29 +27,32 @@ QAudioFormat ToQtFormat(std::uint32_t rate, int channels)
 
 class QtInputStream final : public InputStream {
 public:
-    QtInputStream(std::unique_ptr<QAudioSource> source, QIODevice* io, std::size_t frameBytes, FrameSink sink)
-        : source_(std::move(source)), io_(io), frameBytes_(frameBytes), sink_(std::move(sink))
+    QtInputStream(const QAudioDevice& device, const QAudioFormat& format, std::size_t frameBytes, FrameSink sink)
+        : device_(device), format_(format), frameBytes_(frameBytes), sink_(std::move(sink))
     {
         chunk_.resize(16384 + frameBytes_);
-        QObject::connect(io_, &QIODevice::readyRead, context_.get(), [this] { Drain(true); });
-        QObject::connect(source_.get(), &QAudioSource::stateChanged, context_.get(), [this](QAudio::State s) {
-            // A lost device (unplugged, server gone) stops delivering for good.
-            if (s == QAudio::StoppedState && source_->error() != QAudio::NoError && !lost_) {
-                lost_ = true;
-                qWarning("Sound input lost (Qt audio error %d)", static_cast<int>(source_->error()));
-                if (Lost)
-                    Lost();
-            }
-        });
+        // Just after the audio server comes back Qt needs a few seconds to
+        // reconnect, and a start fails meanwhile: try again until it works.
+        // A stream that never starts delivers nothing, which the layer
+        // takes for a lost input after its start-up limit.
+        if (!TryStart()) {
+            QObject::connect(&retry_, &QTimer::timeout, context_.get(), [this] {
+                if (TryStart())
+                    retry_.stop();
+            });
+            retry_.start(kRetryMs);
+        }
     }
 
     ~QtInputStream() override
     {
+        retry_.stop();
         // Qt deletes the source's device when the audio server goes, so the
         // connections are cut from our side: their context goes first.
         context_.reset();
         // Qt 6.4 aborts inside libpulse when a running source is destroyed.
-        source_->stop();
+        if (source_)
+            source_->stop();
     }
 
     void DiscardPending() override { Drain(false); }
@@ -77,6 +81,34 @@ private:
         draining_ = false;
     }
 
+    // A started source, or false with nothing changed.
+    bool TryStart()
+    {
+        auto source = std::make_unique<QAudioSource>(device_, format_);
+        QIODevice* io = source->start();
+        if (io == nullptr || source->error() != QAudio::NoError) {
+            source->stop();
+            return false;
+        }
+        source_ = std::move(source);
+        io_ = io;
+        QObject::connect(io_, &QIODevice::readyRead, context_.get(), [this] { Drain(true); });
+        QObject::connect(source_.get(), &QAudioSource::stateChanged, context_.get(), [this](QAudio::State s) {
+            // A lost device (unplugged, server gone) stops delivering for good.
+            if (s == QAudio::StoppedState && source_->error() != QAudio::NoError && !lost_) {
+                lost_ = true;
+                qWarning("Sound input lost (Qt audio error %d)", static_cast<int>(source_->error()));
+                if (Lost)
+                    Lost();
+            }
+        });
+        return true;
+    }
+
+    static constexpr int kRetryMs = 500;
+    QAudioDevice device_;
+    QAudioFormat format_;
+    QTimer retry_;
     std::unique_ptr<QAudioSource> source_;
     QPointer<QIODevice> io_; // owned by source_, which deletes it when the server goes
     std::size_t frameBytes_;
@@ -118,14 +150,7 @@ public:
             *why = WAVERR_BADFORMAT;
             return nullptr;
         }
-        auto source = std::make_unique<QAudioSource>(*it, qf);
-        QIODevice* io = source->start();
-        if (io == nullptr || source->error() != QAudio::NoError) {
-            source->stop();
-            *why = MMSYSERR_ERROR;
-            return nullptr;
-        }
-        return std::make_unique<QtInputStream>(std::move(source), io, format.nBlockAlign, std::move(sink));
+        return std::make_unique<QtInputStream>(*it, qf, format.nBlockAlign, std::move(sink));
     }
 
 private:

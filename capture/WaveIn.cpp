@@ -12,19 +12,23 @@
 #include <deque>
 #include <map>
 
+#include "capture/AudioServer.h"
 #include "capture/InputBackend.h"
 #include "capture/QtInput.h"
 #include "capture/TestSignal.h"
+#include "engine/RunSizes.h"
 
 namespace {
 
-constexpr std::uint32_t kMaxRate = 384000;          // Hz, as high as PulseAudio goes
 constexpr std::uint32_t kMinHeaderSize = 32;        // the header size callers pass
 
 // A device that delivers nothing for this long while a buffer waits is
 // taken as lost: three buffer lengths, and never less than this, so a
 // busy machine's scheduling gaps are not mistaken for a loss.
 constexpr int kMinSilenceMs = 1000;
+// Before its first data a stream gets this long instead: a new PulseAudio
+// record stream takes 1 to 2 s to deliver anything.
+constexpr int kFirstDataMs = 10000;
 
 struct Session {
     std::shared_ptr<InputBackend> backend;
@@ -33,6 +37,7 @@ struct Session {
     std::uint32_t bytesPerSecond = 0;
     bool started = false;
     bool lost = false;
+    bool flowing = false; // some audio has arrived since the open
     std::deque<WAVEHDR*> queue;
     QTimer watchdog; // runs while a buffer waits; restarted by every delivery
 };
@@ -41,6 +46,8 @@ struct Layer {
     BackendList devices;
     bool enumerated = false;
     bool forTest = false;
+    int serverWaitMs = 5000;    // how long an enumeration waits for the audio server
+    bool serverSilent = false;  // the last enumeration got no reply from it
     std::map<HWAVEIN, std::unique_ptr<Session>> sessions;
     HWAVEIN nextHandle = 1; // never reused, so a closed handle stays unknown
     QObject* waker = nullptr;
@@ -106,7 +113,8 @@ void Watch(Session& s)
         return;
     }
     const double ms = 3000.0 * s.queue.front()->dwBufferLength / s.bytesPerSecond;
-    s.watchdog.start(std::max(kMinSilenceMs, static_cast<int>(std::min(ms, 3.6e6))));
+    const int floor = s.flowing ? kMinSilenceMs : kFirstDataMs;
+    s.watchdog.start(std::max(floor, static_cast<int>(std::min(ms, 3.6e6))));
 }
 
 // Hands every queued buffer back marked done, with what it holds so far.
@@ -123,7 +131,13 @@ void ReturnAll(Session& s)
 void Deliver(HWAVEIN h, const char* bytes, std::size_t count)
 {
     Session* s = Find(h);
-    if (s == nullptr || !s->started)
+    if (s == nullptr || count == 0)
+        return;
+    if (!s->flowing) {
+        s->flowing = true;
+        Watch(*s); // from now on silence is a loss after the usual time
+    }
+    if (!s->started)
         return;
     bool completed = false;
     while (count > 0 && !s->queue.empty()) {
@@ -164,7 +178,7 @@ void MarkLost(HWAVEIN h)
 MMRESULT CheckFormat(const WAVEFORMATEX* f)
 {
     if (f->wFormatTag != WAVE_FORMAT_PCM || f->wBitsPerSample != 16 || f->nChannels < 1 || f->nChannels > 2 ||
-        f->nBlockAlign != f->nChannels * 2 || f->nSamplesPerSec == 0 || f->nSamplesPerSec > kMaxRate)
+        f->nBlockAlign != f->nChannels * 2 || f->nSamplesPerSec == 0 || f->nSamplesPerSec > static_cast<std::uint32_t>(kMaxRate))
         return WAVERR_BADFORMAT;
     return MMSYSERR_NOERROR;
 }
@@ -174,10 +188,17 @@ MMRESULT CheckFormat(const WAVEFORMATEX* f)
 BackendList DefaultBackends()
 {
     BackendList list;
-    AppendQtInputs(list);
+    // Qt would block for about 30 s on a server that does not answer.
+    L().serverSilent = ProbeAudioServer(L().serverWaitMs) == ServerState::Silent;
+    if (!L().serverSilent)
+        AppendQtInputs(list);
     AppendTestSignals(list);
     return list;
 }
+
+void SetServerWait(int ms) { L().serverWaitMs = ms; }
+
+bool ServerDidNotAnswer() { return L().serverSilent; }
 
 void SetBackendsForTest(BackendList list)
 {
@@ -191,6 +212,7 @@ void ResetBackends()
     L().devices.clear();
     L().enumerated = false;
     L().forTest = false;
+    L().serverSilent = false;
 }
 
 std::string TruncateName(const std::string& name, std::size_t maxBytes)

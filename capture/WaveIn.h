@@ -68,6 +68,7 @@ MMRESULT waveInReset(HWAVEIN handle);
 MMRESULT waveInClose(HWAVEIN handle);
 // True once an open input has gone for good: the device reported a loss, or
 // it delivered nothing for three buffer lengths (at least 1 s) while a buffer
-// waited.  Its queued buffers come back done; it takes no more, and STOP
+// waited.  Before a stream's first data the limit is 10 s (or three buffer
+// lengths, if longer): a new stream takes a while to start.  Its queued buffers come back done; it takes no more, and STOP
 // (reset, close) releases it as usual.  False for 0 and closed handles.
 bool waveInIsLost(HWAVEIN handle);

@@ -145,6 +145,43 @@ TEST_F(RunCableE2E, LosingTheAudioServerMidRunIsShownAndClosingStillSavesEveryth
     QFile::remove(log);
 }
 
+// START at once, then STOP and Restart with no pause: each new stream takes
+// 1 to 2 s to deliver its first audio, which is not a lost input.
+TEST_F(RunCableE2E, ImmediateStartAndRestartsWithoutPauseAllMeasure)
+{
+    TonePlayer player(40);
+    ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
+    QTest::qWait(1500); // its sound reaches the cable (a silent block ends a window's run)
+    h.Apply({.fftSize = "1024"});
+    for (int run = 0; run < 11; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        EXPECT_EQ(h.Run(1), 1);
+        EXPECT_EQ(w.deviceBox.Text(), "cable_in");
+    }
+    EXPECT_TRUE(h.messages.isEmpty()) << h.messages.join("|").toStdString();
+}
+
+// A server that accepts connections but never answers holds up neither the
+// window nor its list: the test signals are listed at once, and the server's
+// devices are added when it answers, the chosen entry kept.
+TEST_F(CableTest, FrozenServerDoesNotHoldUpTheWindow)
+{
+    FrozenPulseServer frozen;
+    ASSERT_TRUE(frozen.frozen);
+    QElapsedTimer clock;
+    clock.start();
+    RunHarness h; // the window made, its settings read, its devices listed
+    EXPECT_LT(clock.elapsed(), 2000);
+    Parlune& w = h.w();
+    ASSERT_EQ(w.deviceBox.ListCount(), 2);
+    h.ChooseDevice(kTestSignals[1].shortName);
+    frozen.Thaw();
+    QTRY_VERIFY_WITH_TIMEOUT(w.deviceBox.ListCount() > 2, 10000);
+    EXPECT_EQ(w.deviceBox.List(int(cableIn)), "cable_in");
+    EXPECT_EQ(std::pair(w.deviceBox.ListIndex(), w.deviceBox.Text()),
+              std::pair(w.deviceBox.ListCount() - 1, QString(kTestSignals[1].shortName)));
+}
+
 // STOP after the loss, then the server back: choosing the device again and
 // pressing Restart measures as before.
 TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
@@ -161,14 +198,8 @@ TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
     EXPECT_EQ(std::pair(w.startButton.Caption(), w.startButton.Enabled()), std::pair(QString("Restart"), false));
 
     ASSERT_EQ(RestartPulseServer(), "");
-    auto cableOpens = [&] { // Qt reconnects to the server every 3 s
-        const WAVEFORMATEX f = Stereo16();
-        HWAVEIN probe = 0;
-        waveInOpen(&probe, cableIn, &f, 0, 0, 0);
-        waveInClose(probe);
-        return probe != 0;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(cableOpens(), 15000);
+    // Qt reconnects to the server every 3 s; nothing opens the cable before the Restart.
+    QTRY_VERIFY_WITH_TIMEOUT(waveInGetNumDevs() > cableIn && waveInFullName(cableIn) == "cable_in", 15000);
     PLAY_TONE(player);
     h.ChooseDevice("cable_in");
     EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 255, 255));

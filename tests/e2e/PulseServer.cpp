@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <fstream>
 #include <memory>
 
@@ -86,6 +87,17 @@ void KillPulseServer()
     g_server->daemon.waitForFinished(2000);
 }
 
+FrozenPulseServer::FrozenPulseServer()
+{
+    frozen = ::kill(static_cast<pid_t>(g_server->daemon.processId()), SIGSTOP) == 0;
+}
+
+void FrozenPulseServer::Thaw()
+{
+    if (frozen) ::kill(static_cast<pid_t>(g_server->daemon.processId()), SIGCONT);
+    frozen = false;
+}
+
 QString RestartPulseServer()
 {
     KillPulseServer();
@@ -101,10 +113,10 @@ void CableTest::SetUp()
     ASSERT_LT(cableIn, n) << "cable_in is not among the " << n << " input devices";
 }
 
-TonePlayer::TonePlayer()
+TonePlayer::TonePlayer(int seconds)
 {
-    const QString wav = g_server->dir.filePath("tone.wav");
-    const std::vector<std::int16_t> frames = kCableTone.Stereo16(48000 * 14);
+    const QString wav = g_server->dir.filePath(QString("tone%1.wav").arg(seconds));
+    const std::vector<std::int16_t> frames = kCableTone.Stereo16(48000 * seconds);
     const auto bytes = static_cast<std::uint32_t>(frames.size() * 2);
     // RIFF header of 16-bit PCM, 2 channels, 48000 Hz (little-endian words).
     const std::uint32_t header[] = {0x46464952, 36 + bytes, 0x45564157, 0x20746D66, 16, 0x00020001,

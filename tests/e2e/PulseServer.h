@@ -14,6 +14,14 @@
 void KillPulseServer();
 // Starts it again on the same socket: empty when it answers, else why not.
 QString RestartPulseServer();
+// Stops the server's process (SIGSTOP) for its lifetime: it keeps accepting
+// connections but answers nothing, as a hung server does.
+struct FrozenPulseServer {
+    FrozenPulseServer();
+    ~FrozenPulseServer() { Thaw(); }
+    void Thaw(); // SIGCONT, once
+    bool frozen = false;
+};
 
 // Fails (never skips) when the server does not run; finds cable_in's device ID.
 class CableTest : public ::testing::Test {
@@ -27,9 +35,9 @@ protected:
 // deviation 2000 at 48000 Hz has the density of 1000 at 12000 Hz.
 inline const ToneNoise kCableTone{48000, 1000, 20, 2000};
 
-// paplay of a 14 s WAV file of kCableTone into `cable`, killed when it goes out of scope.
+// paplay of a WAV file of kCableTone into `cable`, killed when it goes out of scope.
 struct TonePlayer : QProcess {
-    TonePlayer();
+    explicit TonePlayer(int seconds = 14);
     ~TonePlayer() override
     {
         kill();
