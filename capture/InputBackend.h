@@ -46,8 +46,13 @@ public:
 
 using BackendList = std::vector<std::shared_ptr<InputBackend>>;
 
-// The real inputs (one per Qt audio input) followed by the test signals.
+// The real inputs (one per Qt audio input) followed by the test signals;
+// the test signals alone when the audio server does not answer in time.
 BackendList DefaultBackends();
+// How long an enumeration waits for the audio server's reply (5000 ms).
+void SetServerWait(int ms);
+// True when the last enumeration got no reply and listed the test signals alone.
+bool ServerDidNotAnswer();
 // Replaces the device list until ResetBackends(); open handles stay usable.
 void SetBackendsForTest(BackendList list);
 // Back to the real list, enumerated afresh at the next query.

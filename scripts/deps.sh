@@ -8,6 +8,8 @@ PARLUNE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils
   libsndfile1-dev libfftw3-dev
+  # Asking the audio server whether it answers, before Qt is asked.
+  libpulse-dev
   xvfb xauth
   # Installing and packaging: checks of the installed desktop entry and
   # AppStream metadata, the man page made from --help, the .deb's dependencies

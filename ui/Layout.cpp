@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/AudioServer.h"
 #include "display/HistogramWindow.h"
 #include "display/WaterfallWindow.h"
 #include "engine/Fault.h"

@@ -18,6 +18,7 @@
 #include "log/LogFile.h"
 #include "ui/RunState.h"
 
+class AudioServerWatch;
 class MonWF;
 class MonHisto;
 struct WaterfallRing;
@@ -136,6 +137,7 @@ public:
     // ---- Procedures -------------------------------------------------------
     void RunLoop();       // block after block until STOP, closing, a lost input or the end
     void InitDevices();   // fills the device box
+    bool RefillDevices(); // the device box afresh, the chosen entry kept; false during a run or while the server is silent
     void ShowInputLost(); // the run's input has gone: the device box says so
     void LogBlock(const BlockResult& r); // LogStep, for a complete block with the peak in the band while logging
     void LogStep(const BlockResult& r);  // a line, when the interval has passed
@@ -176,4 +178,5 @@ private:
     std::map<QString, Control*> byName_;                 // every control by its layout name
     QPointer<MonWF> monWF_;
     QPointer<MonHisto> monHisto_;
+    std::unique_ptr<AudioServerWatch> serverWatch_; // while the audio server has not answered
 };

@@ -3,7 +3,9 @@
 // engine on it, show the result, log it, yield) and STOP.
 #include <QCoreApplication>
 
+#include "capture/AudioServer.h"
 #include "capture/DeviceList.h"
+#include "capture/InputBackend.h"
 #include "capture/WaitForBuffer.h"
 #include "display/HistogramDraw.h"
 #include "display/HistogramWindow.h"
@@ -23,6 +25,9 @@
 namespace {
 
 constexpr std::uint32_t kHeaderSize = 32;
+// How long start-up waits for the audio server, ms: a live one answers in a
+// few; a stopped one must not hold up the window.
+constexpr int kServerWaitMs = 300;
 
 double Num(const QString& text) { return LeadingNumber(text.toStdString()); }
 
@@ -138,13 +143,33 @@ void Parlune::Start_Click()
     RunLoop();
 }
 
-// The device box: list position = device ID.
+// The device box: list position = device ID.  An audio server that does not
+// answer at once leaves the test signals alone in the list, and the window
+// appears anyway; its devices are added when it answers.
 void Parlune::InitDevices()
 {
+    SetServerWait(kServerWaitMs);
     const std::vector<std::string> names = CaptureDeviceNames();
     for (std::size_t id = 0; id < names.size(); ++id)
         deviceBox.AddItem(QString::fromLocal8Bit(names[id].data(), static_cast<qsizetype>(names[id].size())),
                           static_cast<int>(id));
+    if (ServerDidNotAnswer() && !serverWatch_)
+        serverWatch_ = std::make_unique<AudioServerWatch>([this] { return RefillDevices(); });
+}
+
+bool Parlune::RefillDevices()
+{
+    if (Running)
+        return false; // a run's device keeps its position until it ends
+    const QString chosen = deviceBox.ListIndex() >= 0 ? deviceBox.Text() : QString();
+    deviceBox.Clear();
+    InitDevices();
+    for (int i = 0; !chosen.isEmpty() && i < deviceBox.ListCount(); ++i)
+        if (deviceBox.List(i) == chosen) {
+            deviceBox.setListIndex(i);
+            break;
+        }
+    return !ServerDidNotAnswer();
 }
 
 void Parlune::DeviceBox_Click()
