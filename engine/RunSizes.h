@@ -4,6 +4,9 @@
 #include <cstdint>
 
 inline constexpr std::int32_t kMinNFFT = 1024; // smallest FFT size offered
+// Sample rates a measurement takes, Hz: from a slow sound card up to the
+// highest rate PulseAudio offers.
+inline constexpr std::int32_t kMinRate = 1000, kMaxRate = 384000;
 
 // True for the FFT sizes offered: powers of two 1024 .. 262144.  Any other
 // number (0, negative, fractional, not finite, too large) is false.

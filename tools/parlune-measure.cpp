@@ -4,6 +4,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "capture/DeviceList.h"
+#include "capture/InputBackend.h"
 #include "capture/WaitForBuffer.h"
 #include "capture/WaveIn.h"
 #include "engine/BlockChain.h"
@@ -46,6 +48,7 @@ constexpr int kExitUsage = 2;       // bad option or value
 constexpr int kExitFile = 1;        // missing, unreadable, not audio, too short
 constexpr int kExitMeasurement = 3; // the measurement ended (no noise, a fault)
 constexpr int kExitInputLost = 4;   // a live input stopped delivering
+const std::string kServerSilent = "the audio server did not answer within 5 s (stopped?)";
 
 const char* const kHelp = R"(Usage: parlune-measure [options] FILE...
   or:  parlune-measure --input DEVICE [options]
@@ -65,9 +68,12 @@ stereo at --rate, one block at a time; the audio between blocks is dropped.
 Log lines carry the time of day as in the window's log file and end in CR LF;
 CSV rows end in LF, their start_s counting from the opening of the input.
 Lines go to standard output or, with --output, are appended to a file; each
-is flushed as it is written.  The run lasts until SIGINT or SIGTERM, or for
---duration; then the input is released, the --plot picture and the
---summary line are written, and the exit status is 0.
+is flushed as it is written.  The run lasts until SIGINT, SIGTERM or SIGHUP,
+or for --duration; then the input is released, the --plot picture and the
+--summary line are written, and the exit status is 0.  A block of digital
+silence (a muted receiver) does not end a live run: it is a CSV row with
+empty figures, and the summary counts it as not measured.  A closed pipe on
+standard output (| head) ends any run as a signal does, without a message.
 
 Options (a value may follow as the next argument or after '='):
   --list-inputs      print the capture devices as the window's device box
@@ -127,8 +133,8 @@ Options (a value may follow as the next argument or after '='):
                      measurement stops early; one recording only.  Live: time
                      from the opening of the input, the picture rewritten
                      every 60 s and at the end
-  --plot-size WxH    the picture's size in pixels, 320x200 .. 8000x4000
-                     (800x400)
+  --plot-size WxH    with --plot: the picture's size in pixels, 320x200 ..
+                     8000x4000 (800x400)
   -h, --help         this text
   --version          print the program's version
 
@@ -136,10 +142,11 @@ With several files each file's output is preceded by a line "==> FILE <==".
 Exit status: 0 done (live: stopped by a signal or --duration); 1 a file is
 missing, unreadable, not audio, shorter than one block, or holds a sample
 that is NaN or infinite (rows before it are printed), the --plot picture or
-the --output file cannot be written, or the input device cannot be opened;
-2 a bad option or value, also for the file's sample rate, or an unknown
-device; 3 the measurement ended (no noise outside the signal and guard
-bands, or a bin of zero power as in silence); 4 the live input stopped
+the --output file or standard output cannot be written, or the input
+device cannot be opened;
+2 a bad option or value, also for the file's sample rate (1000 .. 384000 Hz),
+or an unknown device; 3 the measurement ended (no noise outside the signal
+and guard bands, or, in a recording, a bin of zero power as in silence); 4 the live input stopped
 delivering (device unplugged, audio server gone), noticed within three
 block lengths (at least 1 s); the lines written so far are kept.
 )";
@@ -165,6 +172,7 @@ struct Options {
     bool Summary = false;
     std::string Plot;               // PNG file, "" for none
     int PlotWidth = 800, PlotHeight = 400;
+    bool PlotSizeTyped = false;
     std::vector<std::string> Files;
     bool ListInputs = false;
     std::string Input;              // live device, name or number; "" for files
@@ -319,7 +327,7 @@ Options ParseOptions(int argc, char** argv)
             o.Input = value();
             if (o.Input.empty()) Fail(kExitUsage, "--input: needs a device name or number (see --list-inputs)");
         } else if (name == "--rate") {
-            o.Rate = WholeArg(name, value(), 1000, 384000);
+            o.Rate = WholeArg(name, value(), kMinRate, kMaxRate);
             live.push_back("--rate");
         } else if (name == "--duration") {
             const std::string_view v = value();
@@ -337,6 +345,7 @@ Options ParseOptions(int argc, char** argv)
             const std::string_view v = value();
             const auto x = v.find_first_of("xX");
             if (x == std::string_view::npos) Fail(kExitUsage, "--plot-size: must be WIDTHxHEIGHT, not '" + std::string(v) + "'");
+            o.PlotSizeTyped = true;
             o.PlotWidth = WholeArg("--plot-size width", v.substr(0, x), kSnPlotMinWidth, kSnPlotMaxWidth);
             o.PlotHeight = WholeArg("--plot-size height", v.substr(x + 1), kSnPlotMinHeight, kSnPlotMaxHeight);
         } else {
@@ -344,6 +353,7 @@ Options ParseOptions(int argc, char** argv)
         }
     }
     if (o.SpanLow < 0) Fail(kExitUsage, "--span-low: must be 0 Hz or more");
+    if (o.PlotSizeTyped && o.Plot.empty()) Fail(kExitUsage, "--plot-size: only with --plot");
     if (!(o.SpanLow < o.SpanHigh)) Fail(kExitUsage, "span: --span-low must lie below --span-high");
     if (o.ListInputs) {
         if (!o.Files.empty() || !o.Input.empty()) Fail(kExitUsage, "--list-inputs: takes no file and no --input");
@@ -372,7 +382,15 @@ public:
         }
         file_ = sf_open(path.c_str(), SFM_READ, &info_);
         if (!file_) Fail(kExitFile, path + ": not an audio file libsndfile can read (" + sf_strerror(nullptr) + ")");
-        if (info_.channels < 1 || info_.samplerate < 1) Fail(kExitFile, path + ": no channels or no sample rate");
+        // The destructor does not run for a constructor that throws.
+        const auto refuse = [this](int status, const std::string& why) {
+            sf_close(file_);
+            Fail(status, why);
+        };
+        if (info_.channels < 1 || info_.samplerate < 1) refuse(kExitFile, path + ": no channels or no sample rate");
+        if (info_.samplerate < kMinRate || info_.samplerate > kMaxRate)
+            refuse(kExitUsage, path + ": the sample rate " + std::to_string(info_.samplerate) + " Hz is outside " +
+                                   std::to_string(kMinRate) + " .. " + std::to_string(kMaxRate) + " Hz");
     }
     ~Recording()
     {
@@ -493,6 +511,9 @@ struct Spread {
 
 QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
 
+// Set once a write found the reading end of a pipe closed.
+bool g_readerGone = false;
+
 // Where rows and lines go: standard output, or a file appended to.  A live
 // run hands each line to the system at once, so a killed run loses nothing
 // written.
@@ -518,8 +539,14 @@ public:
     {
         std::fwrite(text.data(), 1, text.size(), file_);
         std::fputs(eol_, file_);
-        if ((flushEach_ && std::fflush(file_) != 0) || std::ferror(file_))
+        if ((flushEach_ && std::fflush(file_) != 0) || std::ferror(file_)) {
+            // The reader has gone (| head): the run ends as a signal ends it.
+            if (errno == EPIPE) {
+                g_readerGone = true;
+                throw Stop{0, ""};
+            }
             Fail(kExitFile, name_ + ": cannot write: " + std::strerror(errno));
+        }
     }
     // Before a message on stderr, so the two keep their order on a terminal.
     void Flush() { std::fflush(file_); }
@@ -552,6 +579,16 @@ public:
     void Block(const BlockResult& r, const ChainParams& p, double startS, double endS)
     {
         const std::int64_t block = blocks_;
+        if (r.End == BlockEnd::Fault && timeOfDay_) {
+            // A live watch goes on through digital silence (a muted
+            // receiver): the block is a row without figures.
+            ++blocks_;
+            ++unmeasured_;
+            endS_ = endS;
+            gap_ = true;
+            if (o_.Csv) out_.Line(std::to_string(block) + "," + Fixed(startS) + ",,,,,,,0,");
+            return;
+        }
         if (r.End == BlockEnd::Fault) {
             out_.Flush();
             Fail(kExitMeasurement, name_ + ": block " + std::to_string(block) + ": measurement ended: " + r.FaultText +
@@ -597,7 +634,15 @@ public:
         // A device name may hold a '/' ("S/N"): only a recording's is a path.
         const QString label = timeOfDay_ ? FromLocal(name_) : QFileInfo(FromLocal(name_)).fileName();
         const QImage img = DrawSnPlot(points_, endS, QSize(o_.PlotWidth, o_.PlotHeight), label + QStringLiteral(": S/N in 2500 Hz"));
-        if (!img.save(FromLocal(o_.Plot), "PNG")) Fail(kExitFile, o_.Plot + ": cannot write the picture");
+        // Encoded in memory first: libpng's own error line would break the
+        // one line per error, and only the file write can fail.
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        img.save(&buffer, "PNG");
+        QFile f(FromLocal(o_.Plot));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(png) != png.size() || !f.flush())
+            Fail(kExitFile, o_.Plot + ": cannot write the picture: " + f.errorString().toStdString());
     }
     void WritePlot() const { WritePlot(endS_); }
 
@@ -615,15 +660,17 @@ public:
     void Summary()
     {
         if (!o_.Summary) return;
+        const std::string unmeasured =
+            unmeasured_ > 0 ? "; " + std::to_string(unmeasured_) + " not measured (digital silence)" : "";
         if (sn_.Count == 0) {
-            out_.Line("summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band");
+            out_.Line("summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + unmeasured);
             return;
         }
         std::string line = "summary: " + std::to_string(blocks_) + " blocks, " + std::to_string(sn_.Count) +
                            " with the peak in the band; S/N 2500Hz " + sn_.Text();
         if (corrected_.Count > 0)
             line += "; corrected over " + std::to_string(corrected_.Count) + " blocks " + corrected_.Text();
-        out_.Line(line);
+        out_.Line(line + unmeasured);
     }
 
 private:
@@ -653,6 +700,7 @@ private:
     bool timeOfDay_;
     double lastLog_ = 0;     // when the last line was due: s of recording, or time of day
     std::int64_t blocks_ = 0;
+    std::int64_t unmeasured_ = 0; // live blocks that faulted (silence)
     Spread sn_, corrected_;  // over the blocks with the peak in the band; corrected: where positive
     std::vector<SnPoint> points_;
     bool gap_ = false;
@@ -694,9 +742,10 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
     report.Summary();
 }
 
-// SIGINT and SIGTERM end a live run.  The handler only sets a flag and
+// SIGINT, SIGTERM and SIGHUP end a live run.  The handler only sets a flag and
 // writes a byte to a pipe; the pipe's notifier wakes the capture wait.
 volatile std::sig_atomic_t g_stopSignal = 0;
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 int g_stopPipe[2] = {-1, -1};
 
 extern "C" void OnStopSignal(int)
@@ -726,13 +775,11 @@ public:
         sa.sa_handler = OnStopSignal;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART | SA_RESETHAND;
-        sigaction(SIGINT, &sa, nullptr);
-        sigaction(SIGTERM, &sa, nullptr);
+        for (const int sig : kStopSignals) sigaction(sig, &sa, nullptr);
     }
     ~StopSignals()
     {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
+        for (const int sig : kStopSignals) std::signal(sig, SIG_DFL);
         notifier_.reset();
         close(g_stopPipe[0]);
         close(g_stopPipe[1]);
@@ -750,10 +797,12 @@ std::uint32_t DeviceId(const std::string& wanted, const std::vector<std::string>
     for (std::size_t id = 0; id < names.size(); ++id)
         if (names[id] == wanted) return static_cast<std::uint32_t>(id);
     if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        if (ServerDidNotAnswer()) Fail(kExitFile, "--input: " + wanted + ": " + kServerSilent);
         if (wanted.size() <= 9 && std::stoul(wanted) < names.size()) return static_cast<std::uint32_t>(std::stoul(wanted));
         Fail(kExitUsage, "--input: there is no device " + wanted + "; the numbers are 0 .. " +
                              std::to_string(names.size() - 1) + " (see --list-inputs)");
     }
+    if (ServerDidNotAnswer()) Fail(kExitFile, "--input: " + wanted + ": " + kServerSilent);
     Fail(kExitUsage, "--input: no capture device is named '" + wanted + "' (see --list-inputs)");
 }
 
@@ -852,7 +901,19 @@ void MeasureInput(const Options& o, ChainState& state)
 
 } // namespace
 
-int main(int argc, char** argv)
+namespace {
+
+// What is still in standard output's buffer goes out now; a failure to
+// write it is an error (one line, status 1) unless the reader has gone.
+int FlushStandardOutput(int status)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    if (errno == EPIPE || g_readerGone || status != 0) return status;
+    std::fprintf(stderr, "parlune-measure: standard output: cannot write: %s\n", std::strerror(errno));
+    return kExitFile;
+}
+
+int Run(int argc, char** argv)
 {
     try {
         const Options o = ParseOptions(argc, argv);
@@ -878,6 +939,7 @@ int main(int argc, char** argv)
         if (o.ListInputs) {
             const std::vector<std::string> names = CaptureDeviceNames();
             for (std::size_t id = 0; id < names.size(); ++id) std::printf("%zu\t%s\n", id, names[id].c_str());
+            if (ServerDidNotAnswer()) Fail(kExitFile, kServerSilent + "; only the test signals are listed");
             return 0;
         }
         if (!o.Plot.empty()) {
@@ -909,4 +971,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "parlune-measure: out of memory\n");
         return kExitMeasurement;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A closed pipe shows as a failed write (EPIPE), not a fatal signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    return FlushStandardOutput(Run(argc, argv));
 }

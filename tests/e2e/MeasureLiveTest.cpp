@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QImage>
 #include <QTest>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <map>
+#include <optional>
 
 #include "PulseServer.h"
 #include "capture/TestSignal.h"
@@ -133,29 +136,94 @@ TEST_F(MeasureLive, TestSignalGivesTimeOfDayLinesForItsDuration)
     }
 }
 
-// SIGTERM: the run ends with status 0, the file keeps what it held, every
-// line is whole and the summary comes last.
-TEST_F(MeasureLive, SigtermEndsTheRunWithACompleteFile)
+// SIGTERM or SIGHUP: the run ends with status 0, the file keeps what it
+// held, every line is whole, the summary comes last and the picture is drawn.
+TEST_F(MeasureLive, StopSignalsEndTheRunWithACompleteFileAndPicture)
 {
-    {
-        QFile f(log);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("earlier\r\n");
+    for (const int sig : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        const QString png = dir.filePath(QString("sn%1.png").arg(sig));
+        {
+            QFile f(log);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("earlier\r\n");
+        }
+        QProcess p;
+        p.start(PARLUNE_MEASURE_BIN,
+                {"--input", kTestSignals[0].shortName, "--output", log, "--interval", "0", "--summary", "--plot", png});
+        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(log).count("\r\n") >= 3, 10000);
+        ::kill(static_cast<pid_t>(p.processId()), sig);
+        const Outcome run = Finish(p, 5000);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out + run.err, "");
+        const QByteArray text = ReadAll(log);
+        ASSERT_TRUE(text.startsWith("earlier\r\n"));
+        EXPECT_EQ(text.count('\n'), text.count("\r\n"));
+        QList<QByteArray> lines = text.split('\n');
+        ASSERT_EQ(lines.takeLast(), ""); // the last line ended too
+        EXPECT_GE(lines.size(), 4); // earlier, two blocks at least, the summary
+        EXPECT_TRUE(lines.last().startsWith("summary: ")) << lines.last().toStdString();
+        EXPECT_FALSE(QImage(png).isNull());
     }
-    QProcess p;
-    p.start(PARLUNE_MEASURE_BIN, {"--input", kTestSignals[0].shortName, "--output", log, "--interval", "0", "--summary"});
-    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(log).count("\r\n") >= 3, 10000);
-    p.terminate();
-    const Outcome run = Finish(p, 5000);
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out + run.err, "");
-    const QByteArray text = ReadAll(log);
-    ASSERT_TRUE(text.startsWith("earlier\r\n"));
-    EXPECT_EQ(text.count('\n'), text.count("\r\n"));
-    QList<QByteArray> lines = text.split('\n');
-    ASSERT_EQ(lines.takeLast(), ""); // the last line ended too
-    EXPECT_GE(lines.size(), 4); // earlier, two blocks at least, the summary
-    EXPECT_TRUE(lines.last().startsWith("summary: ")) << lines.last().toStdString();
+}
+
+// A new PulseAudio stream takes 1 to 2 s to deliver its first audio; that is
+// not a lost input.  Runs back to back, each with a fresh stream, all measure.
+TEST_F(MeasureLive, BackToBackRunsAllMeasure)
+{
+    std::optional<TonePlayer> player; // the 14 s tone, renewed every four runs
+    for (const char* size : {"1024", "8192"}) {
+        for (int run = 0; run < 20; ++run) {
+            SCOPED_TRACE(std::string(size) + " points, run " + std::to_string(run));
+            if (run % 4 == 0) player.emplace();
+            ASSERT_TRUE(player->waitForStarted(3000));
+            const Outcome r = Measure({"--input", "cable_in", "--rate", "48000", "--fft-size", size, "--format", "csv",
+                                       "--duration", "2.5"});
+            ASSERT_EQ(r.status, 0) << r.err.toStdString();
+            EXPECT_GE(Rows(r.out).size(), 1u);
+        }
+    }
+}
+
+// Digital silence (nothing plays into the cable) is a row without figures,
+// counted in the summary; the watch goes on to its end.
+TEST_F(MeasureLive, DigitalSilenceIsARowWithoutFiguresAndTheWatchGoesOn)
+{
+    const Outcome r = Measure({"--input", "cable_in", "--rate", "48000", "--fft-size", "1024", "--format", "csv",
+                               "--duration", "3", "--summary"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    const QString summary = lines.takeLast();
+    const auto rows = Rows(lines.join('\n'));
+    ASSERT_GE(rows.size(), 2u);
+    for (const auto& row : rows) {
+        EXPECT_EQ(std::tuple(row.at("peak_hz"), row.at("sn_2500hz_db"), row.at("in_band")),
+                  std::tuple(QString(), QString(), QString("0")));
+    }
+    EXPECT_EQ(summary, QString("summary: %1 blocks, none with the peak in the band; %1 not measured (digital silence)")
+                           .arg(rows.size()));
+}
+
+// A server that accepts connections but never answers: listing and opening
+// give up within 5 s with one line each, and the test signals still measure.
+TEST_F(MeasureLive, FrozenServerIsGivenUpOnAndTheTestSignalsStillWork)
+{
+    FrozenPulseServer frozen;
+    ASSERT_TRUE(frozen.frozen);
+    QElapsedTimer clock;
+    clock.start();
+    const Outcome list = Measure({"--list-inputs"});
+    EXPECT_LT(clock.elapsed(), 7000);
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.out, QString("0\t%1\n1\t%2\n").arg(kTestSignals[0].shortName, kTestSignals[1].shortName));
+    EXPECT_EQ(list.err, "parlune-measure: the audio server did not answer within 5 s (stopped?); only the test signals are listed\n");
+    clock.restart();
+    const Outcome cable = Measure({"--input", "cable_in", "--duration", "1"});
+    EXPECT_LT(clock.elapsed(), 7000);
+    EXPECT_EQ(std::pair(cable.status, cable.err.count('\n')), std::pair(1, qsizetype(1))) << cable.err.toStdString();
+    const Outcome signal = Measure({"--input", kTestSignals[0].shortName, "--duration", "1.5", "--format", "csv"});
+    EXPECT_EQ(signal.status, 0) << signal.err.toStdString();
+    EXPECT_GE(Rows(signal.out).size(), 1u);
 }
 
 // The server killed mid-run: one line on stderr within three block lengths,

@@ -92,6 +92,8 @@ TEST_F(MeasureTool, InputGetsItsStatusAndAtMostOneLine)
     const QString inf = Write("inf.wav", ToneNoise{}.Stereo16(30000), SF_FORMAT_FLOAT, 1, 12000, -INFINITY);
     const QString shortFile = Write("short.wav", ToneNoise{}.Stereo16(4000));
     const QString silence = Write("silence.wav", std::vector<std::int16_t>(2 * 20000, 0));
+    const QString slowest = Write("500.wav", std::vector<std::int16_t>(2 * 20000, 1), SF_FORMAT_PCM_16, 2, 500);
+    const QString fastest = Write("400k.wav", std::vector<std::int16_t>(2 * 20000, 1), SF_FORMAT_PCM_16, 2, 400000);
     std::ofstream(dir.filePath("text.wav").toStdString()) << "not audio at all\n";
     const std::string noNoise = tone.toStdString() + ": block 0: Noise measurement not possible, Signal bandwidth reset\n";
     const struct { QStringList args; int status; std::string message; } cases[] = { // message: part of the one line, "" none
@@ -119,6 +121,10 @@ TEST_F(MeasureTool, InputGetsItsStatusAndAtMostOneLine)
         {{"--plot", dir.filePath("p.png"), "--plot-size", "800x100", tone}, 2, "--plot-size height: must be a whole number 200"},
         {{"--plot", dir.filePath("p.png"), tone, tone}, 2, "--plot: takes one recording"},
         {{"--plot", dir.filePath("no/p.png"), tone}, 1, "no/p.png: cannot write"},
+        {{"--plot", "/dev/full", tone}, 1, "/dev/full: cannot write the picture"}, // and no libpng line
+        {{"--plot-size", "640x360", tone}, 2, "--plot-size: only with --plot"},
+        {{slowest}, 2, "500.wav: the sample rate 500 Hz is outside 1000 .. 384000 Hz"},
+        {{fastest}, 2, "400k.wav: the sample rate 400000 Hz is outside 1000 .. 384000 Hz"},
         {{"--frobnicate", tone}, 2, "unknown option"}, {{"--average"}, 2, "--average: needs a value"},
         {{}, 2, "no input file"}, {{silence}, 3, "block 0: measurement ended"},
         {{"--span-low", "950", "--span-high", "1050", tone}, 3, noNoise}, // exactly the window's message
@@ -132,6 +138,33 @@ TEST_F(MeasureTool, InputGetsItsStatusAndAtMostOneLine)
         EXPECT_EQ(r.err.rfind("parlune-measure: ", 0), 0u);
         EXPECT_NE(r.err.find(c.message), std::string::npos);
     }
+}
+
+// Standard output that cannot be written is one line and status 1, even
+// when everything fits in the stream's buffer; a reader that closes the
+// pipe early ends the run cleanly, and the picture is still drawn.
+TEST_F(MeasureTool, StandardOutputIsNeverLostSilently)
+{
+    const QString tone = Write("tone.wav", ToneNoise{}.Stereo16(30000));
+    for (const QStringList& args : {QStringList{"--format", "csv", tone}, {"--summary", tone}, {"--help"}, {"--list-inputs"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        QProcess p;
+        p.setStandardOutputFile("/dev/full");
+        p.start(QStringLiteral(PARLUNE_MEASURE_BIN), args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(std::pair(p.exitStatus(), p.exitCode()), std::pair(QProcess::NormalExit, 1));
+        EXPECT_EQ(p.readAllStandardError().toStdString(), "parlune-measure: standard output: cannot write: No space left on device\n");
+    }
+    const QString png = dir.filePath("piped.png");
+    QProcess p; // 1024 points: some 1400 rows, more than a pipe holds
+    p.start(QStringLiteral(PARLUNE_MEASURE_BIN), {"--format", "csv", "--fft-size", "1024", "--plot", png,
+                                                  Write("long.wav", ToneNoise{}.Stereo16(12000 * 120))});
+    ASSERT_TRUE(p.waitForReadyRead(60000));
+    p.closeReadChannel(QProcess::StandardOutput);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(std::pair(p.exitStatus(), p.exitCode()), std::pair(QProcess::NormalExit, 0));
+    EXPECT_EQ(p.readAllStandardError().toStdString(), "");
+    EXPECT_FALSE(QImage(png).isNull());
 }
 
 TEST_F(MeasureTool, HelpNamesEveryOption)
