@@ -13,8 +13,9 @@ PARLUNE_PACKAGES=(
   xvfb xauth
   # Installing and packaging: checks of the installed desktop entry and
   # AppStream metadata, the man page made from --help, the .deb's dependencies
-  # (dpkg-shlibdeps), and re-rendering the icon PNGs (scripts/render-icons.sh).
-  desktop-file-utils appstream help2man dpkg-dev librsvg2-bin
+  # (dpkg-shlibdeps), re-rendering the icon PNGs (scripts/render-icons.sh), and
+  # checking the .deb against Debian policy (lintian).
+  desktop-file-utils appstream help2man dpkg-dev librsvg2-bin lintian
 )
 
 parlune_install_missing() {

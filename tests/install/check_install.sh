@@ -11,8 +11,9 @@ cmake --install "$build" --prefix "$p" >/dev/null
 
 desktop=$p/share/applications/parlune.desktop
 metainfo=$p/share/metainfo/org.example.parlune.metainfo.xml
-man=$p/share/man/man1/parlune-measure.1
-for f in "$desktop" "$metainfo" "$man" "$p/share/icons/hicolor/scalable/apps/parlune.svg"; do
+man=$p/share/man/man1/parlune-measure.1.gz
+for f in "$desktop" "$metainfo" "$man" "$p/share/man/man1/parlune.1.gz" \
+         "$p/share/icons/hicolor/scalable/apps/parlune.svg"; do
   [ -s "$f" ] || fail "not installed: ${f#"$p"/}"
 done
 for b in parlune parlune-measure; do
@@ -45,7 +46,7 @@ out=$("$p/bin/parlune" --version)
 
 # The man page carries the version and every long option of --help
 # (roff writes a hyphen as \-).
-text=$(sed 's/\\-/-/g' "$man")
+text=$(gzip -dc "$man" | sed 's/\\-/-/g')
 grep -qF "parlune-measure $version" <<<"$text" || fail "man page does not name version $version"
 opts=$("$p/bin/parlune-measure" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)
 [ -n "$opts" ] || fail "--help lists no options"
