@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Fault.h"
+#include "engine/RunSizes.h"
 
 // Elements 0 .. Top.  operator[] is unchecked (hot loops); at() faults with
 // IndexOutOfBounds outside the bounds.
@@ -32,7 +33,7 @@ private:
 // reads one short run.
 class SpecRing {
 public:
-    static constexpr std::int64_t kSlotTop = 63;
+    static constexpr std::int64_t kSlotTop = kMaxAvg;
     explicit SpecRing(std::int64_t binTop = -1) { Resize(binTop); }
     // Bins 0 .. binTop, every value 0.
     void Resize(std::int64_t binTop)

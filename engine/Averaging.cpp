@@ -31,5 +31,5 @@ float BinMean(const SpecRing& ring, std::int32_t k, std::int32_t nAvg)
 
 double BinLevel(double power)
 {
-    return power > 0 ? std::log(power) * 4.342944819 : 0.0;
+    return power > 0 ? std::log(power) * kTenOverLn10 : 0.0;
 }

@@ -8,7 +8,6 @@
 #include "engine/Fft.h"
 #include "engine/FrequencyPlan.h"
 #include "engine/Results.h"
-#include "engine/Shared.h"
 #include "engine/WholeNumber.h"
 
 namespace {
@@ -27,7 +26,7 @@ void ResetBandwidth(ChainParams& p)
 // does: the text changes only when it differs, and its rule sets the bin.
 void Track(ChainParams& p, std::int32_t peakBin, BlockResult& r)
 {
-    const std::string text = TrackedCFText(peakBin, p.SampleRate, p.NFFT);
+    const std::string text = CentreText(peakBin, p.SampleRate, p.NFFT);
     if (text == p.CFText)
         return;
     p.CFText = text;
@@ -38,7 +37,9 @@ void Track(ChainParams& p, std::int32_t peakBin, BlockResult& r)
 
 void Sequence(const std::int16_t* frames, ChainParams& p, ChainState& s, BlockResult& r)
 {
-    const InputExtremes ext = ConvertBlock(frames, WindFn, p.NFFT, p.Squared, p.Swapped, s.FFTBuf.data());
+    if (s.Window.size() < static_cast<std::size_t>(p.NFFT))
+        throw Fault(Fault::Kind::OutOfRange, "no window table for this FFT size");
+    const InputExtremes ext = ConvertBlock(frames, s.Window.data(), p.NFFT, p.Squared, p.Swapped, s.FFTBuf.data());
     r.InMax = LargestSample(ext);
     s.InLevelDb = InputLevelDb(r.InMax, s.InLevelDb);
     r.InLevelDb = s.InLevelDb;

@@ -33,9 +33,11 @@ struct ChainParams {
     bool TrackSig = false;
 };
 
-// The working arrays of a run, sized for its FFT size, and the values
-// carried from block to block.  The window table is the shared WindFn.
+// The working arrays of a run, sized for its FFT size, its window, and the
+// values carried from block to block.  Each run has its own, so several
+// runs can share a process.
 struct ChainState {
+    std::vector<float> Window;        // the run's window over points 0 .. NFFT-1 (MakeWindow)
     std::vector<float> FFTBuf;        // 1-based interleaved complex points
     SpecRing SpecHist;                // per-block power, bins 0 .. NFFT/2 by 64 slots
     std::vector<float> AvSpec;        // mean power per bin, 0 .. NFFT/2
@@ -101,7 +103,7 @@ struct BlockResult {
 };
 
 // Processes one block of p.NFFT interleaved stereo frames (p checked with
-// CheckRunSizes, s prepared for p.NFFT).  Never throws a Fault: a faulting
+// CheckRunSizes, s prepared for p.NFFT, s.Window holding p.NFFT points).  Never throws a Fault: a faulting
 // step ends the block there (End Fault, Reached the last complete stage).
 // Tracking and a bandwidth reset change p as the window's controls would.
 BlockResult RunBlock(const std::int16_t* frames, ChainParams& p, ChainState& s);

@@ -46,7 +46,7 @@ std::int32_t LargestSample(const InputExtremes& e)
 
 double InputLevelDb(std::int32_t largest, double previousDb)
 {
-    if (largest > 0) return CheckedLn(largest) * 4.342944819 * 2;
+    if (largest > 0) return CheckedLn(largest) * kTenOverLn10 * 2;
     return previousDb;
 }
 

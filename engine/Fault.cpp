@@ -19,7 +19,7 @@ double CheckedLn(double x)
 
 double CheckedDb(double power)
 {
-    return CheckedLn(power) * 4.342944819;
+    return CheckedLn(power) * kTenOverLn10;
 }
 
 double CheckedFinite(double x)

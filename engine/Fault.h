@@ -19,6 +19,8 @@ private:
 double CheckedDiv(double a, double b);
 // Natural logarithm; faults when x <= 0 (or not a number).
 double CheckedLn(double x);
+// 10 / ln 10 to the program's ten digits: 10 log10 x = ln x * kTenOverLn10.
+inline constexpr double kTenOverLn10 = 4.342944819;
 // 10 x log10(power) as the program computes it (ln x 4.342944819); faults when power <= 0.
 double CheckedDb(double power);
 // Returns x; faults when x is infinite or not a number (an overflowed result).

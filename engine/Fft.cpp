@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/FftKernels.h"
-#include "engine/Shared.h"
+#include "engine/RunSizes.h"
 
 namespace {
 
@@ -128,9 +128,4 @@ void DoFFT(float* data, std::int32_t n)
         FftTransformScalar(d, scratch, n, tw);
         break;
     }
-}
-
-void DoFFT(float* data)
-{
-    DoFFT(data, NFFT);
 }

@@ -7,5 +7,3 @@
 // 2k+2).  data[0] and everything above 2n are left alone.  n must be a power
 // of two >= 2.
 void DoFFT(float* data, std::int32_t n);
-// Same, for the shared NFFT.
-void DoFFT(float* data);

@@ -16,6 +16,26 @@ std::int32_t PlanBin(double hz, std::int32_t nfft, double rate)
     return FloorToInt32(CheckedFinite(0.5 + nfft * CheckedFinite(hz) / rate));
 }
 
+std::int32_t StartBin(double hz, double rate, std::int32_t nfft)
+{
+    return FloorToInt32(CheckedDiv(hz, rate) * nfft + 0.5);
+}
+
+std::int32_t StartCentreBin(double hz, double rate, std::int32_t nfft)
+{
+    return FloorToInt32(CheckedDiv(hz, rate) * nfft);
+}
+
+std::int32_t HzToBin(double hz, double nfft, double rate)
+{
+    return FloorToInt32(CheckedDiv(hz * nfft, rate) + 0.5);
+}
+
+std::int32_t ResetSigBWBins(std::int32_t nfft, double sampleRate)
+{
+    return RoundToInt32(CheckedDiv(kResetBandwidthHz * nfft, sampleRate));
+}
+
 std::int32_t CentreBinFromText(std::string_view text, std::int32_t nfft, double rate)
 {
     return PlanBin(WholeTextNumber(text), nfft, rate);
@@ -26,7 +46,7 @@ std::int32_t BandwidthBinsFromText(std::string_view text, std::int32_t nfft, dou
     return std::max<std::int32_t>(1, PlanBin(LeadingNumber(text), nfft, rate));
 }
 
-std::string CentreText(std::int32_t bin, double rate, std::int32_t nfft)
+std::string CentreText(double bin, double rate, std::int32_t nfft)
 {
     return FormatPattern(CheckedFinite(CheckedDiv(rate * bin, nfft)), "####.0");
 }

@@ -1,5 +1,7 @@
-// Arithmetic and texts of the frequency-plan and analysis-option controls:
-// hertz <-> bins, the span and its plot scale, the read-out texts.
+// Hertz <-> bins for both programs, and the arithmetic and texts of the
+// frequency-plan and analysis-option controls: the span and its plot scale,
+// the read-out texts.  Each rule keeps its own order of operations, so a
+// bin on a rounding edge lands where it always has.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -9,9 +11,23 @@
 // A sample rate the plan can convert with: positive and finite.
 bool UsableRate(double rate);
 
-// Hertz to bin, floor(0.5 + nfft x hz / rate).  Faults (DivisionByZero)
-// when the rate is not usable and (Overflow) when the bin does not fit.
+// Hertz to bin as the controls' rules form it, floor(0.5 + nfft x hz / rate).
+// Faults (DivisionByZero) when the rate is not usable and (Overflow) when
+// the bin does not fit.
 std::int32_t PlanBin(double hz, std::int32_t nfft, double rate);
+
+// Hertz to bin as a run start forms it for the span and the bandwidth,
+// floor(hz / rate x nfft + 0.5); faults on a zero rate or an overflow.
+std::int32_t StartBin(double hz, double rate, std::int32_t nfft);
+// The centre at a run start: truncated to its bin, floor(hz / rate x nfft).
+std::int32_t StartCentreBin(double hz, double rate, std::int32_t nfft);
+
+// Hertz to bin after a bandwidth reset, floor(hz x nfft / rate + 0.5).
+std::int32_t HzToBin(double hz, double nfft, double rate);
+// Signal bandwidth after a reset: 100 Hz as bins, 100 x nfft / rate rounded
+// half to even.  The window also sets its bandwidth controls to 100.
+inline constexpr double kResetBandwidthHz = 100;
+std::int32_t ResetSigBWBins(std::int32_t nfft, double sampleRate);
 
 // Centre bin for a typed centre text.  Faults (NotANumber) unless the whole
 // text is a decimal number, so ".", "-" or letters leave the bin alone.
@@ -20,9 +36,9 @@ std::int32_t CentreBinFromText(std::string_view text, std::int32_t nfft, double 
 // Signal bandwidth in bins from its text, never below 1.
 std::int32_t BandwidthBinsFromText(std::string_view text, std::int32_t nfft, double rate);
 
-// Bin to hertz as the centre box shows it ("####.0"; 0.5 Hz -> ".5").
-// Faults when nfft is 0.
-std::string CentreText(std::int32_t bin, double rate, std::int32_t nfft);
+// Bin to hertz as the centre box shows it ("####.0"; 0.5 Hz -> ".5"), also
+// the text tracking writes there.  Faults when nfft is 0.
+std::string CentreText(double bin, double rate, std::int32_t nfft);
 
 // Corrected span limits when one end has been moved onto or past the other:
 // 1000 Hz below / above the other end, kept inside the bar's range.

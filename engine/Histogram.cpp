@@ -20,7 +20,7 @@ std::int32_t HistCellOfTenths(double tenthsDb)
 
 std::int32_t HistCell(double power)
 {
-    return HistCellOfTenths(10 * 4.342944819 * CheckedLn(power));
+    return HistCellOfTenths(10 * kTenOverLn10 * CheckedLn(power));
 }
 
 void FillHist(const float* avSpec, std::int32_t fMinBin, std::int32_t fMaxBin, std::int32_t* ampHist)

@@ -56,10 +56,6 @@ double NoiseBinCount(std::int32_t fMinBin, std::int32_t fMaxBin, std::int32_t si
     return (static_cast<double>(fMaxBin) - fMinBin) - sigBWBins * (guardFactor + 1);
 }
 
-std::int32_t ResetSigBWBins(std::int32_t nfft, double sampleRate)
-{
-    return RoundToInt32(CheckedDiv(kResetBandwidthHz * nfft, sampleRate));
-}
 
 BandSums PerBin(const BandSums& sums, double n, std::int32_t sigBWBins)
 {

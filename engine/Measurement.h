@@ -54,10 +54,6 @@ inline bool NoNoise(const BandSums& s) { return s.NoisePower <= 0; }
 double NoiseBinCount(std::int32_t fMinBin, std::int32_t fMaxBin, std::int32_t sigBWBins, double guardFactor);
 inline bool NoiseCountTooSmall(double n) { return n < 1; }
 
-// Signal bandwidth after a reset: 100 Hz as bins, 100 x nfft / rate rounded
-// half to even.  The window also sets its bandwidth controls to 100.
-inline constexpr double kResetBandwidthHz = 100;
-std::int32_t ResetSigBWBins(std::int32_t nfft, double sampleRate);
 
 // The texts of the no-noise message.
 inline constexpr const char* kNoNoiseMessage = "Noise measurement not possible, Signal bandwidth reset";

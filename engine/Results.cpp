@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/Fault.h"
+#include "engine/Measurement.h"
 #include "engine/NumberText.h"
 
 double LevelAboveThreshold(double power, std::int32_t dispThresh) { return CheckedDb(power) - dispThresh; }
@@ -33,15 +34,11 @@ std::string SN1HzCaption(double sn1HzDb) { return "    ''     1Hz    " + FormatP
 
 std::string SN2500HzCaption(double sn1HzDb)
 {
-    return "    ''   2500Hz  " + FormatPattern(sn1HzDb - 33.98, "#0.0dB") + "   [JT]";
+    return "    ''   2500Hz  " + FormatPattern(sn1HzDb - kDb1HzTo2500Hz, "#0.0dB") + "   [JT]";
 }
 
 std::string RangeCaption(double hz) { return SignedText(hz) + "Hz"; }
 
-std::string TrackedCFText(std::int32_t cfBin, double sampleRate, std::int32_t nfft)
-{
-    return FormatPattern(CheckedDiv(cfBin * sampleRate, nfft), "####.0");
-}
 
 std::string ClockText(std::int64_t seconds)
 {

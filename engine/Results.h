@@ -16,8 +16,6 @@ std::string SNBinCaption(double snBinDb, double windENBW, double sampleRate, std
 std::string SN1HzCaption(double sn1HzDb);
 std::string SN2500HzCaption(double sn1HzDb);          // S/N 1 Hz - 33.98, marked "[JT]"
 std::string RangeCaption(double hz);                  // " 300Hz"
-// Centre frequency text after tracking moves the centre onto cfBin.
-std::string TrackedCFText(std::int32_t cfBin, double sampleRate, std::int32_t nfft);
 
 // Clock text hh:mm:ss of a whole number of seconds (hours keep counting past 23).
 std::string ClockText(std::int64_t seconds);

@@ -4,7 +4,6 @@
 
 #include "engine/Fault.h"
 #include "engine/NumberText.h"
-#include "engine/Shared.h"
 
 bool IsFFTSize(double n)
 {
@@ -32,5 +31,5 @@ void CheckRunSizes(std::int32_t nfft, std::int32_t fMinBin, std::int32_t fMaxBin
     BlockBytes(nfft);
     CheckedIndex(fMinBin, 0, nfft / 2);
     CheckedIndex(fMaxBin, 0, nfft / 2);
-    CheckedIndex(nAvg, 1, 63);
+    CheckedIndex(nAvg, 1, kMaxAvg);
 }

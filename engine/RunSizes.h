@@ -3,7 +3,10 @@
 #pragma once
 #include <cstdint>
 
-inline constexpr std::int32_t kMinNFFT = 1024; // smallest FFT size offered
+inline constexpr std::int32_t kMinNFFT = 1024;       // smallest FFT size offered
+inline constexpr std::int32_t kMaxNFFT = 262144;     // largest FFT size offered
+inline constexpr std::int32_t kBufTop = 2 * kMaxNFFT; // last index of the capture buffer
+inline constexpr std::int32_t kMaxAvg = 63;          // most blocks in the running mean
 // Sample rates a measurement takes, Hz: from a slow sound card up to the
 // highest rate PulseAudio offers.
 inline constexpr std::int32_t kMinRate = 1000, kMaxRate = 384000;
@@ -20,5 +23,5 @@ std::int32_t FFTSizeOfText(const char* text);
 std::uint32_t BlockBytes(std::int32_t nfft);
 
 // Faults (OutOfRange) unless nfft is an offered size, the analysed bins lie
-// within 0 .. nfft/2, and nAvg is 1 .. 63.
+// within 0 .. nfft/2, and nAvg is 1 .. kMaxAvg.
 void CheckRunSizes(std::int32_t nfft, std::int32_t fMinBin, std::int32_t fMaxBin, std::int32_t nAvg);

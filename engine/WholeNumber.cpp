@@ -43,8 +43,3 @@ std::int32_t FloorToInt32(double x)
 {
     return static_cast<std::int32_t>(CheckFits(std::floor(x), -2147483648.0, 2147483647.0));
 }
-
-std::int32_t HzToBin(double hz, double nfft, double rate)
-{
-    return FloorToInt32(CheckedDiv(hz * nfft, rate) + 0.5);
-}

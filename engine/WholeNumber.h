@@ -7,5 +7,3 @@ std::int16_t RoundToInt16(double x);
 std::int32_t RoundToInt32(double x);
 // floor(x) as a 32-bit whole number; Overflow fault when it does not fit.
 std::int32_t FloorToInt32(double x);
-// Hertz to bin: floor(hz * nfft / rate + 0.5); faults on rate 0 or overflow.
-std::int32_t HzToBin(double hz, double nfft, double rate);

@@ -1,64 +1,48 @@
 #include "engine/Windows.h"
 
+#include <algorithm>
 #include <cmath>
-
-#include "engine/Shared.h"
 
 namespace {
 
 const double kTwoPi = 6.28318530717958; // the program's 15-digit constant
 
-// Periodic window: x = 2*pi*i / NFFT, coefficient in double stored as float.
-template <class W>
-void Build(W w)
+double Hamming(double x) { return 0.54 - 0.46 * std::cos(x); }
+double BlackmanHarris(double x)
 {
-    for (std::int32_t i = 0; i < NFFT && i <= kBufTop; ++i) {
-        const double x = (i * kTwoPi) / NFFT;
-        WindFn[i] = static_cast<float>(w(x));
-    }
+    return 0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) - 0.01168 * std::cos(3 * x);
 }
+double Hanning(double x) { return 0.5 - 0.5 * std::cos(x); }
+double HFT95(double x)
+{
+    return (1 - 1.9383379 * std::cos(x) + 1.3045202 * std::cos(2 * x) - 0.402827 * std::cos(3 * x) +
+            0.0350665 * std::cos(4 * x)) /
+           4.68075;
+}
+double None(double) { return 0.5; }
+
+struct Shape {
+    double (*w)(double);
+    double enbw;
+};
+constexpr Shape kShapes[] = {{Hamming, 1.37}, {BlackmanHarris, 2.04}, {Hanning, 1.5}, {HFT95, 3.811}, {None, 1}};
 
 } // namespace
 
-void WinHamming()
+std::optional<double> WindowEnbw(std::int16_t position)
 {
-    Build([](double x) { return 0.54 - 0.46 * std::cos(x); });
+    if (position < 0 || position > 4)
+        return std::nullopt;
+    return kShapes[position].enbw;
 }
 
-void WinBlackmanHarris()
+std::optional<WindowTable> MakeWindow(std::int16_t position, std::int32_t n)
 {
-    Build([](double x) {
-        return 0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2 * x) - 0.01168 * std::cos(3 * x);
-    });
-}
-
-void WinHanning()
-{
-    Build([](double x) { return 0.5 - 0.5 * std::cos(x); });
-}
-
-void WinHFT95()
-{
-    Build([](double x) {
-        return (1 - 1.9383379 * std::cos(x) + 1.3045202 * std::cos(2 * x) - 0.402827 * std::cos(3 * x) +
-                0.0350665 * std::cos(4 * x)) /
-               4.68075;
-    });
-}
-
-void WinNone()
-{
-    Build([](double) { return 0.5; });
-}
-
-void SelectWindow(std::int16_t position, double& windENBW)
-{
-    switch (position) {
-    case 0: WinHamming(); windENBW = 1.37; break;
-    case 1: WinBlackmanHarris(); windENBW = 2.04; break;
-    case 2: WinHanning(); windENBW = 1.5; break;
-    case 3: WinHFT95(); windENBW = 3.811; break;
-    case 4: WinNone(); windENBW = 1; break;
-    default: break; // no list entry selected: keep the table and its bandwidth
-    }
+    if (position < 0 || position > 4)
+        return std::nullopt;
+    const Shape& s = kShapes[position];
+    WindowTable t{std::vector<float>(static_cast<std::size_t>(std::max(n, 0))), s.enbw};
+    for (std::int32_t i = 0; i < n; ++i)
+        t.Coef[static_cast<std::size_t>(i)] = static_cast<float>(s.w((i * kTwoPi) / n));
+    return t;
 }

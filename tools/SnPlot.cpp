@@ -1,5 +1,7 @@
 #include "tools/SnPlot.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
@@ -138,4 +140,16 @@ QImage DrawSnPlot(const std::vector<SnPoint>& points, double endS, QSize size, c
     }
     flush();
     return img;
+}
+
+std::string WritePng(const QImage& img, const std::string& path)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "PNG");
+    QFile f(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(png) != png.size() || !f.flush())
+        return f.errorString().toStdString();
+    return {};
 }

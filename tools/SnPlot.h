@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 
+#include <string>
 #include <vector>
 
 struct SnPoint {
@@ -25,3 +26,8 @@ inline constexpr int kSnPlotMaxWidth = 8000, kSnPlotMaxHeight = 4000;
 // right edge endS, its bottom and top edges the lower and upper whole ten of
 // dB around the values (at least 10 dB apart).
 QImage DrawSnPlot(const std::vector<SnPoint>& points, double endS, QSize size, const QString& title);
+
+// Writes the picture as a PNG file, replacing it; "" when written, else why
+// not.  Encoded in memory first, so only the file write can fail and libpng
+// prints nothing of its own.
+std::string WritePng(const QImage& img, const std::string& path);

@@ -16,7 +16,7 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-void ShowPeriod(Parlune& p) { p.periodBox.setText(Q(PeriodText(NFFT, p.NAvg, p.SampleRate))); }
+void ShowPeriod(Parlune& p) { p.periodBox.setText(Q(PeriodText(p.NFFT, p.NAvg, p.SampleRate))); }
 
 } // namespace
 
@@ -43,10 +43,12 @@ void Parlune::FFTSize_Click()
 
 void Parlune::WindType_Change()
 {
-    // The table holds kMaxNFFT points; a larger size never reaches the builders.
+    // The run builds the table; the noise bandwidth shows at once.  No list
+    // entry chosen keeps the last one's.
     Step([&] {
         CheckedIndex(NFFT, 0, kMaxNFFT);
-        SelectWindow(static_cast<std::int16_t>(windowTypeBox.ListIndex()), WindENBW);
+        if (const std::optional<double> enbw = WindowEnbw(static_cast<std::int16_t>(windowTypeBox.ListIndex())))
+            WindENBW = *enbw;
     });
 }
 

@@ -23,9 +23,9 @@ void ShowSpan(Parlune& p) { p.spanBox.setText(Q(SpanText(p.spanLowBar.Value(), p
 // (with no FFT size yet, or limits that met at the bar's end, it is kept).
 void ScaleSpectrum(Parlune& p)
 {
-    Step([&] { p.spectrumPlot.setScaleLeft(SpanLeftBins(p.spanLowBar.Value(), NFFT, p.SampleRate)); });
+    Step([&] { p.spectrumPlot.setScaleLeft(SpanLeftBins(p.spanLowBar.Value(), p.NFFT, p.SampleRate)); });
     Step([&] {
-        const double width = SpanWidthBins(p.spanLowBar.Value(), p.spanHighBar.Value(), NFFT, p.SampleRate);
+        const double width = SpanWidthBins(p.spanLowBar.Value(), p.spanHighBar.Value(), p.NFFT, p.SampleRate);
         if (width > 0)
             p.spectrumPlot.setScaleWidth(width);
     });
@@ -38,7 +38,7 @@ void ApplyPreset(Parlune& p, int upper, int lower)
     Step([&] { p.spanHighBar.setValue(upper); });
     Step([&] { p.spanLowBar.setValue(lower); });
     ShowSpan(p);
-    Step([&] { p.FMaxBin = PlanBin(p.spanHighBar.Value(), NFFT, p.SampleRate); });
+    Step([&] { p.FMaxBin = PlanBin(p.spanHighBar.Value(), p.NFFT, p.SampleRate); });
     ScaleSpectrum(p);
 }
 
@@ -117,5 +117,5 @@ void Parlune::Spectrum_MouseDown(int button, int, double x, double)
     if (button != 1)
         return;
     Step([&] { CFBin = RoundToInt32(x); });
-    Step([&] { centreFrequencyBox.setText(QString::fromStdString(FormatPattern(CheckedDiv(x * SampleRate, NFFT), "####.0"))); });
+    Step([&] { centreFrequencyBox.setText(Q(CentreText(x, SampleRate, NFFT))); });
 }

@@ -37,7 +37,7 @@ void Parlune::LogToFile_Click()
             return;
         }
         LogEnabled = 1;
-        LastLogTime = TimeOfDay();
+        LogTimes.StartByClock();
     } else {
         LogEnabled = 0;
         LogOut.Close();
@@ -52,18 +52,14 @@ void Parlune::LogBlock(const BlockResult& r)
 
 void Parlune::LogStep(const BlockResult& r)
 {
-    const double seconds = CurrentClock().SecondsSinceMidnight();
-    const float now = static_cast<float>(seconds);
-    const float elapsed = LogElapsed(now, LastLogTime);
-    if (!(elapsed >= LogIntervalSeconds(logIntervalBox.Text().toStdString()))) {
+    const std::optional<DueLine> due = LogTimes.DueByClock(LogIntervalSeconds(logIntervalBox.Text().toStdString()));
+    if (!due) {
         logToFileCheck.setForeColor(RGB(0, 0, 0));
         return;
     }
     // Computed before anything changes: a fault leaves the log as it was.
-    const std::string line =
-        LogLine(ClockText(std::min<std::int64_t>(static_cast<std::int64_t>(seconds), 86399)), r.PeakHz, r.PeakLevel,
-                r.NoiseLevel, r.SN1HzDb);
-    LastLogTime = now;
+    const std::string line = LogLine(due->Clock, r.PeakHz, r.PeakLevel, r.NoiseLevel, r.SN1HzDb);
+    LogTimes.Logged(*due);
     if (!LogOut.WriteLine(line)) {
         GiveUpLogging(*this, "Write failed", "cannot write to \"%1\"; logging stopped");
         return;

@@ -16,6 +16,7 @@
 #include "display/SpectrumPlot.h"
 #include "engine/BlockChain.h"
 #include "log/LogFile.h"
+#include "log/LogSchedule.h"
 #include "ui/RunState.h"
 
 class AudioServerWatch;
@@ -162,10 +163,9 @@ public:
     double SNBinDb = 0;    // S/N in one noise-equivalent bin, dB
     double PrevLevel = 0;  // display level of the last trace point; carries over blocks
     bool Closing = false;  // the window is being closed; the run loop returns at once
-    // Logging: the open log file and the time of day, in seconds since
-    // midnight, of the last line written or of switching logging on.
+    // Logging: the open log file and when its next line is due.
     LogFileWriter LogOut;
-    float LastLogTime = 0;
+    LogSchedule LogTimes;
     std::shared_ptr<WaterfallRing> WFRing; // the waterfall's rows, newest first
 
 protected:

@@ -6,7 +6,6 @@
 #include "capture/AudioServer.h"
 #include "capture/DeviceList.h"
 #include "capture/InputBackend.h"
-#include "capture/WaitForBuffer.h"
 #include "display/HistogramDraw.h"
 #include "display/HistogramWindow.h"
 #include "display/Meters.h"
@@ -14,6 +13,7 @@
 #include "display/WaterfallDraw.h"
 #include "display/WaterfallWindow.h"
 #include "engine/Fault.h"
+#include "engine/FrequencyPlan.h"
 #include "engine/Measurement.h"
 #include "engine/NumberText.h"
 #include "engine/Results.h"
@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr std::uint32_t kHeaderSize = 32;
 // How long start-up waits for the audio server, ms: a live one answers in a
 // few; a stopped one must not hold up the window.
 constexpr int kServerWaitMs = 300;
@@ -43,7 +42,7 @@ struct RunningFlag {
 void ResetBandwidth(Parlune& w)
 {
     MsgBox(&w, kNoNoiseMessage);
-    w.SigBWBins = ResetSigBWBins(NFFT, w.SampleRate);
+    w.SigBWBins = ResetSigBWBins(w.NFFT, w.SampleRate);
     w.bandwidthBar.setValue(100);
     w.bandwidthBox.setText("100");
 }
@@ -77,19 +76,19 @@ void Parlune::Start_Click()
     Step([&] { spectrumPlot.Cls(); });
     Step([&] { guardBox.setText(QString::fromStdString(PlainText(Num(bandwidthBox.Text()) * GuardFactor))); });
     Step([&] { binWidthLabel.setCaption(QString::fromStdString(FormatPattern(CheckedDiv(Num(sampleRateBox.Text()), N), "##0.0# Hz bins"))); });
-    Step([&] { FMinBin = FloorToInt32(CheckedDiv(spanLowBar.Value(), SR) * N + 0.5); });
-    Step([&] { FMaxBin = FloorToInt32(CheckedDiv(spanHighBar.Value(), SR) * N + 0.5); });
+    Step([&] { FMinBin = StartBin(spanLowBar.Value(), SR, NFFT); });
+    Step([&] { FMaxBin = StartBin(spanHighBar.Value(), SR, NFFT); });
     Step([&] { deviceBox.setBackColor(RGB(255, 255, 255)); });
     Step([&] { NAvg = averagingBar.Value(); });
     Step([&] {
-        if (NAvg > 63)
-            NAvg = 63;
+        if (NAvg > kMaxAvg)
+            NAvg = kMaxAvg;
     });
-    Step([&] { SigBWBins = FloorToInt32(CheckedDiv(Num(bandwidthBox.Text()), SR) * N + 0.5); });
+    Step([&] { SigBWBins = StartBin(Num(bandwidthBox.Text()), SR, NFFT); });
     Step([&] { StopReq = false; });
     Step([&] { stopButton.setVisible(true); });
     // The centre is truncated to a bin here, not rounded.
-    Step([&] { CFBin = FloorToInt32(CheckedDiv(WholeTextNumber(centreFrequencyBox.Text().toStdString()), SR) * N); });
+    Step([&] { CFBin = StartCentreBin(WholeTextNumber(centreFrequencyBox.Text().toStdString()), SR, NFFT); });
     // A fault in the test itself (N = 0) takes the first branch.
     bool fineBins = true;
     Step([&] { fineBins = CheckedDiv(SR, N) < 1; });
@@ -108,7 +107,13 @@ void Parlune::Start_Click()
         monHisto().setWidth(monWF().Width());
         monHisto().Histogram.setWidth(RoundToInt32(0.9 * monHisto().Width()));
     });
-    Step([&] { SelectWindow(static_cast<std::int16_t>(windowTypeBox.ListIndex()), WindENBW); });
+    // No list entry chosen keeps the last run's window.
+    Step([&] {
+        if (std::optional<WindowTable> t = MakeWindow(static_cast<std::int16_t>(windowTypeBox.ListIndex()), NFFT)) {
+            Chain.Window = std::move(t->Coef);
+            WindENBW = t->Enbw;
+        }
+    });
     Step([&] { startButton.setVisible(false); });
 
     // Capture format: two channels of 16 bits at the chosen rate.
@@ -122,8 +127,8 @@ void Parlune::Start_Click()
 
     // The list position is the device ID; no selection (-1) is the mapper.
     const int position = deviceBox.ListIndex();
-    Step([&] { waveInOpen(&hWaveIn, static_cast<std::uint32_t>(static_cast<std::int32_t>(position)), &WaveFmt, 0, 0, 0); });
-    if (hWaveIn == 0) {
+    Step([&] { Input.Open(static_cast<std::uint32_t>(static_cast<std::int32_t>(position)), WaveFmt); });
+    if (Input.Handle() == 0) {
         MsgBox(this, "Wave input device didn't open!!", MsgIcon::Exclamation);
         return;
     }
@@ -136,7 +141,7 @@ void Parlune::Start_Click()
             deviceBox.setText(name);
         deviceBox.setVisible(false);
     });
-    Step([&] { waveInStart(hWaveIn); });
+    Step([&] { Input.Start(); });
     Step([&] { clockTimer.setEnabled(true); });
     Step([&] { cursorLabel.setVisible(true); });
     Step([&] { logToFileCheck.setEnabled(true); });
@@ -190,8 +195,7 @@ void Parlune::ShowInputLost()
 
 void Parlune::Stopit_Click()
 {
-    waveInReset(hWaveIn);
-    waveInClose(hWaveIn);
+    Input.Close();
     ClearRing(Chain, NAvg); // so the next run starts from an empty ring
     StopReq = true;
     stopButton.setVisible(false);
@@ -341,22 +345,16 @@ bool Parlune::CaptureBlock()
     if (Chain.SpecHist.BinTop() != NFFT / 2)
         throw Fault(Fault::Kind::OutOfRange, "FFT size changed during the run");
     // One buffer queued, then sleep in the event loop until it comes back
-    // done (STOP's reset also marks it done), the input is lost, or closing.
-    WaveHdr.lpData = reinterpret_cast<char*>(InBuf.data());
-    WaveHdr.dwBufferLength = BlockBytes(NFFT);
-    WaveHdr.dwFlags = 0;
-    waveInPrepareHeader(hWaveIn, &WaveHdr, kHeaderSize);
-    const bool queued = waveInAddBuffer(hWaveIn, &WaveHdr, kHeaderSize) == MMSYSERR_NOERROR;
-    if (queued)
-        WaitForBuffer(WaveHdr, hWaveIn, [this] { return StopReq || Closing; });
-    waveInUnprepareHeader(hWaveIn, &WaveHdr, kHeaderSize);
+    // done (STOP's reset also marks it done: that last block is shown), the
+    // input is lost, or closing.
+    const CaptureEnd end = Input.Capture(InBuf.data(), BlockBytes(NFFT), [this] { return StopReq || Closing; });
     if (Closing)
         return false;
-    if (waveInIsLost(hWaveIn)) {
+    if (end == CaptureEnd::Lost) {
         ShowInputLost();
         return false;
     }
-    return queued && (WaveHdr.dwFlags & WHDR_DONE);
+    return end == CaptureEnd::Done;
 }
 
 bool Parlune::YieldAfterBlock()
@@ -370,7 +368,7 @@ bool Parlune::YieldAfterBlock()
         ClearRing(Chain, NAvg);
         return false;
     }
-    return !Closing && hWaveIn != 0;
+    return !Closing && Input.Handle() != 0;
 }
 
 void Parlune::RunLoop()

@@ -29,8 +29,7 @@ void Parlune::Form_Unload()
     Step([&] { WriteSetting("Values", "FFTSIZE", fftSizeBox.Text()); });
     Step([&] { WriteSetting("Values", "SBW", bandwidthBox.Text()); });
     // Both are called with or without an open input; their results are not needed.
-    waveInReset(hWaveIn);
-    waveInClose(hWaveIn);
+    Input.Close();
     LogEnabled = 0;
     LogOut.Close();
 }

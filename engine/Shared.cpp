@@ -1,4 +1,0 @@
-#include "engine/Shared.h"
-
-std::int32_t NFFT = 0;
-float WindFn[kBufTop + 1] = {};

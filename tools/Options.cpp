@@ -1,0 +1,364 @@
+#include "tools/Options.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "engine/Fault.h"
+#include "engine/NumberText.h"
+#include "tools/SnPlot.h"
+#include "tools/Stop.h"
+
+namespace {
+
+const char* const kIntro = R"(Usage: parlune-measure [options] FILE...
+  or:  parlune-measure --input DEVICE [options]
+  or:  parlune-measure --list-inputs
+
+Measures the signal-to-noise ratio of recordings as the Parlune window does
+for a live input, or of a live input itself: consecutive, non-overlapping
+blocks of FFT-size frames from the start of each file go through the same
+chain (conversion, window, FFT, averaging ring, histogram, peak search,
+signal and noise measurement, tracking).  WAV, FLAC and whatever else
+libsndfile reads.  The sample rate is the file's own; a mono file feeds both
+channels (more than two channels: the first two are used); other sample
+formats are scaled to the 16-bit range.  Every option defaults to the
+window's setting after its first start.
+
+Live input (--input): the device is captured as the window does it, 16-bit
+stereo at --rate, one block at a time; the audio between blocks is dropped.
+Log lines carry the time of day as in the window's log file and end in CR LF;
+CSV rows end in LF, their start_s counting from the opening of the input.
+Lines go to standard output or, with --output, are appended to a file; each
+is flushed as it is written.  The run lasts until SIGINT, SIGTERM or SIGHUP,
+or for --duration; then the input is released, the --plot picture and the
+--summary line are written, and the exit status is 0.  A block of digital
+silence (a muted receiver) does not end a live run: it is a CSV row with
+empty figures, and the summary counts it as not measured.  A closed pipe on
+standard output (| head) ends any run as a signal does, without a message.
+
+Options (a value may follow as the next argument or after '='):
+)";
+
+const char* const kOutro = R"(
+With several files each file's output is preceded by a line "==> FILE <==".
+Exit status: 0 done (live: stopped by a signal or --duration); 1 a file is
+missing, unreadable, not audio, shorter than one block, or holds a sample
+that is NaN or infinite (rows before it are printed), the --plot picture,
+the --output file or standard output cannot be written, or the input
+device cannot be opened; 2 a bad option or value, also for the file's
+sample rate, or an unknown device; 3 the measurement ended (no noise
+outside the signal and guard bands, or, in a recording, a bin of zero power
+as in silence); 4 the live input stopped delivering (device unplugged,
+audio server gone), noticed within three block lengths (at least 1 s; 10 s
+for a new stream's first audio); the lines written so far are kept.
+)";
+
+enum class Kind {
+    Switch, // no value
+    Whole,  // a whole number in Lo .. Hi
+    Number, // any decimal number; the option checks its own range
+    Text,   // any text
+};
+
+struct Option {
+    const char* Name;  // long form
+    const char* Value; // what the value is called in --help; "" for a switch
+    Kind kind;
+    double Lo = NAN, Hi = NAN; // Whole: the accepted range
+    const char* Help = "";     // what it does; a range and default are added
+    std::function<std::string()> Range = {};                  // the range as --help shows it
+    std::function<std::string(const Options&)> Default = {}; // the default as --help shows it
+    std::function<void(Options&, std::string_view text, double value)> Set = {};
+};
+
+std::string Text(double x) { return PlainText(x); }
+std::string Span(double lo, double hi) { return Text(lo) + " .. " + Text(hi); }
+
+[[noreturn]] void Bad(std::string_view name, const std::string& why, std::string_view text)
+{
+    Fail(kExitUsage, std::string(name) + ": " + why + ", not '" + std::string(text) + "'");
+}
+
+double NumberOf(std::string_view name, std::string_view text)
+{
+    try {
+        return WholeTextNumber(text);
+    } catch (const Fault&) {
+        Fail(kExitUsage, std::string(name) + ": not a number: '" + std::string(text) + "'");
+    }
+}
+
+std::int32_t WholeOf(std::string_view name, std::string_view text, double lo, double hi)
+{
+    const double v = NumberOf(name, text);
+    if (v != std::floor(v) || v < lo || v > hi) Bad(name, "must be a whole number " + Span(lo, hi), text);
+    return static_cast<std::int32_t>(v);
+}
+
+std::string Squeezed(std::string_view s)
+{
+    std::string out;
+    for (char c : s)
+        if (c != ' ' && c != '-' && c != '_') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+const char* const kWindowNames[] = {"hamming", "blackman-harris", "hanning", "hft95", "none"};
+
+std::int16_t WindowOf(std::string_view text)
+{
+    // Names are compared without blanks, dashes and underscores; a list
+    // position must be the digit alone (Squeezed would turn "-1" into "1").
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '4') return static_cast<std::int16_t>(text[0] - '0');
+    const std::string s = Squeezed(text);
+    const std::pair<const char*, std::int16_t> names[] = {
+        {"hamming", 0}, {"blackmanharris", 1}, {"hanning", 2}, {"hann", 2}, {"hft95", 3},
+        {"hft95flattop", 3}, {"flattop", 3}, {"none", 4}, {"nowindow", 4}, {"rectangular", 4},
+    };
+    for (auto [name, pos] : names)
+        if (s == name) return pos;
+    Fail(kExitUsage, "--window: unknown window '" + std::string(text) +
+                         "' (hamming, blackman-harris, hanning, hft95, none or 0 .. 4)");
+}
+
+const std::vector<Option>& Table()
+{
+    using O = Options;
+    static const std::vector<Option> table = {
+        {"--list-inputs", "", Kind::Switch, NAN, NAN,
+         "print the capture devices as the window's device box lists them, one per line: the number --input "
+         "takes, a tab, the name (the last two are the test signals)",
+         {}, {}, [](O& o, auto, double) { o.ListInputs = true; }},
+        {"--input", "DEVICE", Kind::Text, NAN, NAN,
+         "measure this capture device, given by its name as --list-inputs prints it or by its number", {}, {},
+         [](O& o, std::string_view t, double) {
+             if (t.empty()) Fail(kExitUsage, "--input: needs a device name or number (see --list-inputs)");
+             o.Input = t;
+         }},
+        {"--rate", "HZ", Kind::Whole, kMinRate, kMaxRate, "live input: sample rate, a whole number", {},
+         [](const O& o) { return Text(o.Rate); }, [](O& o, auto, double v) { o.Rate = static_cast<std::int32_t>(v); }},
+        {"--duration", "S", Kind::Number, NAN, NAN, "live input: stop after S seconds, > 0",
+         {}, [](const O&) { return std::string("until a signal"); },
+         [](O& o, std::string_view t, double v) {
+             if (!(v > 0 && v < 1e9)) Bad("--duration", "must be above 0 seconds", t);
+             o.Duration = v;
+         }},
+        {"--output", "FILE", Kind::Text, NAN, NAN, "live input: append the lines to FILE instead of standard output",
+         {}, {}, [](O& o, std::string_view t, double) {
+             if (t.empty()) Fail(kExitUsage, "--output: needs a file name");
+             o.Output = t;
+         }},
+        {"--fft-size", "N", Kind::Whole, kMinNFFT, kMaxNFFT, "points per block, a power of two", {},
+         [](const O& o) { return Text(o.Measure.FftSize); },
+         [](O& o, std::string_view t, double v) {
+             const auto n = static_cast<std::int32_t>(v);
+             if ((n & (n - 1)) != 0) Bad("--fft-size", "must be a power of two", t);
+             o.Measure.FftSize = n;
+         }},
+        {"--window", "W", Kind::Text, NAN, NAN,
+         "hamming, blackman-harris, hanning, hft95 (flat top), none, or the list position 0 .. 4 in that order", {},
+         [](const O& o) { return std::string(kWindowNames[o.Measure.Window]); },
+         [](O& o, std::string_view t, double) { o.Measure.Window = WindowOf(t); }},
+        {"--average", "N", Kind::Whole, 1, kMaxAvg, "blocks in the running mean,", {},
+         [](const O& o) { return Text(o.Measure.Average); },
+         [](O& o, auto, double v) { o.Measure.Average = static_cast<std::int32_t>(v); }},
+        {"--centre", "HZ", Kind::Number, NAN, NAN,
+         "centre of the signal band, 0 .. half the sample rate; truncated to a whole bin as the window's run "
+         "start does",
+         {}, [](const O& o) { return Text(o.Measure.CentreHz); },
+         [](O& o, auto, double v) { o.Measure.CentreHz = v; }},
+        {"--bandwidth", "HZ", Kind::Number, NAN, NAN, "signal bandwidth, > 0 and at least half a bin", {},
+         [](const O& o) { return Text(o.Measure.BandwidthHz); },
+         [](O& o, std::string_view t, double v) {
+             if (!(v > 0)) Bad("--bandwidth", "must be above 0 Hz", t);
+             o.Measure.BandwidthHz = v;
+         }},
+        {"--guard", "G", Kind::Number, NAN, NAN, "guard band on each side as a multiple of the bandwidth,",
+         [] { return Span(0, kMaxGuard); }, [](const O& o) { return Text(o.Measure.Guard); },
+         [](O& o, std::string_view t, double v) {
+             if (!(v >= 0 && v <= kMaxGuard)) Bad("--guard", "must lie in " + Span(0, kMaxGuard), t);
+             o.Measure.Guard = v;
+         }},
+        {"--span-low", "HZ", Kind::Number, NAN, NAN, "lowest analysed frequency, >= 0", {},
+         [](const O& o) { return Text(o.Measure.SpanLowHz); }, [](O& o, auto, double v) { o.Measure.SpanLowHz = v; }},
+        {"--span-high", "HZ", Kind::Number, NAN, NAN,
+         "highest analysed frequency, below half the sample rate and above --span-low; when not given and the "
+         "file's rate is 10000 Hz or less, the highest bin below half the rate, said on stderr",
+         {}, [](const O& o) { return Text(o.Measure.SpanHighHz); },
+         [](O& o, auto, double v) {
+             o.Measure.SpanHighHz = v;
+             o.SpanHighTyped = true;
+         }},
+        {"--threshold", "DB", Kind::Whole, 0, kMaxThreshold,
+         "display threshold; peak and noise levels are printed relative to it, a whole number", {},
+         [](const O& o) { return Text(o.Measure.Threshold); },
+         [](O& o, auto, double v) { o.Measure.Threshold = static_cast<std::int32_t>(v); }},
+        {"--stat-noise", "", Kind::Switch, NAN, NAN,
+         "take the noise from the bin-level histogram (lower quartile + 3 dB) instead of the noise bands", {}, {},
+         [](O& o, auto, double) { o.Measure.StatNoise = true; }},
+        {"--track", "", Kind::Switch, NAN, NAN, "move the centre onto the peak while it is in the band", {}, {},
+         [](O& o, auto, double) { o.Measure.Track = true; }},
+        {"--peak-in-band", "", Kind::Switch, NAN, NAN, "search the peak only inside the signal band", {}, {},
+         [](O& o, auto, double) { o.Measure.PeakInBand = true; }},
+        {"--square", "", Kind::Switch, NAN, NAN, "square each input channel before the transform", {}, {},
+         [](O& o, auto, double) { o.Measure.Square = true; }},
+        {"--swap", "", Kind::Switch, NAN, NAN, "swap sideband (I/Q): keep the second channel's sign", {}, {},
+         [](O& o, auto, double) { o.Measure.Swap = true; }},
+        {"--interval", "S", Kind::Number, NAN, NAN,
+         "log format: seconds of recording (live: of the clock) between lines, >= 0; 0 writes every block whose "
+         "peak is in the band",
+         {}, [](const O& o) { return Text(o.Measure.IntervalS); },
+         [](O& o, std::string_view t, double v) {
+             if (!(v >= 0)) Bad("--interval", "must be 0 or more seconds", t);
+             o.Measure.IntervalS = v;
+         }},
+        {"--format", "F", Kind::Text, NAN, NAN,
+         "log: lines as in the window's log file, the first field being the recording position hh:mm:ss at the "
+         "block's end; csv: a header and one row per block, S/N fields empty when the peak is outside the band; "
+         "the last column, sn_2500hz_corrected_db, is the S/N in 2500 Hz with the noise power per bin taken out "
+         "of the signal band's power before the ratio (closer to the truth below about 10 dB), empty also when "
+         "that difference is not positive",
+         {}, [](const O&) { return std::string("log"); },
+         [](O& o, std::string_view t, double) {
+             if (t == "csv") o.Csv = true;
+             else if (t == "log") o.Csv = false;
+             else Bad("--format", "must be log or csv", t);
+         }},
+        {"--summary", "", Kind::Switch, NAN, NAN,
+         "after each file or the live run: count, mean, minimum and maximum of the S/N in 2500 Hz over the blocks "
+         "with the peak in the band, and of the corrected S/N over those of them where it is positive",
+         {}, {}, [](O& o, auto, double) { o.Summary = true; }},
+        {"--plot", "FILE.png", Kind::Text, NAN, NAN,
+         "also draw the S/N in 2500 Hz against time as a PNG picture: one point per block with the peak in the "
+         "band, at the block's end, the line broken where the peak left the band; time from 0 to the end of the "
+         "last block along the bottom, S/N on whole tens of dB, minimum, mean and maximum marked.  Written when "
+         "the file ends, also when its measurement stops early; one recording only.  Live: time from the opening "
+         "of the input, the picture rewritten every 60 s and at the end",
+         {}, {}, [](O& o, std::string_view t, double) {
+             if (t.empty()) Fail(kExitUsage, "--plot: needs a file name");
+             o.Plot = t;
+         }},
+        {"--plot-size", "WxH", Kind::Text, NAN, NAN, "with --plot: the picture's size in pixels,",
+         [] { return Text(kSnPlotMinWidth) + "x" + Text(kSnPlotMinHeight) + " .. " + Text(kSnPlotMaxWidth) + "x" +
+                     Text(kSnPlotMaxHeight); },
+         [](const O& o) { return Text(o.PlotWidth) + "x" + Text(o.PlotHeight); },
+         [](O& o, std::string_view v, double) {
+             const auto x = v.find_first_of("xX");
+             if (x == std::string_view::npos) Bad("--plot-size", "must be WIDTHxHEIGHT", v);
+             o.PlotSizeTyped = true;
+             o.PlotWidth = WholeOf("--plot-size width", v.substr(0, x), kSnPlotMinWidth, kSnPlotMaxWidth);
+             o.PlotHeight = WholeOf("--plot-size height", v.substr(x + 1), kSnPlotMinHeight, kSnPlotMaxHeight);
+         }},
+    };
+    return table;
+}
+
+// Options that only a live input takes.
+bool LiveOnly(std::string_view name) { return name == "--rate" || name == "--duration" || name == "--output"; }
+
+// Words wrapped to fit after a 21-column indent, 79 columns in all.
+std::string Wrapped(const std::string& text)
+{
+    constexpr std::size_t kIndent = 21, kWidth = 79 - kIndent;
+    std::string out, line;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find(' ', pos);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(pos, end - pos);
+        if (!line.empty() && line.size() + 1 + word.size() > kWidth) {
+            out += line + "\n" + std::string(kIndent, ' ');
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        pos = end + 1;
+    }
+    return out + line + "\n";
+}
+
+} // namespace
+
+std::string HelpText()
+{
+    const Options defaults;
+    std::string help = kIntro;
+    for (const Option& o : Table()) {
+        std::string head = std::string("  ") + o.Name + (*o.Value ? std::string(" ") + o.Value : "");
+        head += std::string(head.size() < 21 ? 21 - head.size() : 1, ' ');
+        std::string text = o.Help;
+        if (o.Range) text += " " + o.Range();
+        else if (o.kind == Kind::Whole) text += " " + Span(o.Lo, o.Hi);
+        if (o.Default) text += " (" + o.Default(defaults) + ")";
+        help += head + Wrapped(text);
+    }
+    help += "  -h, --help         this text\n  --version          print the program's version\n";
+    return help + kOutro;
+}
+
+Options ParseOptions(int argc, char** argv)
+{
+    Options o;
+    bool onlyFiles = false;
+    std::vector<std::string> live; // options that only a live input takes
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
+            o.Files.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        std::string_view name = arg;
+        std::optional<std::string_view> inlineValue;
+        if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        if (name == "-h" || name == "--help") {
+            std::fputs(HelpText().c_str(), stdout);
+            throw Stop{0, ""};
+        }
+        if (name == "--version") {
+            std::printf("parlune-measure %s\n", PARLUNE_VERSION);
+            throw Stop{0, ""};
+        }
+        if (name == "--center") name = "--centre";
+        const Option* opt = nullptr;
+        for (const Option& candidate : Table())
+            if (name == candidate.Name) opt = &candidate;
+        if (opt == nullptr) Fail(kExitUsage, "unknown option '" + std::string(arg) + "' (see --help)");
+        std::string_view text;
+        double value = 0;
+        if (opt->kind == Kind::Switch) {
+            if (inlineValue) Fail(kExitUsage, std::string(name) + ": takes no value");
+        } else {
+            if (inlineValue) text = *inlineValue;
+            else if (i + 1 < argc) text = argv[++i];
+            else Fail(kExitUsage, std::string(name) + ": needs a value");
+            if (opt->kind == Kind::Whole) value = WholeOf(name, text, opt->Lo, opt->Hi);
+            if (opt->kind == Kind::Number) value = NumberOf(name, text);
+        }
+        opt->Set(o, text, value);
+        if (LiveOnly(name)) live.emplace_back(name);
+    }
+    if (const std::optional<SettingsError> e = CheckSettings(o.Measure)) Fail(kExitUsage, e->Message);
+    if (o.PlotSizeTyped && o.Plot.empty()) Fail(kExitUsage, "--plot-size: only with --plot");
+    if (o.ListInputs) {
+        if (!o.Files.empty() || !o.Input.empty()) Fail(kExitUsage, "--list-inputs: takes no file and no --input");
+        return o;
+    }
+    if (!o.Input.empty()) {
+        if (!o.Files.empty()) Fail(kExitUsage, "--input: measures the input alone, not files too");
+        return o;
+    }
+    if (!live.empty()) Fail(kExitUsage, live.front() + ": only with --input (a recording has its own rate and length)");
+    if (o.Files.empty()) Fail(kExitUsage, "no input file (see --help)");
+    if (!o.Plot.empty() && o.Files.size() > 1) Fail(kExitUsage, "--plot: takes one recording, not " + std::to_string(o.Files.size()));
+    return o;
+}

@@ -1,0 +1,32 @@
+// parlune-measure's options: one table of every option (name, value, range
+// from the engine's limits, default, help line) drives the parsing and the
+// --help text, and so the man page made from it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/MeasureSettings.h"
+
+struct Options {
+    MeasureSettings Measure;        // the measurement, in physical units
+    bool SpanHighTyped = false;     // else the default follows each file's sample rate
+    bool Csv = false;
+    bool Summary = false;
+    std::string Plot;               // PNG file, "" for none
+    int PlotWidth = 800, PlotHeight = 400;
+    bool PlotSizeTyped = false;
+    std::vector<std::string> Files;
+    bool ListInputs = false;
+    std::string Input;              // live device, name or number; "" for files
+    std::int32_t Rate = 12000;      // live sample rate, Hz
+    double Duration = 0;            // live run length, s; 0 until a signal
+    std::string Output;             // live lines appended here, "" for stdout
+};
+
+// The options of a command line; throws Stop (status 2) on a bad one, and
+// Stop with status 0 after printing --help or --version.
+Options ParseOptions(int argc, char** argv);
+
+// The --help text.
+std::string HelpText();

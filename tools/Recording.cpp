@@ -1,0 +1,144 @@
+#include "tools/Recording.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "engine/NumberText.h"
+#include "engine/Windows.h"
+#include "tools/Report.h"
+#include "tools/Stop.h"
+
+namespace {
+
+// An open recording read block by block as 16-bit stereo frames.
+class Recording {
+public:
+    explicit Recording(const std::string& path) : path_(path)
+    {
+        // Tell a missing or unreadable file from one that is not audio.
+        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+            std::fclose(f);
+        } else {
+            Fail(kExitFile, path + ": cannot open: " + std::strerror(errno));
+        }
+        file_ = sf_open(path.c_str(), SFM_READ, &info_);
+        if (!file_) Fail(kExitFile, path + ": not an audio file libsndfile can read (" + sf_strerror(nullptr) + ")");
+        // The destructor does not run for a constructor that throws.
+        const auto refuse = [this](int status, const std::string& why) {
+            sf_close(file_);
+            Fail(status, why);
+        };
+        if (info_.channels < 1 || info_.samplerate < 1) refuse(kExitFile, path + ": no channels or no sample rate");
+        if (info_.samplerate < kMinRate || info_.samplerate > kMaxRate)
+            refuse(kExitUsage, path + ": the sample rate " + std::to_string(info_.samplerate) + " Hz is outside " +
+                                   std::to_string(kMinRate) + " .. " + std::to_string(kMaxRate) + " Hz");
+    }
+    ~Recording()
+    {
+        if (file_) sf_close(file_);
+    }
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+
+    double Rate() const { return info_.samplerate; }
+    sf_count_t Frames() const { return info_.frames; }
+
+    // Reads the next n frames into out (2n values); false at the end of the
+    // file (a last, incomplete block is dropped).  A sample that is NaN or
+    // infinite (possible in float files) stops the file.
+    bool Next(std::int32_t n, std::vector<std::int16_t>& out)
+    {
+        const std::size_t ch = static_cast<std::size_t>(info_.channels);
+        raw_.resize(static_cast<std::size_t>(n) * ch);
+        const sf_count_t got = sf_readf_double(file_, raw_.data(), n);
+        const std::size_t values = static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * ch;
+        for (std::size_t i = 0; i < values; ++i)
+            if (!std::isfinite(raw_[i]))
+                Fail(kExitFile, path_ + ": the sample at " + Fixed(static_cast<double>(read_ + i / ch) / Rate(), 3) +
+                                    " s is not a finite number (NaN or infinity)");
+        read_ += static_cast<sf_count_t>(values / ch);
+        if (got < n) return false;
+        out.resize(2 * static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+            out[2 * i] = To16(raw_[i * ch]);
+            out[2 * i + 1] = To16(raw_[i * ch + (ch > 1 ? 1 : 0)]);
+        }
+        return true;
+    }
+
+private:
+    // Samples come normalised to -1 .. 1 (integer formats: exactly k / 32768
+    // for 16-bit k); back to the 16-bit range, rounded and clipped.
+    static std::int16_t To16(double x)
+    {
+        const double v = std::nearbyint(x * 32768.0);
+        if (!(v > -32768)) return -32768; // also catches NaN
+        if (v > 32767) return 32767;
+        return static_cast<std::int16_t>(v);
+    }
+
+    std::string path_;
+    SF_INFO info_{};
+    SNDFILE* file_ = nullptr;
+    std::vector<double> raw_;
+    sf_count_t read_ = 0; // frames read so far
+};
+
+} // namespace
+
+ChainParams RunParams(const Options& o, double rate, const std::string& what)
+{
+    MeasureSettings s = o.Measure;
+    const double nyquist = rate / 2;
+    if (!o.SpanHighTyped && !(s.SpanHighHz < nyquist) && s.CentreHz >= 0 && s.CentreHz <= nyquist) {
+        // The default suits 12000 Hz and above; a slower file gets its top bin.
+        s.SpanHighHz = TopSpanHz(rate, s.FftSize);
+        std::fflush(stdout);
+        std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
+                     what.c_str(), PlainText(o.Measure.SpanHighHz).c_str(), Fixed(s.SpanHighHz, 2).c_str());
+        if (!(s.SpanLowHz < s.SpanHighHz))
+            Fail(kExitUsage, what + ": --span-low must lie below " + Fixed(s.SpanHighHz, 2) + " Hz for this sample rate");
+    }
+    try {
+        return BlockParamsFor(s, rate);
+    } catch (const SettingsError& e) {
+        Fail(kExitUsage, what + ": " + e.Message);
+    }
+}
+
+void MeasureFile(const Options& o, const std::string& path, ChainState& state)
+{
+    const std::int32_t n = o.Measure.FftSize;
+    Recording rec(path);
+    if (rec.Frames() < n)
+        Fail(kExitFile, path + ": shorter than one block (" + std::to_string(rec.Frames()) + " frames, FFT size " +
+                            std::to_string(n) + ")");
+    ChainParams p = RunParams(o, rec.Rate(), path);
+    StartChain(state, n);
+    state.Window = MakeWindow(o.Measure.Window, n)->Coef;
+
+    Output out;
+    Report report(o, out, path, false);
+    std::vector<std::int16_t> frames;
+    try {
+        for (std::int64_t block = 0;; ++block) {
+            if (!rec.Next(n, frames)) {
+                if (block == 0) Fail(kExitFile, path + ": shorter than one block (FFT size " + std::to_string(n) + ")");
+                break;
+            }
+            report.Block(RunBlock(frames.data(), p, state), p, static_cast<double>(block) * n / rec.Rate(),
+                         static_cast<double>(block + 1) * n / rec.Rate());
+        }
+    } catch (const Stop&) {
+        report.WritePlotAfterStop(report.EndS());
+        throw;
+    }
+    report.WritePlot();
+    report.Summary();
+}

@@ -1,0 +1,17 @@
+// Measuring recordings: a file read block by block as 16-bit stereo frames
+// through the engine's block sequence.
+#pragma once
+#include <string>
+
+#include "engine/BlockChain.h"
+#include "tools/Options.h"
+
+// Measures one file with the options; output to standard output.  Throws
+// Stop on a bad file, a frequency that does not suit its rate, or a block
+// that ends the measurement (after the rows before it and the picture).
+void MeasureFile(const Options& o, const std::string& path, ChainState& state);
+
+// The block parameters of a run at this rate, with the span's default top
+// brought down to the rate (said on stderr) when it was not typed.  Bad
+// values are refused (status 2), named by `what`.
+ChainParams RunParams(const Options& o, double rate, const std::string& what);

@@ -1,0 +1,87 @@
+// What parlune-measure writes of a measurement, block by block: log lines or
+// CSV rows, the summary and the points of the S/N picture, to standard
+// output or a file appended to.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/BlockChain.h"
+#include "log/LogSchedule.h"
+#include "tools/Options.h"
+#include "tools/SnPlot.h"
+
+// True once a write found the reading end of standard output's pipe closed.
+bool ReaderGone();
+
+// Where rows and lines go: standard output, or a file appended to.  A live
+// run hands each line to the system at once, so a killed run loses nothing
+// written.  A failed write stops the run (status 1); a closed pipe ends it
+// quietly (status 0).
+class Output {
+public:
+    Output() = default;
+    Output(const std::string& path, const char* eol, bool flushEach);
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    void Line(std::string_view text);
+    // Before a message on stderr, so the two keep their order on a terminal.
+    void Flush() { std::fflush(file_); }
+
+private:
+    std::string name_ = "standard output";
+    std::FILE* file_ = stdout;
+    bool owned_ = false;
+    const char* eol_ = "\n";
+    bool flushEach_ = false;
+};
+
+// Count, mean, minimum and maximum of a figure in dB.
+struct Spread {
+    std::int64_t Count = 0;
+    double Sum = 0, Min = std::numeric_limits<double>::infinity(), Max = -std::numeric_limits<double>::infinity();
+    void Add(double v);
+    std::string Text() const;
+};
+
+// The output of one measurement, recording or live.  A block that ends a
+// recording's measurement stops it here (status 3); a live run goes on
+// through digital silence.
+class Report {
+public:
+    // name labels the messages and the picture; a live run's log lines carry
+    // the time of day, a recording's the position in it.
+    Report(const Options& o, Output& out, std::string name, bool live);
+
+    // One block's result, the block covering startS .. endS seconds from the start.
+    void Block(const BlockResult& r, const ChainParams& p, double startS, double endS);
+    // The picture of what was measured so far, over 0 .. endS seconds.
+    void WritePlot(double endS) const;
+    void WritePlot() const { WritePlot(endS_); }
+    // After a stop: the picture of what was measured before it; the stop's
+    // own message is the one line to show.
+    void WritePlotAfterStop(double endS) const;
+    double EndS() const { return endS_; }
+    void Summary();
+
+private:
+    void LogLineIfDue(const BlockResult& r, double endS);
+
+    const Options& o_;
+    Output& out_;
+    std::string name_;
+    bool live_;
+    LogSchedule schedule_;
+    std::int64_t blocks_ = 0;
+    std::int64_t unmeasured_ = 0; // live blocks that faulted (silence)
+    Spread sn_, corrected_;       // over the blocks with the peak in the band; corrected: where positive
+    std::vector<SnPoint> points_;
+    bool gap_ = false;
+    bool resetShown_ = false;
+    double endS_ = 0;
+};

@@ -1,0 +1,101 @@
+// parlune-measure: measures recordings, or a live input, headlessly with the
+// window's own per-block sequence and prints log lines or CSV rows.  Every
+// error becomes one "parlune-measure:" line and an exit status here.
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "tools/LiveRun.h"
+#include "tools/Options.h"
+#include "tools/Recording.h"
+#include "tools/Report.h"
+#include "tools/Stop.h"
+
+namespace {
+
+// Text in the picture needs a Qt application, the sound input an event
+// loop; headless unless told otherwise.
+std::unique_ptr<QCoreApplication> QtFor(const Options& o, char* program)
+{
+    const bool live = o.ListInputs || !o.Input.empty();
+    if (o.Plot.empty() && !live) return nullptr;
+    // Qt's own notes (no runtime folder, fonts) would break the one line per error.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "parlune-measure: Qt: %s\n", msg.toLocal8Bit().constData());
+    });
+    static int qtArgc = 1;
+    static char* qtArgv[] = {program, nullptr};
+    if (o.Plot.empty()) return std::make_unique<QCoreApplication>(qtArgc, qtArgv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+}
+
+// Finds out now, not after a night's recording; leaves no empty file behind.
+void CheckPlotWritable(const std::string& plot)
+{
+    QFile f(QString::fromLocal8Bit(plot.data(), static_cast<qsizetype>(plot.size())));
+    const bool existed = f.exists();
+    if (!f.open(QIODevice::Append)) Fail(kExitFile, plot + ": cannot write: " + f.errorString().toStdString());
+    f.close();
+    if (!existed) f.remove();
+}
+
+int Run(int argc, char** argv)
+{
+    try {
+        const Options o = ParseOptions(argc, argv);
+        const std::unique_ptr<QCoreApplication> app = QtFor(o, argv[0]);
+        if (o.ListInputs) {
+            ListInputs();
+            return 0;
+        }
+        if (!o.Plot.empty()) CheckPlotWritable(o.Plot);
+        // The ring alone is 64 MiB at the largest size: one for all files.
+        auto state = std::make_unique<ChainState>();
+        if (!o.Input.empty()) {
+            MeasureInput(o, *state);
+            return 0;
+        }
+        for (const std::string& path : o.Files) {
+            if (o.Files.size() > 1) std::printf("==> %s <==\n", path.c_str());
+            MeasureFile(o, path, *state);
+        }
+        return 0;
+    } catch (const Stop& s) {
+        if (!s.Message.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "parlune-measure: %s\n", s.Message.c_str());
+        }
+        return s.Status;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "parlune-measure: out of memory\n");
+        return kExitMeasurement;
+    }
+}
+
+// What is still in standard output's buffer goes out now; a failure to
+// write it is an error (one line, status 1) unless the reader has gone.
+int FlushStandardOutput(int status)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    if (errno == EPIPE || ReaderGone() || status != 0) return status;
+    std::fprintf(stderr, "parlune-measure: standard output: cannot write: %s\n", std::strerror(errno));
+    return kExitFile;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A closed pipe shows as a failed write (EPIPE), not a fatal signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    return FlushStandardOutput(Run(argc, argv));
+}
