@@ -14,6 +14,7 @@
 #include "engine/NumberText.h"
 #include "engine/RunSizes.h"
 #include "engine/WholeNumber.h"
+#include "ui/OnScreen.h"
 #include "ui/Parlune.h"
 #include "ui/Settings.h"
 
@@ -21,13 +22,13 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-double StoredNumber(const char* section, const char* key, const char* defaultText)
+double StoredNumber(const StoredSettings& store, const char* section, const char* key, const char* defaultText)
 {
-    return LeadingNumber(ReadSetting(section, key, defaultText).toStdString());
+    return LeadingNumber(store.Read(section, key, defaultText).toStdString());
 }
 
 // Window positions the toolkit can place: within about 66000 pixels of the
-// screen's origin.  An off-screen position inside that is used as stored.
+// desktop's origin.  Whether that is on a screen is decided afterwards.
 int WindowPlace(double twips)
 {
     return static_cast<int>(CheckedIndex(RoundToInt32(twips), -1'000'000, 1'000'000));
@@ -38,19 +39,19 @@ int WindowPlace(double twips)
 // a number at all (1e999 overflows) gives way to the default.
 constexpr double kLowestRate = 1000, kHighestRate = 384000, kDefaultRate = 12000;
 
-double StoredRate()
+double StoredRate(const StoredSettings& store)
 {
     double rate = 0;
-    Step([&] { rate = StoredNumber("Values", "Samprate", "12000"); });
+    Step([&] { rate = StoredNumber(store, "Values", "Samprate", "12000"); });
     return rate >= kLowestRate && rate <= kHighestRate ? rate : kDefaultRate;
 }
 
 // Without a stored centre the signal band sits on the bin nearest 1000 Hz at
 // the stored rate and FFT size (996.1 Hz at 12000 Hz and 1024 points).
-QString DefaultCentreBin(double rate)
+QString DefaultCentreBin(const StoredSettings& store, double rate)
 {
     try {
-        const double size = StoredNumber("Values", "FFTSIZE", "1024");
+        const double size = StoredNumber(store, "Values", "FFTSIZE", "1024");
         return Q(PlainText(PlanBin(1000, RoundToInt32(size), rate)));
     } catch (const Fault&) {
         return "0";
@@ -59,9 +60,9 @@ QString DefaultCentreBin(double rate)
 
 // A stored FFT size the working arrays cannot take is not shown: the step
 // faults and the box keeps what it had.
-QString StoredFFTSize(const char* key, const char* defaultText)
+QString StoredFFTSize(const StoredSettings& store, const char* key, const char* defaultText)
 {
-    const QString text = ReadSetting("Values", key, defaultText);
+    const QString text = store.Read("Values", key, defaultText);
     if (FFTSizeOfText(text.toStdString().c_str()) == 0)
         throw Fault(Fault::Kind::OutOfRange, "stored FFT size not offered");
     return text;
@@ -71,25 +72,28 @@ QString StoredFFTSize(const char* key, const char* defaultText)
 
 void Parlune::Form_Load()
 {
-    // 1. Window place.
-    Step([&] { setLeft(WindowPlace(StoredNumber("FormPlace", "Left", "100"))); });
-    Step([&] { setTop(WindowPlace(StoredNumber("FormPlace", "Top", "100"))); });
+    // The store is read once for all the steps.
+    const StoredSettings store;
+    // 1. Window place; one on no screen gives way to the primary screen.
+    Step([&] { setLeft(WindowPlace(StoredNumber(store, "FormPlace", "Left", "100"))); });
+    Step([&] { setTop(WindowPlace(StoredNumber(store, "FormPlace", "Top", "100"))); });
+    move(PlaceOnScreen(frameGeometry()));
     // 2-5. Rate, first size text, centre and bandwidth bins.
-    Step([&] { SampleRate = StoredRate(); });
-    Step([&] { fftSizeBox.setText(StoredFFTSize("NSamp", "8192")); });
+    Step([&] { SampleRate = StoredRate(store); });
+    Step([&] { fftSizeBox.setText(StoredFFTSize(store, "NSamp", "8192")); });
     Step([&] {
-        const QString stored = ReadSetting("Values", "CFB", DefaultCentreBin(SampleRate));
+        const QString stored = store.Read("Values", "CFB", DefaultCentreBin(store, SampleRate));
         CFBin = RoundToInt32(LeadingNumber(stored.toStdString()));
     });
-    Step([&] { SigBWBins = RoundToInt32(StoredNumber("Values", "NBINS", "500")); });
+    Step([&] { SigBWBins = RoundToInt32(StoredNumber(store, "Values", "NBINS", "500")); });
     // 6-7. Span, averaging and threshold (their rules run, NFFT still 0).
-    Step([&] { spanLowBar.setValue(RoundToInt16(StoredNumber("Values", "FMIN", "100"))); });
-    Step([&] { spanHighBar.setValue(RoundToInt16(StoredNumber("Values", "FMAX", "2000"))); });
-    Step([&] { averagingBar.setValue(RoundToInt16(StoredNumber("Values", "AVSCR", "1"))); });
-    Step([&] { thresholdBar.setValue(RoundToInt16(StoredNumber("Values", "THRESH", "0"))); });
+    Step([&] { spanLowBar.setValue(RoundToInt16(StoredNumber(store, "Values", "FMIN", "100"))); });
+    Step([&] { spanHighBar.setValue(RoundToInt16(StoredNumber(store, "Values", "FMAX", "2000"))); });
+    Step([&] { averagingBar.setValue(RoundToInt16(StoredNumber(store, "Values", "AVSCR", "1"))); });
+    Step([&] { thresholdBar.setValue(RoundToInt16(StoredNumber(store, "Values", "THRESH", "0"))); });
     // 8-9. Log file name; the FFT size text that counts.
-    Step([&] { logFileBox.setText(ReadSetting("Values", "FILENAME", "Parlune.txt")); });
-    Step([&] { fftSizeBox.setText(StoredFFTSize("FFTSIZE", "1024")); });
+    Step([&] { logFileBox.setText(store.Read("Values", "FILENAME", "Parlune.txt")); });
+    Step([&] { fftSizeBox.setText(StoredFFTSize(store, "FFTSIZE", "1024")); });
     // 10. Waterfall to the right of this window, tops aligned; histogram under it.
     Step([&] {
         monWF().setLeft(Left() + Width());

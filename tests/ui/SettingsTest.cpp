@@ -1,6 +1,15 @@
 // The settings store and what start-up and shutdown make of it, with the
 // store in a temporary folder.
+#include <QGuiApplication>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSettings>
+#include <filesystem>
+#include <functional>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "display/HistogramWindow.h"
 #include "display/WaterfallWindow.h"
@@ -8,7 +17,47 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 class Settings : public WindowTest {};
+
+// The store's own lines on stderr ("parlune: settings ...") while f runs.
+template <class F>
+QStringList StoreLines(F&& f)
+{
+    testing::internal::CaptureStderr();
+    f();
+    const QString all = QString::fromStdString(testing::internal::GetCapturedStderr());
+    return all.split('\n').filter(QRegularExpression("^parlune: settings"));
+}
+
+// Completed writes of one file in a folder, through inotify.  Every open and
+// close is watched: the kernel merges identical events that follow each other.
+class FileWrites {
+public:
+    FileWrites(const QString& folder, const QString& name) : fd_(inotify_init1(IN_NONBLOCK)), name_(name.toStdString())
+    {
+        inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_OPEN | IN_CLOSE | IN_MOVED_TO);
+    }
+    ~FileWrites() { close(fd_); }
+    // Writes since the last call: closes after writing and renames into place.
+    int Take()
+    {
+        int n = 0;
+        alignas(inotify_event) char buf[16384];
+        for (ssize_t len; (len = read(fd_, buf, sizeof buf)) > 0;)
+            for (char* p = buf; p < buf + len;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(p);
+                n += e->len && name_ == e->name && (e->mask & (IN_CLOSE_WRITE | IN_MOVED_TO));
+                p += sizeof(inotify_event) + e->len;
+            }
+        return n;
+    }
+
+private:
+    int fd_;
+    std::string name_;
+};
 
 TEST_F(Settings, FirstStartWithAnEmptyStore)
 {
@@ -111,6 +160,129 @@ TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
         EXPECT_EQ(w.SigBWBins, 9);
         w.Form_Unload();
     }
+}
+
+TEST_F(Settings, OnlyARegularFileIsReadAndWritten)
+{
+    const QString real = TempPath("real.ini"), fifo = TempPath("fifo"), folder = TempPath("folder");
+    const auto makeFifo = [](const QString& p) { return mkfifo(QFile::encodeName(p).constData(), 0600) == 0; };
+    const auto makeFolder = [](const QString& p) { return QDir().mkdir(p); };
+    ASSERT_TRUE(makeFifo(fifo) && makeFolder(folder));
+    QFile file(real);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Values]\nAVSCR=7\n[Other]\nkeep=1\n");
+    file.close();
+    // The store's path links to a file, a FIFO or a folder, or is itself a FIFO or a folder.
+    const std::function<bool(const QString&)> make[] = {
+        [&](const QString& p) { return QFile::link(real, p); }, [&](const QString& p) { return QFile::link(fifo, p); },
+        [&](const QString& p) { return QFile::link(folder, p); }, makeFifo, makeFolder};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(makeFolder(TempPath(QString::number(i))));
+        SetSettingsFolder(TempPath(QString::number(i)));
+        const QString path = SettingsFilePath();
+        ASSERT_TRUE(make[i](path));
+        const QString target = QFile::symLinkTarget(path); // empty when not a link
+        const auto type = fs::status(path.toStdString()).type();
+
+        Parlune* w = nullptr;
+        const QStringList atLoad = StoreLines([&] { w = &Load(); });
+        const int loaded = w->averagingBar.Value();
+        w->averagingBar.DragTo(3);
+        const QStringList atClose = StoreLines([&] { w->Form_Unload(); });
+
+        EXPECT_EQ(QFile::symLinkTarget(path), target);
+        EXPECT_EQ(fs::status(path.toStdString()).type(), type);
+        if (i == 0) {
+            EXPECT_EQ(loaded, 7);
+            EXPECT_EQ(atLoad + atClose, QStringList());
+            QSettings s(real, QSettings::IniFormat);
+            EXPECT_EQ(std::pair(s.value("Values/avscr").toString(), s.value("Other/keep").toString()),
+                      std::pair(QString(" 3"), QString("1")));
+        } else {
+            // Read as an empty store, and never opened; one line each way, naming it.
+            EXPECT_EQ(loaded, 1);
+            ASSERT_EQ(std::pair(atLoad.size(), atClose.size()), std::pair(qsizetype(1), qsizetype(1)))
+                << (atLoad + atClose).join('\n').toStdString();
+            EXPECT_TRUE(atLoad[0].contains("not read: " + path)) << atLoad[0].toStdString();
+            EXPECT_TRUE(atClose[0].contains("not saved: " + path)) << atClose[0].toStdString();
+        }
+    }
+}
+
+TEST_F(Settings, FailedSaveSaysWhereAndWhy)
+{
+    // A read-only file is kept as it is, also for root, who could write it.
+    const QByteArray kept = "[Values]\nAVSCR=7\n";
+    WriteStoreFile(kept);
+    const QString readOnly = SettingsFilePath();
+    ASSERT_EQ(chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+    Parlune* w = &Load();
+    w->averagingBar.DragTo(3);
+    QStringList lines = StoreLines([&] { w->Form_Unload(); });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(readOnly) && lines[0].contains("read-only")) << lines[0].toStdString();
+    QFile f(readOnly);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), kept);
+
+    // A store folder that is a file.
+    const QString notAFolder = TempPath("plain");
+    ASSERT_TRUE(QFile(notAFolder).open(QIODevice::WriteOnly));
+    SetSettingsFolder(notAFolder);
+    w = &Load();
+    lines = StoreLines([&] { w->Form_Unload(); });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(SettingsFilePath()) && lines[0].contains("not a folder")) << lines[0].toStdString();
+    EXPECT_TRUE(QFileInfo(notAFolder).isFile());
+}
+
+TEST_F(Settings, CloseWritesTheFileOnce)
+{
+    // Every spelling of a key gives way to the one lower-cased key written.
+    WriteStoreFile("[Values]\nSampRate=24000\nSAMPRATE=11025\nAVSCR=4\n[Other]\nkeep=1\n");
+    FileWrites writes(dir_.path(), "Parlune.ini");
+    WriteSetting("Other", "Keep", "2");
+    const int oneWrite = writes.Take();
+    ASSERT_GE(oneWrite, 1);
+    Parlune& w = Load();
+    EXPECT_EQ(w.averagingBar.Value(), 4);
+    w.Form_Unload();
+    EXPECT_EQ(writes.Take(), oneWrite);
+
+    const QSettings stored(SettingsFilePath(), QSettings::IniFormat);
+    const QRegularExpression spellings("^(values/samprate|other/keep)$", QRegularExpression::CaseInsensitiveOption);
+    EXPECT_EQ(stored.allKeys().filter(spellings), QStringList({"Other/keep", "Values/samprate"}));
+    EXPECT_EQ(std::pair(stored.value("Other/keep").toString(), stored.value("Values/samprate").toDouble()),
+              std::pair(QString("2"), w.SampleRate));
+}
+
+TEST_F(Settings, WindowOpensAndIsStoredOnAScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint corner = screen.topLeft() + QPoint(7, 7); // 100 twips in, as on a first start
+    // Stored places in twips; only a title bar on no screen moves the window.
+    const struct { int left, top; bool kept; } cases[] = {
+        {1'000'000, 1'000'000, false},
+        {-1'000'000, 1500, false},
+        {1500, (screen.top() - 30) * 15, false},                  // title bar above the screen
+        {(screen.right() - 60) * 15, (screen.bottom() - 40) * 15, true}, // a corner of it still shows
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.left << ", " << c.top);
+        WriteStoreFile(QString("[FormPlace]\nLeft=%1\nTop=%2\n").arg(c.left).arg(c.top).toUtf8());
+        Parlune& w = Load();
+        const QPoint at = w.frameGeometry().topLeft(), expected = c.kept ? QPoint(c.left / 15, c.top / 15) : corner;
+        EXPECT_EQ(std::pair(at.x(), at.y()), std::pair(expected.x(), expected.y()));
+        EXPECT_EQ(std::pair(w.monWF().Left(), w.monWF().Top()), std::pair(w.Left() + w.Width(), w.Top()));
+    }
+
+    // Off every screen at close: the place stored is the one it would open at.
+    Parlune& w = Load();
+    w.setLeft(1'000'000);
+    w.Form_Unload();
+    EXPECT_EQ(std::pair(ReadSetting("FormPlace", "Left", ""), ReadSetting("FormPlace", "Top", "")),
+              std::pair(QString(" %1").arg(corner.x() * 15), QString(" %1").arg(corner.y() * 15)));
 }
 
 } // namespace
