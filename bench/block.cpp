@@ -58,7 +58,7 @@ void Prepare(Parlune& w, double rate, int size)
     w.spanHighBar.setValue(w.spanHighBar.Max());
     w.spanLowBar.setValue(w.spanLowBar.Min());
     w.SampleRate = rate;
-    NFFT = size;
+    w.NFFT = size;
     w.FMinBin = FloorToInt32(w.spanLowBar.Value() / rate * size + 0.5);
     w.FMaxBin = FloorToInt32(w.spanHighBar.Value() / rate * size + 0.5);
     w.NAvg = 4;
@@ -67,7 +67,9 @@ void Prepare(Parlune& w, double rate, int size)
     w.spectrumPlot.setScaleLeft(static_cast<float>(w.spanLowBar.Value() / rate * size));
     w.spectrumPlot.setScaleWidth(static_cast<float>((w.spanHighBar.Value() - w.spanLowBar.Value()) / rate * size));
     WaterfallSetUp(w.monWF(), w.spectrumPlot.ScaleWidth(), rate, size);
-    SelectWindow(1, w.WindENBW);
+    const WindowTable window = *MakeWindow(1, size);
+    w.Chain.Window = window.Coef;
+    w.WindENBW = window.Enbw;
 
     std::mt19937 gen(7);
     std::normal_distribution<double> noise(0, 1000);
@@ -138,6 +140,7 @@ void BM_Engine(benchmark::State& state)
     Prepare(w, rate, size);
     ChainState chain;
     StartChain(chain, size);
+    chain.Window = w.Chain.Window;
     ChainParams p = w.BlockParams();
     for (auto _ : state) {
         ChainParams q = p;

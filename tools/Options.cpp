@@ -261,9 +261,11 @@ const std::vector<Option>& Table()
 bool LiveOnly(std::string_view name) { return name == "--rate" || name == "--duration" || name == "--output"; }
 
 // Words wrapped to fit after a 21-column indent, 79 columns in all.
-std::string Wrapped(const std::string& text)
+std::string Wrapped(std::string text)
 {
     constexpr std::size_t kIndent = 21, kWidth = 79 - kIndent;
+    // A range ("0 .. 2") stays on one line.
+    for (std::size_t at; (at = text.find(" .. ")) != std::string::npos;) text.replace(at, 4, "\x1f..\x1f");
     std::string out, line;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -277,7 +279,10 @@ std::string Wrapped(const std::string& text)
         line += (line.empty() ? "" : " ") + word;
         pos = end + 1;
     }
-    return out + line + "\n";
+    out += line + "\n";
+    for (char& c : out)
+        if (c == '\x1f') c = ' ';
+    return out;
 }
 
 } // namespace

@@ -65,7 +65,7 @@ TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
     EXPECT_EQ(h->Run(0, [&](int block) {
         if (block == 2)
             QTimer::singleShot(150, [&] {
-                waiting = w.WaveHdr.dwFlags != 0 && !(w.WaveHdr.dwFlags & WHDR_DONE);
+                waiting = w.Input.Header().dwFlags != 0 && !(w.Input.Header().dwFlags & WHDR_DONE);
                 w.stopButton.Click();
             });
     }), 3);
@@ -83,7 +83,7 @@ TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
             quarter = quarter && w.Chain.AvSpec[k] == w.Chain.SpecHist(k, 0) / 4;
     }), 1);
     EXPECT_TRUE(quarter);
-    EXPECT_NEAR(WindFn[2048], 1.0, 1e-6); // Blackman-Harris rebuilt over 4096 points
+    EXPECT_NEAR(w.Chain.Window[2048], 1.0, 1e-6); // Blackman-Harris rebuilt over 4096 points
     EXPECT_EQ(w.PeakBin, 341);            // 1000 Hz at 2.93 Hz per bin
 }
 
@@ -99,7 +99,7 @@ TEST_F(RunTest, SizesTheArraysCannotTakeNeverReachTheCapture)
         EXPECT_EQ(w.fftSizeBox.BackColor(), RGB(255, 0, 0));
         EXPECT_TRUE(w.startButton.Visible() && w.startButton.Enabled() && !w.stopButton.Visible());
         EXPECT_TRUE(w.fftSizeBox.Enabled() && w.sampleRateBox.Enabled());
-        EXPECT_EQ(w.hWaveIn, 0u);
+        EXPECT_EQ(w.Input.Handle(), 0u);
     }
     h->Choose(w.fftSizeBox, "8192");
     EXPECT_EQ(w.fftSizeBox.BackColor(), RGB(255, 255, 255));
@@ -114,7 +114,7 @@ TEST_F(RunTest, OpenFailureShowsTheMessageAndStopRecovers)
     Parlune& w = Prepare({dev}, "Refusing input");
     EXPECT_EQ(h->Run(0), 0);
     EXPECT_EQ(h->messages, QStringList{"Wave input device didn't open!!"});
-    EXPECT_EQ(w.hWaveIn, 0u);
+    EXPECT_EQ(w.Input.Handle(), 0u);
     w.stopButton.Click();
     ExpectStopped(w);
 }

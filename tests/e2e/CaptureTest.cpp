@@ -107,7 +107,7 @@ TEST_F(RunCableE2E, ClosingTheWindowDuringTheCaptureWaitEndsTheRunAndFreesTheInp
     QTimer::singleShot(300, [&] { w.close(); }); // inside the first 0.68 s wait
     EXPECT_EQ(h.Run(0), 0);
     EXPECT_TRUE(w.Closing);
-    EXPECT_LT(w.WaveHdr.dwBytesRecorded, 4u * kFrames); // the wait ended before the block was full
+    EXPECT_LT(w.Input.Header().dwBytesRecorded, 4u * kFrames); // the wait ended before the block was full
     const WAVEFORMATEX f = Stereo16(); // the device was closed: it opens again at once
     HWAVEIN again = 0;
     EXPECT_EQ(waveInOpen(&again, cableIn, &f, 0, 0, 0), MMSYSERR_NOERROR);
@@ -205,7 +205,7 @@ TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
     EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 255, 255));
     EXPECT_EQ(h.Run(2, [&](int) { EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5); }), 2);
     EXPECT_TRUE(h.messages.isEmpty()) << h.messages.join("|").toStdString();
-    EXPECT_NE(w.hWaveIn, 0u);
+    EXPECT_NE(w.Input.Handle(), 0u);
 }
 
 } // namespace

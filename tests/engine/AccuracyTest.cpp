@@ -10,7 +10,7 @@
 
 #include "engine/BlockChain.h"
 #include "engine/Fault.h"
-#include "engine/Shared.h"
+#include "engine/MeasureSettings.h"
 #include "engine/Windows.h"
 #include "support/ToneNoise.h"
 
@@ -20,10 +20,11 @@ constexpr std::int32_t kN = 8192;
 
 ChainParams Start(ChainState& s, std::int32_t sigBWBins, double sigBWHz, std::int32_t nAvg)
 {
-    NFFT = kN;
-    ChainParams p{.FMinBin = 14, .FMaxBin = 3413, .CFBin = 682, .SigBWBins = sigBWBins, .SigBWHz = sigBWHz, .NAvg = nAvg};
-    SelectWindow(1, p.WindENBW);
+    const WindowTable w = *MakeWindow(1, kN);
+    ChainParams p{.FMinBin = 14, .FMaxBin = 3413, .CFBin = 682, .SigBWBins = sigBWBins, .SigBWHz = sigBWHz, .NAvg = nAvg,
+                  .WindENBW = w.Enbw};
     StartChain(s, kN);
+    s.Window = w.Coef;
     return p;
 }
 
@@ -67,7 +68,46 @@ TEST(BlockChain, ToneInterfererAndSilence)
     const BlockResult silent = RunBlock(silence.data(), p, *s);
     EXPECT_EQ(silent.End, BlockEnd::Fault);
     EXPECT_EQ(silent.Reached, BlockStage::Binned);
-    NFFT = 0;
+}
+
+// Two runs in one process, each with its own FFT size, window and ring,
+// interleaved block by block, give exactly the numbers each gives alone.
+TEST(BlockChain, InterleavedRunsGiveWhatEachGivesAlone)
+{
+    MeasureSettings a; // 8192 points, Blackman Harris, tracking a drifted tone
+    a.Average = 4, a.Track = true, a.CentreHz = 1010;
+    MeasureSettings b; // 1024 points, Hamming, statistical noise
+    b.FftSize = 1024, b.Window = 0, b.Average = 2, b.StatNoise = true;
+    struct Run {
+        ChainParams p;
+        std::unique_ptr<ChainState> s = std::make_unique<ChainState>();
+        std::vector<BlockResult> results;
+    };
+    auto start = [](const MeasureSettings& m) {
+        Run r{BlockParamsFor(m, 12000)};
+        StartChain(*r.s, m.FftSize);
+        r.s->Window = MakeWindow(m.Window, m.FftSize)->Coef;
+        return r;
+    };
+    auto block = [](Run& r, int i) {
+        const auto frames = ToneNoise{.ToneHz = 1003, .Seed = std::uint32_t(i + 1)}.Stereo16(r.p.NFFT);
+        r.results.push_back(RunBlock(frames.data(), r.p, *r.s));
+    };
+    Run aloneA = start(a), aloneB = start(b), bothA = start(a), bothB = start(b);
+    for (int i = 0; i < 6; ++i) block(aloneA, i);
+    for (int i = 0; i < 6; ++i) block(aloneB, i);
+    for (int i = 0; i < 6; ++i) block(bothA, i), block(bothB, i);
+    for (auto [alone, both] : {std::pair(&aloneA, &bothA), std::pair(&aloneB, &bothB)}) {
+        for (int i = 0; i < 6; ++i) {
+            SCOPED_TRACE("FFT size " + std::to_string(alone->p.NFFT) + ", block " + std::to_string(i));
+            const BlockResult &x = alone->results[i], &y = both->results[i];
+            ASSERT_EQ(x.End, BlockEnd::Measured);
+            EXPECT_EQ(std::tuple(x.SN1HzDb, x.SNBinDb, x.PeakHz, x.NoiseLevel, x.PeakLevel, x.StatLevel, x.CFText),
+                      std::tuple(y.SN1HzDb, y.SNBinDb, y.PeakHz, y.NoiseLevel, y.PeakLevel, y.StatLevel, y.CFText));
+        }
+    }
+    EXPECT_TRUE(aloneA.results[0].Tracked); // the settings differ where it shows
+    EXPECT_NE(aloneA.results[5].SN1HzDb, aloneB.results[5].SN1HzDb);
 }
 
 // S/N in 2500 Hz at bandwidth 50 Hz, the mean over 32 blocks once the ring is
@@ -110,5 +150,4 @@ TEST(Accuracy, MeasuredAndCorrectedWithinHalfADecibel)
                     measured[1], measured[2], corrected[0], corrected[1], corrected[2], statistical[0], statistical[1],
                     statistical[2]);
     }
-    NFFT = 0;
 }

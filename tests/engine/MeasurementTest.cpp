@@ -7,6 +7,7 @@
 
 #include "engine/Conversion.h"
 #include "engine/Fault.h"
+#include "engine/FrequencyPlan.h"
 #include "engine/Histogram.h"
 #include "engine/Measurement.h"
 #include "engine/Results.h"
@@ -147,7 +148,7 @@ TEST(Measurement, CaptionsAndLogLineWithTheirBlanks)
         {PeakFreqCaption(1000.48828125), "Freq    1000.49Hz"}, {PeakTolCaption(12000, 8192), "\xC2\xB1" "0.73Hz"},
         {SNBinCaption(12.345, 1.5, 12000, 8192), "S/N FFT Bin  12.3dB  (2.2Hz)"},
         {SN1HzCaption(53.98), "    ''     1Hz     54.0dB"}, {SN2500HzCaption(30), "    ''   2500Hz  -4.0dB   [JT]"},
-        {RangeCaption(300), " 300Hz"}, {RangeCaption(-40), "-40Hz"}, {TrackedCFText(683, 12000, 8192), "1000.5"},
+        {RangeCaption(300), " 300Hz"}, {RangeCaption(-40), "-40Hz"}, {CentreText(683, 12000, 8192), "1000.5"},
         {LogLine(ClockText(14 * 3600 + 5 * 60 + 9), 1234.5, 45.26, 12.04, 50.96), "14:05:09, 1234.50, 45.3, 12.0, 51.0"},
         {ClockText(26 * 3600 + 59), "26:00:59"},
     };

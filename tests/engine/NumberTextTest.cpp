@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Fault.h"
+#include "engine/FrequencyPlan.h"
 #include "engine/NumberText.h"
 #include "engine/WholeNumber.h"
 

@@ -10,14 +10,13 @@
 #include "engine/Fault.h"
 #include "engine/Fft.h"
 #include "engine/Measurement.h"
-#include "engine/Shared.h"
+#include "engine/RunSizes.h"
 #include "engine/Windows.h"
 
 namespace {
 
 class Spectrum : public ::testing::Test {
 protected:
-    void TearDown() override { NFFT = 0; }
     // A ring for the largest size, cleared for each test.
     SpecRing& Ring()
     {
@@ -37,47 +36,28 @@ TEST_F(Spectrum, WindowValuesAndBandwidthsAt1024)
         {3, -0.000337, 5e-7, -0.0575664, 5e-8, 1.0000003, 1.2e-7, 3.811}, // flat top
         {4, 0.5, 0, 0.5, 0, 0.5, 0, 1},                                   // "No Window": exactly 1
     };
-    NFFT = 1024;
     for (const auto& r : rows) {
         SCOPED_TRACE(r.position);
-        double enbw = -1;
-        SelectWindow(r.position, enbw);
-        EXPECT_NEAR(WindFn[0], r.at0, r.tol0);
-        EXPECT_NEAR(WindFn[256], r.at256, r.tol256);
-        EXPECT_NEAR(WindFn[512], r.at512, r.tol512);
-        EXPECT_EQ(enbw, r.enbw);
-        for (int i = 1; i < 512; i += 37) EXPECT_NEAR(WindFn[1024 - i], WindFn[i], 1e-6) << i; // periodic form
+        const WindowTable w = *MakeWindow(r.position, 1024);
+        ASSERT_EQ(w.Coef.size(), 1024u);
+        EXPECT_NEAR(w.Coef[0], r.at0, r.tol0);
+        EXPECT_NEAR(w.Coef[256], r.at256, r.tol256);
+        EXPECT_NEAR(w.Coef[512], r.at512, r.tol512);
+        EXPECT_EQ(w.Enbw, r.enbw);
+        EXPECT_EQ(WindowEnbw(r.position), r.enbw);
+        for (int i = 1; i < 512; i += 37) EXPECT_NEAR(w.Coef[1024 - i], w.Coef[i], 1e-6) << i; // periodic form
     }
-}
-
-TEST_F(Spectrum, SmallerWindowLeavesHigherEntriesAndAnUnknownPositionChangesNothing)
-{
-    NFFT = 8192;
-    WinHanning();
-    const std::vector<float> big(WindFn, WindFn + 8193);
-    NFFT = 1024;
-    WinHamming();
-    EXPECT_FLOAT_EQ(WindFn[0], 0.08f);
-    EXPECT_TRUE(std::equal(big.begin() + 1024, big.end(), WindFn + 1024));
-
-    const std::vector<float> before(WindFn, WindFn + 8193);
-    NFFT = 2048; // a build would now change the table
-    for (std::int16_t pos : {-1, 5}) {
-        double kept = 2.04;
-        SelectWindow(pos, kept);
-        EXPECT_EQ(kept, 2.04) << pos;
-        EXPECT_TRUE(std::equal(before.begin(), before.end(), WindFn)) << pos;
-    }
+    for (std::int16_t pos : {-1, 5}) // no list entry: no window
+        EXPECT_EQ(std::pair(MakeWindow(pos, 1024).has_value(), WindowEnbw(pos).has_value()), std::pair(false, false));
 }
 
 // Power of a Hann-windowed tone at the centre of bin `bin` into ring slot `slot`.
 void StoreTone(SpecRing& ring, std::int32_t n, std::int32_t bin, double amplitude, std::int32_t slot)
 {
-    NFFT = n;
-    WinHanning();
+    const std::vector<float> hann = MakeWindow(2, n)->Coef;
     std::vector<float> buf(2 * static_cast<std::size_t>(n) + 1, 0.0f);
     for (std::int32_t k = 0; k < n; ++k)
-        buf[2 * k + 1] = static_cast<float>(std::round(amplitude * std::cos(2 * std::numbers::pi * bin * k / n)) * WindFn[k]);
+        buf[2 * k + 1] = static_cast<float>(std::round(amplitude * std::cos(2 * std::numbers::pi * bin * k / n)) * hann[k]);
     DoFFT(buf.data(), n);
     StoreBlockPower(buf.data(), n, ring, slot);
 }

@@ -1,5 +1,5 @@
 // The real main window with its settings store in a temporary folder, as a
-// fresh program start would have it (the shared FFT size still 0).
+// fresh program start would have it.
 #pragma once
 #include <QDir>
 #include <QFile>
@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "engine/Shared.h"
 #include "ui/Parlune.h"
 #include "ui/Settings.h"
 
@@ -17,7 +16,6 @@ protected:
     {
         ASSERT_TRUE(dir_.isValid());
         SetSettingsFolder(dir_.path());
-        NFFT = 0;
     }
     void TearDown() override
     {

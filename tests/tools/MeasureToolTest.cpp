@@ -17,7 +17,6 @@
 #include "engine/BlockChain.h"
 #include "engine/Measurement.h"
 #include "engine/Results.h"
-#include "engine/Shared.h"
 #include "engine/Windows.h"
 #include "support/ToneNoise.h"
 
@@ -199,9 +198,10 @@ TEST_F(MeasureTool, AgreesWithTheEngineChainInEverySampleFormat)
     auto state = std::make_unique<ChainState>();
     for (const auto& s : settings) {
         ChainParams p = s.p;
-        NFFT = 8192;
-        SelectWindow(s.window, p.WindENBW);
+        const WindowTable w = *MakeWindow(s.window, 8192);
+        p.WindENBW = w.Enbw;
         StartChain(*state, 8192);
+        state->Window = w.Coef;
         std::vector<std::string> rows{
             "block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db"};
         std::vector<std::string> logLines;
@@ -224,7 +224,6 @@ TEST_F(MeasureTool, AgreesWithTheEngineChainInEverySampleFormat)
         }
         EXPECT_EQ(Lines(Measure(s.args + QStringList{"--interval", "0", files[0]}).out), logLines);
     }
-    NFFT = 0;
 }
 
 TEST_F(MeasureTool, SeveralFilesAndSummary)

@@ -30,9 +30,9 @@ TEST_F(AnalysisOptions, TypedRateSetsTheSpanChosenRateRunsNothing)
     // A typed size runs nothing; a chosen one resets the averaging.
     w.averagingBar.DragTo(8);
     w.fftSizeBox.UserType("2048");
-    EXPECT_EQ(std::pair(NFFT, w.NAvg), std::pair(1024, 8));
+    EXPECT_EQ(std::pair(w.NFFT, w.NAvg), std::pair(1024, 8));
     w.fftSizeBox.UserChoose(0);
-    EXPECT_EQ(std::pair(NFFT, w.NAvg), std::pair(1024, 1));
+    EXPECT_EQ(std::pair(w.NFFT, w.NAvg), std::pair(1024, 1));
     EXPECT_EQ(w.periodBox.Text(), "0.1");
     EXPECT_EQ(w.binWidthLabel.Caption(), "46.88 Hz bins"); // the rate box shows the chosen 48000
 }

@@ -36,12 +36,12 @@ TEST_F(TypedGarbage, PlanAndAnalysisBoxes)
         w.sampleRateBox.UserType("12000");
         ASSERT_EQ(w.SampleRate, 12000);
         w.fftSizeBox.UserType(text); // typing a size runs nothing
-        EXPECT_EQ(std::pair(NFFT, w.NAvg), std::pair(1024, 4));
+        EXPECT_EQ(std::pair(w.NFFT, w.NAvg), std::pair(1024, 4));
         w.periodBox.setText(text); // a read-out that rewrites itself
         EXPECT_EQ(w.periodBox.Text(), "0.3");
     }
     w.fftSizeBox.UserChoose(3);
-    EXPECT_EQ(NFFT, 8192);
+    EXPECT_EQ(w.NFFT, 8192);
 }
 
 TEST_F(TypedGarbage, LoggingBoxes)

@@ -62,7 +62,7 @@ private:
 TEST_F(Settings, FirstStartWithAnEmptyStore)
 {
     Parlune& w = Load();
-    EXPECT_EQ(std::tuple(NFFT, w.SampleRate, w.SigBWBins, w.thresholdBar.Value(), w.spanLowBar.Value(), w.spanHighBar.Value()),
+    EXPECT_EQ(std::tuple(w.NFFT, w.SampleRate, w.SigBWBins, w.thresholdBar.Value(), w.spanLowBar.Value(), w.spanHighBar.Value()),
               std::tuple(1024, 12000.0, 17, 0, 20, 5000));
     // The centre: the bin nearest 1000 Hz.
     EXPECT_EQ(QStringList({w.sampleRateBox.Text(), w.bandwidthBox.Text(), w.spanBox.Text(), w.centreFrequencyBox.Text(), w.windowTypeBox.Text()}),
@@ -88,7 +88,7 @@ TEST_F(Settings, StoredPlanSizeTextAndKeySpelling)
 
     WriteSetting("Values", "FFTSIZE", "4096"); // the size text wins over NSamp
     Load();
-    EXPECT_EQ(NFFT, 4096);
+    EXPECT_EQ(w.NFFT, 4096);
 }
 
 TEST_F(Settings, EveryEntryRoundTrips)
@@ -119,7 +119,7 @@ TEST_F(Settings, EveryEntryRoundTrips)
 
     Parlune& w = Load();
     EXPECT_EQ(std::pair(w.Left(), w.Top()), std::pair(1500, 900));
-    EXPECT_EQ(std::tuple(w.SampleRate, NFFT, w.CFBin, w.SigBWBins), std::tuple(24000.0, 4096, 211, 51));
+    EXPECT_EQ(std::tuple(w.SampleRate, w.NFFT, w.CFBin, w.SigBWBins), std::tuple(24000.0, 4096, 211, 51));
     EXPECT_EQ(w.bandwidthBar.Value(), 299); // re-derived from the bins
     EXPECT_EQ(std::pair(w.averagingBar.Value(), w.thresholdBar.Value()), std::pair(5, 30));
     EXPECT_EQ(w.logFileBox.Text(), QString::fromUtf8("Mëssungen, Nacht.txt"));
@@ -142,12 +142,11 @@ TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
     };
     for (const auto& [file, rate] : cases) {
         SCOPED_TRACE(file.toStdString());
-        NFFT = 0;
         WriteStoreFile(file);
         Parlune& w = Load();
         EXPECT_EQ(w.SampleRate, rate);
         EXPECT_EQ(w.sampleRateBox.Text().toDouble(), rate);
-        EXPECT_TRUE(NFFT >= 0 && NFFT <= kMaxNFFT) << NFFT;
+        EXPECT_TRUE(w.NFFT >= 0 && w.NFFT <= kMaxNFFT) << w.NFFT;
         EXPECT_LE(std::abs(w.Left()), 1'000'000);
         // Usable: the user sets a rate, size and filter, and the plan follows.
         w.sampleRateBox.UserType("12000");
