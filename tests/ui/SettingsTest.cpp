@@ -87,8 +87,7 @@ TEST_F(Settings, StoredPlanSizeTextAndKeySpelling)
     EXPECT_EQ(w.SigBWBins, 137);
 
     WriteSetting("Values", "FFTSIZE", "4096"); // the size text wins over NSamp
-    Load();
-    EXPECT_EQ(w.NFFT, 4096);
+    EXPECT_EQ(Load().NFFT, 4096);
 }
 
 TEST_F(Settings, EveryEntryRoundTrips)
