@@ -5,9 +5,7 @@
 
 #include "engine/NumberText.h"
 
-inline double QLeadingNumber(const QString& text) { return LeadingNumber(text.toStdString()); }
 inline QString QSignedText(double x) { return QString::fromStdString(SignedText(x)); }
-inline QString QPlainText(double x) { return QString::fromStdString(PlainText(x)); }
 inline QString QFormatPattern(double x, const QString& pattern)
 {
     return QString::fromStdString(FormatPattern(x, pattern.toStdString()));

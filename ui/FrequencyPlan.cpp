@@ -99,9 +99,6 @@ void Parlune::CFToPeak_Click()
     Step([&] { centreFrequencyBox.setText(Q(CentreText(CFBin, SampleRate, NFFT))); });
 }
 
-// The run loop reads the box itself.
-void Parlune::TrackSig_Click() {}
-
 // The plot's cursor read-out, and a click that puts the centre there.
 void Parlune::Spectrum_MouseMove(int, int, double x, double y)
 {

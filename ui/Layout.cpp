@@ -332,7 +332,6 @@ void Parlune::ConnectHandlers()
     spanLowBar.onChange = [this] { FMin_Change(); };
     spanHighBar.onChange = [this] { FMax_Change(); };
     peakToCentreButton.onClick = [this] { CFToPeak_Click(); };
-    trackCheck.onClick = [this] { TrackSig_Click(); };
     preset5kHzOption.onClick = [this] { Wide_Click(); };
     presetSsbOption.onClick = [this] { SSB_Click(); };
     presetNarrowOption.onClick = [this] { WideCW_Click(); };

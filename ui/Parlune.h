@@ -129,7 +129,6 @@ public:
     void WideCW_Click();
     void CW800_Click();
     void CFToPeak_Click();
-    void TrackSig_Click();
     void LogToFile_Click();
     void Timer1_Timer();
     void Spectrum_MouseMove(int button, int shift, double x, double y); // x in bins, y in dB

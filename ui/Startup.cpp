@@ -37,13 +37,13 @@ int WindowPlace(double twips)
 // Rates a sound card can plausibly run at, Hz.  A stored rate outside them
 // (0, negative, not finite, 1e308, a denormal) or one that does not read as
 // a number at all (1e999 overflows) gives way to the default.
-constexpr double kLowestRate = 1000, kHighestRate = 384000, kDefaultRate = 12000;
+constexpr double kDefaultRate = 12000;
 
 double StoredRate(const StoredSettings& store)
 {
     double rate = 0;
     Step([&] { rate = StoredNumber(store, "Values", "Samprate", "12000"); });
-    return rate >= kLowestRate && rate <= kHighestRate ? rate : kDefaultRate;
+    return rate >= kMinRate && rate <= kMaxRate ? rate : kDefaultRate;
 }
 
 // Without a stored centre the signal band sits on the bin nearest 1000 Hz at
