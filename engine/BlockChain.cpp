@@ -37,8 +37,8 @@ void Track(ChainParams& p, std::int32_t peakBin, BlockResult& r)
 
 void Sequence(const std::int16_t* frames, ChainParams& p, ChainState& s, BlockResult& r)
 {
-    if (s.Window.size() < static_cast<std::size_t>(p.NFFT))
-        throw Fault(Fault::Kind::OutOfRange, "no window table for this FFT size");
+    if (s.Window.size() < static_cast<std::size_t>(p.NFFT) || s.Fft.Size() != p.NFFT)
+        throw Fault(Fault::Kind::OutOfRange, "the run is not prepared for this FFT size");
     const InputExtremes ext = ConvertBlock(frames, s.Window.data(), p.NFFT, p.Squared, p.Swapped, s.FFTBuf.data());
     r.InMax = LargestSample(ext);
     s.InLevelDb = InputLevelDb(r.InMax, s.InLevelDb);
@@ -46,7 +46,7 @@ void Sequence(const std::int16_t* frames, ChainParams& p, ChainState& s, BlockRe
     r.LevelColour = InputLevelColour(r.InMax);
     r.Reached = BlockStage::Converted;
 
-    DoFFT(s.FFTBuf.data(), p.NFFT);
+    s.Fft.Transform(s.FFTBuf.data());
     StoreBlockPower(s.FFTBuf.data(), p.NFFT, s.SpecHist, s.Slot);
     r.Slot = s.Slot;
     r.Reached = BlockStage::Stored;
@@ -121,6 +121,8 @@ void PrepareChain(ChainState& s, std::int32_t nfft)
         s.Level = std::vector<double>(static_cast<std::size_t>(binTop + 1));
         s.FFTBuf = std::vector<float>(2 * static_cast<std::size_t>(nfft) + 1);
     }
+    if (s.Fft.Size() != nfft)
+        s.Fft = FftPlan(nfft);
     s.Slot = 0;
     s.StatNoiseDb = 0;
     s.StatLevel = 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Arrays.h"
+#include "engine/Fft.h"
 #include "engine/Histogram.h"
 #include "engine/Measurement.h"
 
@@ -38,6 +39,7 @@ struct ChainParams {
 // runs can share a process.
 struct ChainState {
     std::vector<float> Window;        // the run's window over points 0 .. NFFT-1 (MakeWindow)
+    FftPlan Fft;                      // the transform of the run's size
     std::vector<float> FFTBuf;        // 1-based interleaved complex points
     SpecRing SpecHist;                // per-block power, bins 0 .. NFFT/2 by 64 slots
     std::vector<float> AvSpec;        // mean power per bin, 0 .. NFFT/2

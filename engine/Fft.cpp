@@ -19,59 +19,32 @@
 
 namespace {
 
-// Stage with span L keeps its L twiddles, as (wr, wr) and (-wi, wi) pairs,
-// from index 2(L - 1).  Only the stages used so far are filled (and paged in).
-double g_wr[2 * kMaxNFFT];
-double g_wi[2 * kMaxNFFT];
-bool g_stageReady[20];
-
 const double kTwoPi = 6.28318530717958; // the program's 15-digit constant
 
-void FillStage(std::int32_t span, int stage)
+// Stage with span L keeps its L twiddles, as (wr, wr) and (-wi, wi) pairs,
+// from index 2(L - 1).
+void FillStage(double* wr, double* wi, std::int32_t span)
 {
     const std::int32_t mmax = 2 * span;
     const double theta = kTwoPi / mmax;
     const double wpr = std::cos(theta);
     const double wpi = std::sin(theta);
-    double wr = 1.0, wi = 0.0;
-    double* tr = g_wr + 2 * (span - 1);
-    double* ti = g_wi + 2 * (span - 1);
+    double r = 1.0, i = 0.0;
+    double* tr = wr + 2 * (span - 1);
+    double* ti = wi + 2 * (span - 1);
     for (std::int32_t t = 0; t < span; ++t) {
-        tr[2 * t] = tr[2 * t + 1] = wr;
-        ti[2 * t] = -wi;
-        ti[2 * t + 1] = wi;
-        const double wtemp = wr;
-        wr = wr * wpr - wi * wpi;
-        wi = wi * wpr + wtemp * wpi;
+        tr[2 * t] = tr[2 * t + 1] = r;
+        ti[2 * t] = -i;
+        ti[2 * t + 1] = i;
+        const double wtemp = r;
+        r = r * wpr - i * wpi;
+        i = i * wpr + wtemp * wpi;
     }
-    g_stageReady[stage] = true;
 }
 
-FftPath WidestPath()
-{
-    if (FftPathAvailable(FftPath::Avx512))
-        return FftPath::Avx512;
-    if (FftPathAvailable(FftPath::Avx2))
-        return FftPath::Avx2;
-    return FftPath::Scalar;
-}
-
-FftPath& CurrentPath()
-{
-    static FftPath path = WidestPath();
-    return path;
-}
+constexpr std::size_t kLine = 64 / sizeof(float); // floats per cache line
 
 } // namespace
-
-FftTwiddles FftTables(std::int32_t n)
-{
-    int stage = 0;
-    for (std::int32_t span = 1; span < n; span *= 2, ++stage)
-        if (!g_stageReady[stage])
-            FillStage(span, stage);
-    return {g_wr, g_wi};
-}
 
 bool FftPathAvailable(FftPath path)
 {
@@ -86,20 +59,35 @@ bool FftPathAvailable(FftPath path)
     return false;
 }
 
-bool SetFftPath(FftPath path)
+FftPath WidestFftPath()
 {
-    if (!FftPathAvailable(path))
-        return false;
-    CurrentPath() = path;
-    return true;
+    if (FftPathAvailable(FftPath::Avx512))
+        return FftPath::Avx512;
+    if (FftPathAvailable(FftPath::Avx2))
+        return FftPath::Avx2;
+    return FftPath::Scalar;
 }
 
-void DoFFT(float* data, std::int32_t n)
+FftPlan::FftPlan(std::int32_t n, FftPath path) : path_(path)
 {
     if (n < 2 || n > kMaxNFFT || (n & (n - 1)) != 0)
         return; // only powers of two up to the largest size are transformed
+    n_ = n;
+    // The last stage ends at 2n - 3; the slack covers a whole vector.
+    wr_.resize(2 * static_cast<std::size_t>(n) + 16);
+    wi_.resize(2 * static_cast<std::size_t>(n) + 16);
+    for (std::int32_t span = 1; span < n; span *= 2)
+        FillStage(wr_.data(), wi_.data(), span);
+    scratch_.resize(2 * static_cast<std::size_t>(n) + kLine);
+}
+
+void FftPlan::Transform(float* data)
+{
+    const std::int32_t n = n_;
+    if (n == 0)
+        return;
     float* d = data + 1; // 0-based view: point k at d[2k], d[2k+1]
-    const FftTwiddles tw = FftTables(n);
+    const FftTwiddles tw{wr_.data(), wi_.data()};
     if (n == 2) { // one butterfly, twiddle 1 + 0i
         const double br = d[2], bi = d[3];
         const double tempr = 1.0 * br - 0.0 * bi, tempi = 1.0 * bi + 0.0 * br;
@@ -110,14 +98,12 @@ void DoFFT(float* data, std::int32_t n)
         d[1] = static_cast<float>(ai + tempi);
         return;
     }
-    // The bit reversal goes through this, so the transform runs in place.
-    // Aligned to a cache line, so the stages run there never straddle one.
-    constexpr std::size_t kLine = 64 / sizeof(float);
-    thread_local std::vector<float> scratchStore;
-    if (scratchStore.size() < 2 * static_cast<std::size_t>(n) + kLine)
-        scratchStore.resize(2 * static_cast<std::size_t>(n) + kLine);
-    float* const scratch = scratchStore.data() + (kLine - reinterpret_cast<std::uintptr_t>(scratchStore.data()) / sizeof(float) % kLine) % kLine;
-    switch (CurrentPath()) {
+    // The bit reversal goes through the scratch, so the transform runs in
+    // place.  Aligned to a cache line, so the stages run there never
+    // straddle one.
+    float* const scratch =
+        scratch_.data() + (kLine - reinterpret_cast<std::uintptr_t>(scratch_.data()) / sizeof(float) % kLine) % kLine;
+    switch (path_) {
     case FftPath::Avx512:
         FftTransformAvx512(d, scratch, n, tw);
         break;
@@ -128,4 +114,12 @@ void DoFFT(float* data, std::int32_t n)
         FftTransformScalar(d, scratch, n, tw);
         break;
     }
+}
+
+FftTwiddles FftPlan::Twiddles() const { return {wr_.data(), wi_.data()}; }
+
+void DoFFT(float* data, std::int32_t n)
+{
+    FftPlan plan(n);
+    plan.Transform(data);
 }
