@@ -21,8 +21,8 @@
 #include "engine/Fault.h"
 #include "engine/RunSizes.h"
 #include "engine/Windows.h"
+#include "tools/Output.h"
 #include "tools/Recording.h"
-#include "tools/Report.h"
 #include "tools/Stop.h"
 
 namespace {

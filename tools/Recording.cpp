@@ -11,7 +11,7 @@
 
 #include "engine/NumberText.h"
 #include "engine/Windows.h"
-#include "tools/Report.h"
+#include "tools/Output.h"
 #include "tools/Stop.h"
 
 namespace {

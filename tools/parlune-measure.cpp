@@ -14,8 +14,8 @@
 
 #include "tools/LiveRun.h"
 #include "tools/Options.h"
+#include "tools/Output.h"
 #include "tools/Recording.h"
-#include "tools/Report.h"
 #include "tools/Stop.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/Report.h"
+#include "tools/Output.h"
 
 #include <QFileInfo>
 
