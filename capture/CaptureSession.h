@@ -1,9 +1,13 @@
 // One input captured block by block, as both programs' run loops do it:
 // queue one buffer, sleep in the event loop until it comes back, answer how
-// the wait ended.  Audio between blocks is dropped.
+// the wait ended (audio between blocks is dropped); or, for a monitor, keep
+// several buffers queued so no audio is lost between blocks.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "capture/WaveIn.h"
 
@@ -30,6 +34,16 @@ public:
     MMRESULT Start() { return waveInStart(handle_); }
     // Captures `bytes` bytes into data; stop() is asked whenever the wait wakes.
     CaptureEnd Capture(void* data, std::uint32_t bytes, const std::function<bool()>& stop);
+    // Gapless capture: `count` buffers of `bytes` each queued at once; the
+    // oldest comes back full while the next already fills.  False when a
+    // buffer could not be queued.
+    bool QueueBuffers(int count, std::uint32_t bytes);
+    // The oldest buffer's frames once it is full, else nullptr; Requeue()
+    // puts it back at the end of the queue after use.
+    const std::int16_t* Full() const;
+    bool Requeue();
+    bool Lost() const { return waveInIsLost(handle_); }
+
     // Hands a waiting buffer back done (a wait under way ends with Done).
     void Reset() { waveInReset(handle_); }
     // Reset and close; the handle's value is kept (0 only after a failed open).
@@ -39,6 +53,13 @@ public:
     const WAVEHDR& Header() const { return header_; }
 
 private:
+    struct Buffer {
+        std::vector<std::int16_t> frames;
+        WAVEHDR header;
+    };
+    bool Queue(Buffer& b);
+
     HWAVEIN handle_ = 0;
     WAVEHDR header_;
+    std::deque<std::unique_ptr<Buffer>> queued_; // gapless buffers, oldest first
 };

@@ -10,6 +10,8 @@ PARLUNE_PACKAGES=(
   libsndfile1-dev libfftw3-dev
   # Asking the audio server whether it answers, before Qt is asked.
   libpulse-dev
+  # The metrics endpoint of parlune-measure, and the Prometheus its test runs.
+  prometheus-cpp-dev prometheus
   xvfb xauth
   # Installing and packaging: checks of the installed desktop entry and
   # AppStream metadata, the man page made from --help, the .deb's dependencies

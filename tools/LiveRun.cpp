@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -21,6 +23,8 @@
 #include "engine/Fault.h"
 #include "engine/RunSizes.h"
 #include "engine/Windows.h"
+#include "tools/Config.h"
+#include "tools/Metrics.h"
 #include "tools/Output.h"
 #include "tools/Recording.h"
 #include "tools/Stop.h"
@@ -78,19 +82,20 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// The device ID of a name as --list-inputs prints it, or of a number.
-std::uint32_t DeviceId(const std::string& wanted, const std::vector<std::string>& names)
+// The device ID of a name as --list-inputs prints it, or of a number;
+// `where` starts the messages ("--input" or "FILE:LINE: input").
+std::uint32_t DeviceId(const std::string& wanted, const std::vector<std::string>& names, const std::string& where)
 {
     for (std::size_t id = 0; id < names.size(); ++id)
         if (names[id] == wanted) return static_cast<std::uint32_t>(id);
     if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        if (ServerDidNotAnswer()) Fail(kExitFile, "--input: " + wanted + ": " + kServerSilent);
+        if (ServerDidNotAnswer()) Fail(kExitFile, where + ": " + wanted + ": " + kServerSilent);
         if (wanted.size() <= 9 && std::stoul(wanted) < names.size()) return static_cast<std::uint32_t>(std::stoul(wanted));
-        Fail(kExitUsage, "--input: there is no device " + wanted + "; the numbers are 0 .. " +
+        Fail(kExitUsage, where + ": there is no device " + wanted + "; the numbers are 0 .. " +
                              std::to_string(names.size() - 1) + " (see --list-inputs)");
     }
-    if (ServerDidNotAnswer()) Fail(kExitFile, "--input: " + wanted + ": " + kServerSilent);
-    Fail(kExitUsage, "--input: no capture device is named '" + wanted + "' (see --list-inputs)");
+    if (ServerDidNotAnswer()) Fail(kExitFile, where + ": " + wanted + ": " + kServerSilent);
+    Fail(kExitUsage, where + ": no capture device is named '" + wanted + "' (see --list-inputs)");
 }
 
 const char* WhyNotOpen(MMRESULT r)
@@ -111,22 +116,166 @@ void ListInputs()
     if (ServerDidNotAnswer()) Fail(kExitFile, kServerSilent + "; only the test signals are listed");
 }
 
-void MeasureInput(const Options& o, ChainState& state)
-{
-    const std::vector<std::string> names = CaptureDeviceNames();
-    const std::uint32_t id = DeviceId(o.Input, names);
-    const std::string& name = names[id];
-    const std::int32_t n = o.Measure.FftSize;
+namespace {
 
-    ChainParams p = RunParams(o, o.Rate, name);
-    try {
-        CheckRunSizes(p.NFFT, p.FMinBin, p.FMaxBin, p.NAvg);
-    } catch (const Fault& f) {
-        Fail(kExitUsage, name + ": " + f.what());
+// One monitor of a live run: an input captured without gaps, with its own
+// settings, ring, outputs, picture and series.
+class Monitor {
+public:
+    Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::string& device, Metrics* metrics)
+        : o_(c.Opts), name_(c.Name), device_(device), n_(o_.Measure.FftSize),
+          blockS_(n_ / static_cast<double>(o_.Rate)), p_(RunParams(o_, o_.Rate, c.Name)),
+          out_(o_.Output, o_.Csv ? "\n" : "\r\n", true), id_(deviceId)
+    {
+        try {
+            CheckRunSizes(p_.NFFT, p_.FMinBin, p_.FMaxBin, p_.NAvg);
+        } catch (const Fault& f) {
+            Fail(kExitUsage, name_ + ": " + f.what());
+        }
+        if (!o_.Plot.empty()) CheckWritable(o_.Plot);
+        StartChain(state_, n_);
+        state_.Window = MakeWindow(o_.Measure.Window, n_)->Coef;
+        if (metrics != nullptr) series_ = &metrics->Add(name_, blockS_);
+        retry_.setInterval(kRetryMs);
+        QObject::connect(&retry_, &QTimer::timeout, [this] { Reopen(); });
     }
-    StartChain(state, n);
-    state.Window = MakeWindow(o.Measure.Window, n)->Coef;
-    Output out(o.Output, o.Csv ? "\n" : "\r\n", true);
+
+    // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
+    void Open()
+    {
+        if (const MMRESULT r = Start(); r != MMSYSERR_NOERROR)
+            Fail(kExitFile, device_ + ": cannot open the input for 16-bit stereo at " + std::to_string(o_.Rate) +
+                                " Hz: " + WhyNotOpen(r));
+        report_ = std::make_unique<Report>(o_, out_, name_, true);
+        clock_.start();
+    }
+
+    // Measures every full buffer, at most one block behind; false when the
+    // input is lost for good (no --reconnect).
+    bool Service()
+    {
+        if (input_ == nullptr) return true; // waiting to reopen
+        while (const std::int16_t* frames = input_->Full()) {
+            const double end = NowS();
+            // The next buffer already fills; this one goes back after use.
+            Measure(frames, end);
+            if (!input_->Requeue()) break;
+        }
+        if (!input_->Lost()) return true;
+        input_.reset();
+        if (up_ && series_ != nullptr) series_->Lost();
+        if (up_) out_.Flush();
+        if (!o_.Reconnect) return false;
+        if (up_) std::fprintf(stderr, "parlune-measure: %s: input lost; opening it again when it comes back\n", name_.c_str());
+        up_ = false;
+        retry_.start();
+        return true;
+    }
+
+    void Finish(double endS)
+    {
+        report_->WritePlot(endS);
+        report_->Summary(Coverage());
+    }
+    void AfterStop(double endS) { report_->WritePlotAfterStop(endS); }
+    double NowS() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
+    const std::string& Name() const { return name_; }
+    const std::vector<SnPoint>& Points() const { return report_->Points(); }
+    void Flush() { out_.Flush(); }
+
+private:
+    static constexpr int kRetryMs = 3000;
+
+    MMRESULT Start()
+    {
+        input_ = std::make_unique<CaptureSession>();
+        const MMRESULT r = input_->Open(id_, Stereo16Format(static_cast<std::uint32_t>(o_.Rate)));
+        if (r == MMSYSERR_NOERROR && input_->Start() == MMSYSERR_NOERROR &&
+            input_->QueueBuffers(kBuffers, BlockBytes(n_)))
+            return MMSYSERR_NOERROR;
+        input_.reset();
+        return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
+    }
+
+    // Tries the input again: the device list afresh, found by its name.
+    void Reopen()
+    {
+        SetServerWait(kRetryMs / 3);
+        const std::vector<std::string> names = CaptureDeviceNames();
+        const auto it = std::find(names.begin(), names.end(), device_);
+        if (it == names.end()) return;
+        id_ = static_cast<std::uint32_t>(it - names.begin());
+        if (Start() == MMSYSERR_NOERROR) retry_.stop();
+    }
+
+    void Measure(const std::int16_t* frames, double end)
+    {
+        if (!up_) {
+            std::fprintf(stderr, "parlune-measure: %s: input back\n", name_.c_str());
+            up_ = true;
+        }
+        if (first_ < 0) first_ = end - blockS_;
+        ++captured_;
+        const BlockResult r = RunBlock(frames, p_, state_);
+        report_->Block(r, p_, std::max(0.0, end - blockS_), end);
+        if (series_ != nullptr && r.End == BlockEnd::Measured)
+            series_->Block(r, r.InBand ? CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p_.SigBWHz) : std::nullopt,
+                           static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000);
+        last_ = end;
+        if (end - plotted_ >= 60) {
+            report_->WritePlot(end);
+            plotted_ = end;
+        }
+    }
+
+    // The share of the audio since the first block that went through the engine.
+    std::optional<double> Coverage() const
+    {
+        if (first_ < 0 || last_ <= first_) return std::nullopt;
+        return std::min(1.0, captured_ * blockS_ / (last_ - first_));
+    }
+
+    static constexpr int kBuffers = 2;
+    const Options o_;
+    std::string name_, device_;
+    std::int32_t n_;
+    double blockS_;
+    ChainParams p_;
+    ChainState state_;
+    Output out_;
+    std::uint32_t id_;
+    std::unique_ptr<CaptureSession> input_;
+    std::unique_ptr<Report> report_;
+    MonitorMetrics* series_ = nullptr;
+    QTimer retry_;
+    QElapsedTimer clock_;
+    bool up_ = true;
+    double first_ = -1, last_ = 0, plotted_ = 0; // s since the opening
+    std::int64_t captured_ = 0;
+};
+
+} // namespace
+
+void MeasureLive(const Options& o)
+{
+    std::vector<MonitorConfig> configs;
+    if (!o.Config.empty()) configs = ReadConfig(o.Config, o);
+    const std::vector<std::string> names = CaptureDeviceNames();
+    std::vector<std::pair<std::uint32_t, std::string>> devices;
+    if (configs.empty()) {
+        const std::uint32_t id = DeviceId(o.Input, names, "--input");
+        configs.push_back({names[id], o, 0});
+        devices.emplace_back(id, names[id]);
+    } else {
+        for (const MonitorConfig& c : configs) {
+            const std::uint32_t id = DeviceId(c.Opts.Input, names, o.Config + ":" + std::to_string(c.InputLine) + ": input");
+            devices.emplace_back(id, names[id]);
+        }
+    }
+    std::unique_ptr<Metrics> metrics = o.Metrics.empty() ? nullptr : std::make_unique<Metrics>(o.Metrics);
+    std::vector<std::unique_ptr<Monitor>> monitors;
+    for (std::size_t i = 0; i < configs.size(); ++i)
+        monitors.push_back(std::make_unique<Monitor>(configs[i], devices[i].first, devices[i].second, metrics.get()));
 
     const StopSignals stopSignals;
     bool timeUp = false;
@@ -134,44 +283,24 @@ void MeasureInput(const Options& o, ChainState& state)
     duration.setSingleShot(true);
     QObject::connect(&duration, &QTimer::timeout, [&timeUp] { timeUp = true; });
     const auto stopping = [&timeUp] { return timeUp || g_stopSignal != 0; };
-
-    // The buffer outlives the session: closing hands it back done.
-    std::vector<std::int16_t> frames(2 * static_cast<std::size_t>(n));
-    const auto rate = static_cast<std::uint32_t>(o.Rate);
-    CaptureSession input;
-    const MMRESULT opened = input.Open(id, Stereo16Format(rate));
-    if (opened != MMSYSERR_NOERROR || input.Handle() == 0)
-        Fail(kExitFile, name + ": cannot open the input for 16-bit stereo at " + std::to_string(rate) + " Hz: " +
-                            WhyNotOpen(opened));
-    input.Start();
-    QElapsedTimer clock;
-    clock.start();
+    for (auto& m : monitors) m->Open();
     if (o.Duration > 0) duration.start(static_cast<int>(std::min(o.Duration * 1000, 2e9)));
 
-    const double blockS = n / static_cast<double>(o.Rate);
-    Report report(o, out, name, true);
-    double plotted = 0; // when the picture was last written, s
-    const auto nowS = [&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e9; };
+    // One event loop for every monitor: the input layer posts an event when
+    // a buffer completes or an input is lost, so this sleeps until then.
     try {
         while (!stopping()) {
-            const CaptureEnd end = input.Capture(frames.data(), BlockBytes(n), stopping);
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             if (stopping()) break; // a part block is dropped
-            if (end != CaptureEnd::Done) {
-                out.Flush();
-                Fail(kExitInputLost, name + ": input lost: it stopped delivering audio (device unplugged or audio "
-                                            "server gone?)");
-            }
-            const double endAt = nowS();
-            report.Block(RunBlock(frames.data(), p, state), p, std::max(0.0, endAt - blockS), endAt);
-            if (endAt - plotted >= 60) {
-                report.WritePlot(endAt);
-                plotted = endAt;
+            for (auto& m : monitors) {
+                if (!m->Service())
+                    Fail(kExitInputLost, m->Name() + ": input lost: it stopped delivering audio (device unplugged or "
+                                                     "audio server gone?)");
             }
         }
     } catch (const Stop&) {
-        report.WritePlotAfterStop(nowS());
+        for (auto& m : monitors) m->AfterStop(m->NowS());
         throw;
     }
-    report.WritePlot(nowS());
-    report.Summary();
+    for (auto& m : monitors) m->Finish(m->NowS());
 }

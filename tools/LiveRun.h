@@ -1,12 +1,13 @@
-// Measuring a live input: the device captured block by block as the window
-// does it, until a stop signal, --duration, or the input's loss.
+// Measuring live inputs: one (--input) or the monitors of a config file,
+// each captured without gaps, all on one event loop.
 #pragma once
-#include "engine/BlockChain.h"
 #include "tools/Options.h"
 
 // Lists the capture devices on standard output: number, tab, name.
 void ListInputs();
 
-// Measures o.Input; needs a Qt application.  Throws Stop on an unknown or
-// unopenable device (status 2, 1) or a lost input (status 4).
-void MeasureInput(const Options& o, ChainState& state);
+// Measures o.Input, or the monitors of o.Config, until a stop signal,
+// --duration or a lost input (without --reconnect); needs a Qt application.
+// Throws Stop on a bad config or unknown device (status 2), an unopenable
+// device or unwritable output (1), or a lost input (4).
+void MeasureLive(const Options& o);

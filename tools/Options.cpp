@@ -16,6 +16,7 @@ namespace {
 
 const char* const kIntro = R"(Usage: parlune-measure [options] FILE...
   or:  parlune-measure --input DEVICE [options]
+  or:  parlune-measure --config FILE [options]
   or:  parlune-measure --list-inputs
 
 Measures the signal-to-noise ratio of recordings as the Parlune window does
@@ -39,6 +40,31 @@ or for --duration; then the input is released, the --plot picture and the
 silence (a muted receiver) does not end a live run: it is a CSV row with
 empty figures, and the summary counts it as not measured.  A closed pipe on
 standard output (| head) ends any run as a signal does, without a message.
+A live input is captured without gaps: the next buffer is queued before a
+block is measured, and the summary gives the share of the audio measured.
+
+Several monitors (--config FILE): an INI file with one section per monitor,
+the section's name being the monitor's.  Each section names its input
+(`input = cable_in`) and may give any option of a live run by its long name
+without the dashes (rate, output, format, plot, plot-size, summary,
+reconnect, interval and every measurement option: fft-size, window, average,
+centre, bandwidth, guard, span-low, span-high, threshold, stat-noise, track,
+peak-in-band, square, swap); switches take true or false.  Options on the
+command line are every section's defaults.  All monitors run in one process;
+a bad file is refused with one line naming the file, the line and the key
+before any input opens.  --plot then draws one S/N line per monitor.
+
+Metrics (--metrics [ADDR:]PORT): the Prometheus text format at
+http://ADDR:PORT/metrics, ADDR 127.0.0.1 unless given.  Gauges, labelled by
+monitor: parlune_snr_2500hz_db, parlune_snr_2500hz_corrected_db,
+parlune_snr_1hz_db, parlune_snr_bin_db (set only by blocks with the peak in
+the band; other blocks leave them at the last such block's value),
+parlune_peak_frequency_hertz, parlune_peak_level_db, parlune_noise_level_db,
+parlune_input_up, parlune_last_block_timestamp_seconds,
+parlune_block_length_seconds; counters parlune_blocks_measured_total and
+parlune_input_losses_total; parlune_build_info{version}.  A lost input's S/N,
+peak and noise series are removed, parlune_input_up reads 0 and the loss is
+counted.
 
 Options (a value may follow as the next argument or after '='):
 )";
@@ -132,7 +158,7 @@ const std::vector<Option>& Table()
         {"--list-inputs", "", Kind::Switch, NAN, NAN,
          "print the capture devices as the window's device box lists them, one per line: the number --input "
          "takes, a tab, the name (the last two are the test signals)",
-         {}, {}, [](O& o, auto, double) { o.ListInputs = true; }},
+         {}, {}, [](O& o, auto, double on) { o.ListInputs = on != 0; }},
         {"--input", "DEVICE", Kind::Text, NAN, NAN,
          "measure this capture device, given by its name as --list-inputs prints it or by its number", {}, {},
          [](O& o, std::string_view t, double) {
@@ -146,6 +172,30 @@ const std::vector<Option>& Table()
          [](O& o, std::string_view t, double v) {
              if (!(v > 0 && v < 1e9)) Bad("--duration", "must be above 0 seconds", t);
              o.Duration = v;
+         }},
+        {"--reconnect", "", Kind::Switch, NAN, NAN,
+         "live input: a lost input is opened again when it comes back (tried every 3 s) instead of ending the run "
+         "with status 4; other monitors go on meanwhile",
+         {}, {}, [](O& o, auto, double on) { o.Reconnect = on != 0; }},
+        {"--config", "FILE", Kind::Text, NAN, NAN, "measure the monitors of this INI file (see above)", {}, {},
+         [](O& o, std::string_view t, double) {
+             if (t.empty()) Fail(kExitUsage, "--config: needs a file name");
+             o.Config = t;
+         }},
+        {"--metrics", "[ADDR:]PORT", Kind::Text, NAN, NAN,
+         "live: serve the figures in the Prometheus text format (see above)", {}, {},
+         [](O& o, std::string_view t, double) {
+             if (t.empty()) Fail(kExitUsage, "--metrics: needs a port");
+             o.Metrics = t;
+         }},
+        {"--compare", "A,B", Kind::Text, NAN, NAN,
+         "with --config and --plot: also draw the difference of monitor A's S/N less B's, with its mean and spread",
+         {}, {}, [](O& o, std::string_view t, double) {
+             const auto comma = t.find(',');
+             if (comma == std::string_view::npos || comma == 0 || comma + 1 == t.size())
+                 Bad("--compare", "must be two monitor names, A,B", t);
+             o.CompareA = t.substr(0, comma);
+             o.CompareB = t.substr(comma + 1);
          }},
         {"--output", "FILE", Kind::Text, NAN, NAN, "live input: append the lines to FILE instead of standard output",
          {}, {}, [](O& o, std::string_view t, double) {
@@ -199,15 +249,15 @@ const std::vector<Option>& Table()
          [](O& o, auto, double v) { o.Measure.Threshold = static_cast<std::int32_t>(v); }},
         {"--stat-noise", "", Kind::Switch, NAN, NAN,
          "take the noise from the bin-level histogram (lower quartile + 3 dB) instead of the noise bands", {}, {},
-         [](O& o, auto, double) { o.Measure.StatNoise = true; }},
+         [](O& o, auto, double on) { o.Measure.StatNoise = on != 0; }},
         {"--track", "", Kind::Switch, NAN, NAN, "move the centre onto the peak while it is in the band", {}, {},
-         [](O& o, auto, double) { o.Measure.Track = true; }},
+         [](O& o, auto, double on) { o.Measure.Track = on != 0; }},
         {"--peak-in-band", "", Kind::Switch, NAN, NAN, "search the peak only inside the signal band", {}, {},
-         [](O& o, auto, double) { o.Measure.PeakInBand = true; }},
+         [](O& o, auto, double on) { o.Measure.PeakInBand = on != 0; }},
         {"--square", "", Kind::Switch, NAN, NAN, "square each input channel before the transform", {}, {},
-         [](O& o, auto, double) { o.Measure.Square = true; }},
+         [](O& o, auto, double on) { o.Measure.Square = on != 0; }},
         {"--swap", "", Kind::Switch, NAN, NAN, "swap sideband (I/Q): keep the second channel's sign", {}, {},
-         [](O& o, auto, double) { o.Measure.Swap = true; }},
+         [](O& o, auto, double on) { o.Measure.Swap = on != 0; }},
         {"--interval", "S", Kind::Number, NAN, NAN,
          "log format: seconds of recording (live: of the clock) between lines, >= 0; 0 writes every block whose "
          "peak is in the band",
@@ -231,7 +281,7 @@ const std::vector<Option>& Table()
         {"--summary", "", Kind::Switch, NAN, NAN,
          "after each file or the live run: count, mean, minimum and maximum of the S/N in 2500 Hz over the blocks "
          "with the peak in the band, and of the corrected S/N over those of them where it is positive",
-         {}, {}, [](O& o, auto, double) { o.Summary = true; }},
+         {}, {}, [](O& o, auto, double on) { o.Summary = on != 0; }},
         {"--plot", "FILE.png", Kind::Text, NAN, NAN,
          "also draw the S/N in 2500 Hz against time as a PNG picture: one point per block with the peak in the "
          "band, at the block's end, the line broken where the peak left the band; time from 0 to the end of the "
@@ -258,7 +308,36 @@ const std::vector<Option>& Table()
 }
 
 // Options that only a live input takes.
-bool LiveOnly(std::string_view name) { return name == "--rate" || name == "--duration" || name == "--output"; }
+bool LiveOnly(std::string_view name)
+{
+    return name == "--rate" || name == "--duration" || name == "--output" || name == "--reconnect" ||
+           name == "--metrics";
+}
+
+// Options a config file's section may not give: they belong to the whole run.
+bool RunWide(std::string_view name)
+{
+    return name == "--list-inputs" || name == "--config" || name == "--metrics" || name == "--compare" ||
+           name == "--duration";
+}
+
+const Option* Find(std::string_view name)
+{
+    if (name == "--center") name = "--centre";
+    for (const Option& candidate : Table())
+        if (name == candidate.Name) return &candidate;
+    return nullptr;
+}
+
+// Reads an option's value as its kind says and sets it.
+void Apply(Options& o, const Option& opt, std::string_view name, std::string_view text)
+{
+    double value = 0;
+    if (opt.kind == Kind::Switch) value = 1;
+    if (opt.kind == Kind::Whole) value = WholeOf(name, text, opt.Lo, opt.Hi);
+    if (opt.kind == Kind::Number) value = NumberOf(name, text);
+    opt.Set(o, text, value);
+}
 
 // Words wrapped to fit after a 21-column indent, 79 columns in all.
 std::string Wrapped(std::string text)
@@ -304,6 +383,24 @@ std::string HelpText()
     return help + kOutro;
 }
 
+void CheckOptions(const Options& o)
+{
+    if (const std::optional<SettingsError> e = CheckSettings(o.Measure)) Fail(kExitUsage, e->Message);
+    if (o.PlotSizeTyped && o.Plot.empty()) Fail(kExitUsage, "--plot-size: only with --plot");
+}
+
+void SetMonitorOption(Options& o, std::string_view key, std::string_view value)
+{
+    const std::string name = "--" + std::string(key);
+    const Option* opt = Find(name);
+    if (opt == nullptr || RunWide(opt->Name)) Fail(kExitUsage, "not a key a monitor takes (see --help)");
+    if (opt->kind != Kind::Switch) return Apply(o, *opt, opt->Name, value);
+    const std::string v = Squeezed(value);
+    if (v == "true" || v == "yes" || v == "on" || v == "1") return opt->Set(o, value, 1);
+    if (v == "false" || v == "no" || v == "off" || v == "0") return opt->Set(o, value, 0);
+    Bad(name, "must be true or false", value);
+}
+
 Options ParseOptions(int argc, char** argv)
 {
     Options o;
@@ -333,31 +430,30 @@ Options ParseOptions(int argc, char** argv)
             std::printf("parlune-measure %s\n", PARLUNE_VERSION);
             throw Stop{0, ""};
         }
-        if (name == "--center") name = "--centre";
-        const Option* opt = nullptr;
-        for (const Option& candidate : Table())
-            if (name == candidate.Name) opt = &candidate;
+        const Option* opt = Find(name);
         if (opt == nullptr) Fail(kExitUsage, "unknown option '" + std::string(arg) + "' (see --help)");
         std::string_view text;
-        double value = 0;
         if (opt->kind == Kind::Switch) {
             if (inlineValue) Fail(kExitUsage, std::string(name) + ": takes no value");
         } else {
             if (inlineValue) text = *inlineValue;
             else if (i + 1 < argc) text = argv[++i];
             else Fail(kExitUsage, std::string(name) + ": needs a value");
-            if (opt->kind == Kind::Whole) value = WholeOf(name, text, opt->Lo, opt->Hi);
-            if (opt->kind == Kind::Number) value = NumberOf(name, text);
         }
-        opt->Set(o, text, value);
+        Apply(o, *opt, opt->Name, text);
         if (LiveOnly(name)) live.emplace_back(name);
     }
-    if (const std::optional<SettingsError> e = CheckSettings(o.Measure)) Fail(kExitUsage, e->Message);
-    if (o.PlotSizeTyped && o.Plot.empty()) Fail(kExitUsage, "--plot-size: only with --plot");
+    CheckOptions(o);
     if (o.ListInputs) {
-        if (!o.Files.empty() || !o.Input.empty()) Fail(kExitUsage, "--list-inputs: takes no file and no --input");
+        if (!o.Files.empty() || !o.Input.empty() || !o.Config.empty())
+            Fail(kExitUsage, "--list-inputs: takes no file, no --input and no --config");
         return o;
     }
+    if (!o.Config.empty()) {
+        if (!o.Files.empty() || !o.Input.empty()) Fail(kExitUsage, "--config: measures its monitors alone, not files or --input too");
+        return o;
+    }
+    if (!o.CompareA.empty()) Fail(kExitUsage, "--compare: only with --config");
     if (!o.Input.empty()) {
         if (!o.Files.empty()) Fail(kExitUsage, "--input: measures the input alone, not files too");
         return o;

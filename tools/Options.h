@@ -22,6 +22,11 @@ struct Options {
     std::int32_t Rate = 12000;      // live sample rate, Hz
     double Duration = 0;            // live run length, s; 0 until a signal
     std::string Output;             // live lines appended here, "" for stdout
+    bool Reconnect = false;         // live: reopen a lost input when it comes back
+    // Several monitors: the config file, the metrics endpoint, the pair compared.
+    std::string Config;             // INI file, a section per monitor; "" for none
+    std::string Metrics;            // [ADDR:]PORT of the Prometheus endpoint; "" for none
+    std::string CompareA, CompareB; // monitor names for --compare, "" for none
 };
 
 // The options of a command line; throws Stop (status 2) on a bad one, and
@@ -30,3 +35,13 @@ Options ParseOptions(int argc, char** argv);
 
 // The --help text.
 std::string HelpText();
+
+// Sets the option of a config file's key (a long option's name without the
+// dashes, as "fft-size"); a switch takes true/false, yes/no, on/off or 1/0.
+// Throws Stop (status 2) with the option's own message when the key or its
+// value is bad, or the key is not one a monitor takes.
+void SetMonitorOption(Options& o, std::string_view key, std::string_view value);
+
+// The checks that tie options together (the span, --plot-size without
+// --plot); throws Stop (status 2).
+void CheckOptions(const Options& o);

@@ -1,5 +1,6 @@
 #include "tools/Output.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -17,6 +18,15 @@ bool g_readerGone = false;
 } // namespace
 
 bool ReaderGone() { return g_readerGone; }
+
+void CheckWritable(const std::string& path)
+{
+    QFile f(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())));
+    const bool existed = f.exists();
+    if (!f.open(QIODevice::Append)) Fail(kExitFile, path + ": cannot write: " + f.errorString().toStdString());
+    f.close();
+    if (!existed) f.remove();
+}
 
 std::string Fixed(double x, int decimals)
 {
@@ -156,11 +166,12 @@ void Report::WritePlotAfterStop(double endS) const
     }
 }
 
-void Report::Summary()
+void Report::Summary(std::optional<double> measuredShare)
 {
     if (!o_.Summary) return;
-    const std::string unmeasured =
+    std::string unmeasured =
         unmeasured_ > 0 ? "; " + std::to_string(unmeasured_) + " not measured (digital silence)" : "";
+    if (measuredShare) unmeasured += "; " + Fixed(100 * *measuredShare, 1) + "% of the audio measured";
     if (sn_.Count == 0) {
         out_.Line("summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + unmeasured);
         return;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,10 @@
 
 // True once a write found the reading end of standard output's pipe closed.
 bool ReaderGone();
+
+// Finds out before a run whether a picture can be written there (status 1
+// if not), leaving no empty file behind.
+void CheckWritable(const std::string& path);
 
 // Where rows and lines go: standard output, or a file appended to.  A live
 // run hands each line to the system at once, so a killed run loses nothing
@@ -67,7 +72,9 @@ public:
     // own message is the one line to show.
     void WritePlotAfterStop(double endS) const;
     double EndS() const { return endS_; }
-    void Summary();
+    const std::vector<SnPoint>& Points() const { return points_; }
+    // The summary line; a live run adds the share of its audio measured.
+    void Summary(std::optional<double> measuredShare = std::nullopt);
 
 private:
     void LogLineIfDue(const BlockResult& r, double endS);

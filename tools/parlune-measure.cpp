@@ -2,7 +2,6 @@
 // window's own per-block sequence and prints log lines or CSV rows.  Every
 // error becomes one "parlune-measure:" line and an exit status here.
 #include <QCoreApplication>
-#include <QFile>
 #include <QGuiApplication>
 
 #include <cerrno>
@@ -24,7 +23,7 @@ namespace {
 // loop; headless unless told otherwise.
 std::unique_ptr<QCoreApplication> QtFor(const Options& o, char* program)
 {
-    const bool live = o.ListInputs || !o.Input.empty();
+    const bool live = o.ListInputs || !o.Input.empty() || !o.Config.empty();
     if (o.Plot.empty() && !live) return nullptr;
     // Qt's own notes (no runtime folder, fonts) would break the one line per error.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
@@ -38,16 +37,6 @@ std::unique_ptr<QCoreApplication> QtFor(const Options& o, char* program)
     return std::make_unique<QGuiApplication>(qtArgc, qtArgv);
 }
 
-// Finds out now, not after a night's recording; leaves no empty file behind.
-void CheckPlotWritable(const std::string& plot)
-{
-    QFile f(QString::fromLocal8Bit(plot.data(), static_cast<qsizetype>(plot.size())));
-    const bool existed = f.exists();
-    if (!f.open(QIODevice::Append)) Fail(kExitFile, plot + ": cannot write: " + f.errorString().toStdString());
-    f.close();
-    if (!existed) f.remove();
-}
-
 int Run(int argc, char** argv)
 {
     try {
@@ -57,13 +46,14 @@ int Run(int argc, char** argv)
             ListInputs();
             return 0;
         }
-        if (!o.Plot.empty()) CheckPlotWritable(o.Plot);
-        // The ring alone is 64 MiB at the largest size: one for all files.
-        auto state = std::make_unique<ChainState>();
-        if (!o.Input.empty()) {
-            MeasureInput(o, *state);
+        // Found out now, not after a night's recording.
+        if (!o.Plot.empty()) CheckWritable(o.Plot);
+        if (!o.Input.empty() || !o.Config.empty()) {
+            MeasureLive(o);
             return 0;
         }
+        // The ring alone is 64 MiB at the largest size: one for all files.
+        auto state = std::make_unique<ChainState>();
         for (const std::string& path : o.Files) {
             if (o.Files.size() > 1) std::printf("==> %s <==\n", path.c_str());
             MeasureFile(o, path, *state);
