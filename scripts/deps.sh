@@ -18,6 +18,8 @@ PARLUNE_PACKAGES=(
   # (dpkg-shlibdeps), re-rendering the icon PNGs (scripts/render-icons.sh), and
   # checking the .deb against Debian policy (lintian).
   desktop-file-utils appstream help2man dpkg-dev librsvg2-bin lintian
+  # promtool, to check and unit-test docs/parlune-alerts.yml.
+  prometheus
 )
 
 parlune_install_missing() {
