@@ -1,0 +1,73 @@
+// parlune-measure's several-monitor form refusing what it cannot run: every
+// bad config file or metrics address is one line, status 2, and nothing
+// opened (no input, no output file).
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <fstream>
+
+namespace {
+
+struct Refusal {
+    int status = -1;
+    std::string err;
+};
+
+Refusal Refuse(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(PARLUNE_MEASURE_BIN), args);
+    EXPECT_TRUE(p.waitForFinished(30000));
+    return {p.exitCode(), p.readAllStandardError().toStdString()};
+}
+
+TEST(Config, BadFilesAndAddressesAreOneLineAndStartNothing)
+{
+    QTemporaryDir dir;
+    const std::string out = dir.filePath("never.csv").toStdString();
+    const std::string ok = "[a]\ninput = Test signal 1000 Hz, S/N 20 dB\noutput = " + out + "\n";
+    const struct { std::string file; std::string line; } cases[] = { // the file and its one line after "FILE"
+        {ok + "fft-size = 3000\n", ":4: fft-size: must be a power of two, not '3000'"},
+        {ok + "average = 64\n", ":4: average: must be a whole number 1 .. 63, not '64'"},
+        {ok + "track = maybe\n", ":4: track: must be true or false, not 'maybe'"},
+        {ok + "duration = 5\n", ":4: duration: not a key a monitor takes"},
+        {ok + "frobnicate = 1\n", ":4: frobnicate: not a key a monitor takes"},
+        {ok + "rate = 12000\nrate = 48000\n", ":5: rate: given twice in section [a]"},
+        {ok + ok, ":4: section [a] is repeated"},
+        {"input = x\n" + ok, ":1: input: a key before the first [section]"},
+        {"[a]\nrate = 12000\n", ":1: input: section [a] names no input"},
+        {ok + "plot-size = 400x300\n", ":1: section [a]: --plot-size: only with --plot"},
+        {"[a]\ninput = nowhere\noutput = " + out + "\n", ":2: input: no capture device is named 'nowhere'"},
+        {ok + "[b]\ninput = 97\n", ":5: input: there is no device 97"},
+        {"just text\n", ":1: expected key = value"},
+        {"# comments only\n", ": no monitor: the file has no [section]"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath("m.ini");
+        std::ofstream(path.toStdString()) << c.file;
+        const Refusal r = Refuse({"--config", path, "--duration", "1"});
+        SCOPED_TRACE(c.file + " -> " + r.err);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind("parlune-measure: " + path.toStdString() + c.line, 0), 0u);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(out))) << "an output was opened";
+    }
+
+    QTcpServer taken; // a port in use, and addresses that are not this machine's or not addresses
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+    const QString inUse = QString("127.0.0.1:%1").arg(taken.serverPort());
+    for (const QString& where : {inUse, QString("192.0.2.1:9464"), QString("9464x"), QString("70000")}) {
+        std::ofstream(dir.filePath("m.ini").toStdString()) << ok;
+        const Refusal r = Refuse({"--config", dir.filePath("m.ini"), "--metrics", where, "--duration", "1"});
+        SCOPED_TRACE(where.toStdString() + " -> " + r.err);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind("parlune-measure: --metrics: ", 0), 0u);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
+    }
+}
+
+} // namespace
