@@ -4,3 +4,8 @@ if(TARGET bench_fft_vs_fftw)
   pkg_check_modules(FFTW3F REQUIRED IMPORTED_TARGET fftw3f)
   target_link_libraries(bench_fft_vs_fftw PRIVATE PkgConfig::FFTW3F)
 endif()
+# bench_monitors runs the built parlune-measure as a process.
+if(TARGET bench_monitors AND TARGET parlune-measure)
+  target_compile_definitions(bench_monitors PRIVATE PARLUNE_MEASURE_BIN="$<TARGET_FILE:parlune-measure>")
+  add_dependencies(bench_monitors parlune-measure)
+endif()
