@@ -1,5 +1,6 @@
 #include "tools/Config.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <string_view>
@@ -20,6 +21,14 @@ std::string_view Unquoted(std::string_view v)
 {
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) return v.substr(1, v.size() - 2);
     return v;
+}
+
+// "~/..." in a file name is in the home folder, as a shell would have it.
+std::string Home(std::string_view value)
+{
+    const char* home = std::getenv("HOME");
+    if (value.rfind("~/", 0) == 0 && home != nullptr) return home + std::string(value.substr(1));
+    return std::string(value);
 }
 
 // The option's own message without its leading "--key: ", which the
@@ -78,7 +87,7 @@ std::vector<MonitorConfig> ReadConfig(const std::string& path, const Options& ba
         if (!keys.insert(key).second) fail(line, key, "given twice in section [" + monitors.back().Name + "]");
         MonitorConfig& m = monitors.back();
         try {
-            SetMonitorOption(m.Opts, key, value);
+            SetMonitorOption(m.Opts, key, key == "output" || key == "plot" ? Home(value) : std::string(value));
         } catch (const Stop& s) {
             fail(line, key, Why(s.Message, key));
         }

@@ -29,8 +29,7 @@ channels (more than two channels: the first two are used); other sample
 formats are scaled to the 16-bit range.  Every option defaults to the
 window's setting after its first start.
 
-Live input (--input): the device is captured as the window does it, 16-bit
-stereo at --rate, one block at a time; the audio between blocks is dropped.
+Live input (--input): the device is captured as 16-bit stereo at --rate.
 Log lines carry the time of day as in the window's log file and end in CR LF;
 CSV rows end in LF, their start_s counting from the opening of the input.
 Lines go to standard output or, with --output, are appended to a file; each
