@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -190,8 +191,11 @@ private:
     {
         input_ = std::make_unique<CaptureSession>();
         const MMRESULT r = input_->Open(id_, Stereo16Format(static_cast<std::uint32_t>(o_.Rate)));
-        if (r == MMSYSERR_NOERROR && input_->Start() == MMSYSERR_NOERROR &&
-            input_->QueueBuffers(kBuffers, BlockBytes(n_)))
+        // Enough buffers for a quarter of a second, at least two: a sound
+        // server hands audio over in chunks of up to about 50 ms, and what
+        // finds no queued buffer is lost.
+        const int buffers = std::max(2, static_cast<int>(std::ceil(kQueuedS / blockS_)));
+        if (r == MMSYSERR_NOERROR && input_->Start() == MMSYSERR_NOERROR && input_->QueueBuffers(buffers, BlockBytes(n_)))
             return MMSYSERR_NOERROR;
         input_.reset();
         return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
@@ -235,7 +239,7 @@ private:
         return std::min(1.0, captured_ * blockS_ / (last_ - first_));
     }
 
-    static constexpr int kBuffers = 2;
+    static constexpr double kQueuedS = 0.25;
     const Options o_;
     std::string name_, device_;
     std::int32_t n_;

@@ -200,8 +200,8 @@ TEST_F(MeasureLive, DigitalSilenceIsARowWithoutFiguresAndTheWatchGoesOn)
         EXPECT_EQ(std::tuple(row.at("peak_hz"), row.at("sn_2500hz_db"), row.at("in_band")),
                   std::tuple(QString(), QString(), QString("0")));
     }
-    EXPECT_EQ(summary, QString("summary: %1 blocks, none with the peak in the band; %1 not measured (digital silence)")
-                           .arg(rows.size()));
+    EXPECT_TRUE(summary.startsWith(QString("summary: %1 blocks, none with the peak in the band; %1 not measured "
+                                           "(digital silence); ").arg(rows.size()))) << summary.toStdString();
 }
 
 // A server that accepts connections but never answers: listing and opening

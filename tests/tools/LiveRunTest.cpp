@@ -1,9 +1,10 @@
-// parlune-measure's several-monitor form refusing what it cannot run: every
-// bad config file or metrics address is one line, status 2, and nothing
-// opened (no input, no output file).
+// parlune-measure's live runs: the several-monitor form refusing what it
+// cannot run (every bad config file or metrics address is one line, status
+// 2, and nothing opened), and gapless capture.
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -68,6 +69,27 @@ TEST(Config, BadFilesAndAddressesAreOneLineAndStartNothing)
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
         EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
     }
+}
+
+} // namespace
+
+namespace {
+
+// A live run keeps buffers queued while it measures, so at 1024 points and
+// 48000 Hz (21 ms blocks) it still measures nearly all of the audio; one
+// buffer at a time measured well under half of it.
+TEST(LiveRun, SmallBlocksMeasureNearlyAllTheAudio)
+{
+    QProcess p;
+    p.start(QStringLiteral(PARLUNE_MEASURE_BIN), {"--input", "Test signal 1000 Hz, S/N 20 dB", "--rate", "48000",
+                                                  "--fft-size", "1024", "--format", "csv", "--duration", "3", "--summary"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString summary = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed().split('\n').last();
+    const QRegularExpression share(R"(; ([0-9.]+)% of the audio measured$)");
+    const auto m = share.match(summary);
+    ASSERT_TRUE(m.hasMatch()) << summary.toStdString();
+    EXPECT_GE(m.captured(1).toDouble(), 95) << summary.toStdString();
 }
 
 } // namespace
