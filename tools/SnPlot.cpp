@@ -293,7 +293,8 @@ SnDifference DifferenceOf(const std::vector<SnPoint>& a, const std::vector<SnPoi
             prevPaired = false;
             continue;
         }
-        const bool joined = prevPaired && !q.Gap && (j == prevJ || (j == prevJ + 1 && !b[j].Gap));
+        bool joined = prevPaired && !q.Gap; // and no gap in b since the previous pair
+        for (std::size_t k = prevJ + 1; joined && k <= j; ++k) joined = !b[k].Gap;
         d.Points.push_back({q.TimeS, q.SnDb - b[j].SnDb, !joined && !d.Points.empty()});
         prevJ = j;
         prevPaired = true;
@@ -364,13 +365,9 @@ QImage DrawComparePlot(const std::vector<SnSeries>& series, double endS, QSize s
 
     DrawDbAxis(g, diff, fitting(diff, QStringLiteral("Difference (dB)"), QStringLiteral("dB")));
     DrawTimeAxis(g, diff, true);
-    QString caption;
-    if (!valid(ia) || !valid(ib)) {
-        DrawNote(g, diff, QStringLiteral("no such inputs to compare"));
-    } else {
-        caption = series[ia].Name + QLatin1Char(' ') + kMinus + QLatin1Char(' ') + series[ib].Name;
-        if (d.Points.empty()) DrawNote(g, diff, QStringLiteral("no common blocks"));
-    }
+    if (!valid(ia) || !valid(ib)) DrawNote(g, diff, QStringLiteral("no such inputs to compare"));
+    else if (d.Points.empty()) DrawNote(g, diff, QStringLiteral("no common blocks"));
+    QString figures;
     if (!d.Points.empty()) {
         // Mean +- spread as a pale band, 0 and the mean as lines across, then the differences.
         const double inside = diff.Left + 1, across = diff.Right - diff.Left - 1;
@@ -387,12 +384,17 @@ QImage DrawComparePlot(const std::vector<SnSeries>& series, double endS, QSize s
         QPen trace(QColor(90, 90, 90));
         trace.setWidth(TraceWidth(size));
         DrawRuns(g, diff, d.Points, trace);
-        caption += QStringLiteral(": mean %1 dB, spread %2 dB, %3 common blocks")
-                       .arg(Signed(d.MeanDb), Decimal(d.SpreadDb, 1))
-                       .arg(d.Points.size());
+        figures = QStringLiteral(": mean %1 dB, spread %2 dB, %3 common blocks")
+                      .arg(Signed(d.MeanDb), Decimal(d.SpreadDb, 1))
+                      .arg(d.Points.size());
     }
-    g.setPen(kText);
-    g.drawText(left, diff.Top - 5 - fm.descent(), fm.elidedText(caption, Qt::ElideRight, right - left));
+    if (valid(ia) && valid(ib)) { // long names give way to the figures
+        const QString minus = QLatin1Char(' ') + kMinus + QLatin1Char(' ');
+        const int nameW = std::max(lineH, (right - left - fm.horizontalAdvance(minus + figures)) / 2);
+        auto name = [&](int i) { return fm.elidedText(series[i].Name, Qt::ElideRight, nameW); };
+        g.setPen(kText);
+        g.drawText(left, diff.Top - 5 - fm.descent(), name(ia) + minus + name(ib) + figures);
+    }
     DrawFrame(g, diff);
     return img;
 }

@@ -38,7 +38,7 @@ struct SnSeries {
 
 // A - B at the moments both have a value.
 struct SnDifference {
-    std::vector<SnPoint> Points;     // at A's times; Gap where the pairs are not consecutive
+    std::vector<SnPoint> Points;     // at A's times; Gap after an unpaired point of A or a gap in either
     double MeanDb = 0, SpreadDb = 0; // mean and standard deviation (over n) of Points; 0 when none
 };
 

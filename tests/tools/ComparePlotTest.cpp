@@ -73,6 +73,8 @@ TEST(ComparePlot, DifferencePairsEachPointWithTheNearestOverlappingBlock)
          {{1, 10, false}, {4, 10, false}, {7, 10, false}, {10, 10, false}}, 12, 10, 0, 0},
         {"b every third second, gaps between: only its moments pair", Every1s(1, 12, Flat(20)),
          Every1s(1, 12, Flat(10), [](int t) { return t % 3 != 1; }), 4, 10, 0, 3},
+        {"a's 3 s blocks span b's missing 5..6 s: line broken", {{1, 20, false}, {4, 20, false}, {7, 20, false}, {10, 20, false}},
+         Every1s(1, 10, Flat(18), [](int t) { return t == 5 || t == 6; }), 4, 2, 0, 1},
         {"spread over n", Every1s(1, 10, [](int t) { return t % 2 ? 22.0 : 24.0; }), Every1s(1, 10, Flat(17)), 10, 6, 1, 0},
         {"no moment in common", Every1s(1, 5, Flat(20)), Every1s(100, 105, Flat(20)), 0, 0, 0, 0},
         {"b empty", Every1s(1, 5, Flat(20)), {}, 0, 0, 0, 0},
