@@ -5,7 +5,10 @@
 
 #include <QImage>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
+#include <utility>
 
 #include "tools/SnPlot.h"
 
