@@ -1,0 +1,184 @@
+// Several inputs on one picture: pairing for the difference, each line at its
+// level in its own colour with a legend, gaps kept, and the difference panel's
+// mean and spread where they belong.  Colours are read from the picture.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <utility>
+
+#include "tools/SnPlot.h"
+
+namespace {
+
+// A point every second from t0 to t1 inclusive at db(t); the first after a left-out stretch marks the gap.
+template <class Db, class Out = bool (*)(int)>
+std::vector<SnPoint> Every1s(int t0, int t1, Db db, Out out = [](int) { return false; })
+{
+    std::vector<SnPoint> v;
+    bool gap = false;
+    for (int t = t0; t <= t1; ++t) {
+        if (out(t)) gap = true;
+        else v.push_back({double(t), db(t), std::exchange(gap, false)});
+    }
+    return v;
+}
+auto Flat(double db) { return [db](int) { return db; }; }
+
+bool Coloured(QRgb c) { return qRed(c) != qGreen(c) || qGreen(c) != qBlue(c); }
+
+// The panels' frames: rows and columns that are mostly pure black.
+struct Frames { std::vector<int> rows, cols; };
+Frames FindFrames(const QImage& img)
+{
+    Frames f;
+    auto black = [&](int x, int y) { return img.pixel(x, y) == qRgb(0, 0, 0); };
+    for (int x = 0, n = 0; x < img.width(); ++x, n = 0) {
+        for (int y = 0; y < img.height(); ++y) n += black(x, y);
+        if (n > img.height() / 4) f.cols.push_back(x);
+    }
+    for (int y = 0, n = 0; y < img.height(); ++y, n = 0) {
+        for (int x = 0; x < img.width(); ++x) n += black(x, y);
+        if (n > img.width() / 4) f.rows.push_back(y);
+    }
+    return f;
+}
+
+// The commonest colour along a row between two columns (exclusive).
+QRgb Dominant(const QImage& img, int y, int x0, int x1)
+{
+    std::map<QRgb, int> n;
+    for (int x = x0 + 1; x < x1; ++x) ++n[img.pixel(x, y)];
+    return std::max_element(n.begin(), n.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+}
+
+} // namespace
+
+TEST(ComparePlot, DifferencePairsEachPointWithTheNearestOverlappingBlock)
+{
+    auto ramp = [](int t) { return double(t); };
+    const struct {
+        const char* what;
+        std::vector<SnPoint> a, b;
+        std::size_t pairs;
+        double mean, spread;
+        int gaps;
+    } cases[] = {
+        {"same moments", Every1s(1, 10, Flat(23)), Every1s(1, 10, Flat(17)), 10, 6, 0, 0},
+        {"b's blocks end 0.3 s later: the one overlapping most", Every1s(1, 10, ramp),
+         [&] { auto b = Every1s(1, 10, ramp); for (SnPoint& p : b) p.TimeS += 0.3; return b; }(), 10, 0, 0, 0},
+        {"b has no value for 4..6 s", Every1s(1, 10, Flat(20)), Every1s(1, 10, Flat(18), [](int t) { return t >= 4 && t <= 6; }),
+         7, 2, 0, 1},
+        {"b's blocks 3 s long: its spacing is the reach", Every1s(1, 12, Flat(20)),
+         {{1, 10, false}, {4, 10, false}, {7, 10, false}, {10, 10, false}}, 12, 10, 0, 0},
+        {"b every third second, gaps between: only its moments pair", Every1s(1, 12, Flat(20)),
+         Every1s(1, 12, Flat(10), [](int t) { return t % 3 != 1; }), 4, 10, 0, 3},
+        {"a's 3 s blocks span b's missing 5..6 s: line broken", {{1, 20, false}, {4, 20, false}, {7, 20, false}, {10, 20, false}},
+         Every1s(1, 10, Flat(18), [](int t) { return t == 5 || t == 6; }), 4, 2, 0, 1},
+        {"spread over n", Every1s(1, 10, [](int t) { return t % 2 ? 22.0 : 24.0; }), Every1s(1, 10, Flat(17)), 10, 6, 1, 0},
+        {"no moment in common", Every1s(1, 5, Flat(20)), Every1s(100, 105, Flat(20)), 0, 0, 0, 0},
+        {"b empty", Every1s(1, 5, Flat(20)), {}, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SnDifference d = DifferenceOf(c.a, c.b);
+        EXPECT_EQ(d.Points.size(), c.pairs);
+        EXPECT_NEAR(d.MeanDb, c.mean, 1e-9);
+        EXPECT_NEAR(d.SpreadDb, c.spread, 1e-9);
+        EXPECT_EQ(std::count_if(d.Points.begin(), d.Points.end(), [](const SnPoint& p) { return p.Gap; }), c.gaps);
+    }
+}
+
+TEST(ComparePlot, EachSeriesInItsOwnColourAtItsLevelWithALegend)
+{
+    // A at 23 dB with nothing from 25 to 35 s, B at 17 dB throughout: axis 10 .. 30 dB over 60 s.
+    const std::vector<SnSeries> series{{"A", Every1s(0, 60, Flat(23), [](int t) { return t >= 25 && t <= 35; })},
+                                       {"B", Every1s(0, 60, Flat(17))}};
+    const QImage img = DrawComparePlot(series, 60, {640, 400}, "t", std::nullopt);
+    const Frames f = FindFrames(img);
+    ASSERT_EQ(f.rows.size(), 2u);
+    ASSERT_EQ(f.cols.size(), 2u);
+    const int left = f.cols[0], right = f.cols[1], top = f.rows[0], bottom = f.rows[1];
+    auto x = [&](double t) { return int(std::lround(left + t / 60 * (right - left))); };
+    auto y = [&](double db) { return int(std::lround(bottom - (db - 10) / 20 * (bottom - top))); };
+    auto near = [&](QRgb c, int px, int py) {
+        for (int dy = -3; dy <= 3; ++dy)
+            if (img.pixel(px, py + dy) == c) return true;
+        return false;
+    };
+    auto colourAt = [&](int px, int py) {
+        for (int dy = -3; dy <= 3; ++dy)
+            if (Coloured(img.pixel(px, py + dy))) return img.pixel(px, py + dy);
+        return qRgb(255, 255, 255);
+    };
+    const QRgb a = colourAt(x(10), y(23)), b = colourAt(x(10), y(17));
+    ASSERT_TRUE(Coloured(a) && Coloured(b));
+    EXPECT_NE(a, b);
+    for (double t : {3.0, 20.0, 45.0, 58.0}) {
+        SCOPED_TRACE(t);
+        EXPECT_TRUE(near(a, x(t), y(23)));
+        EXPECT_FALSE(near(a, x(t), y(17)));
+        EXPECT_TRUE(near(b, x(t), y(17)));
+        EXPECT_FALSE(near(b, x(t), y(23)));
+    }
+    for (double t : {27.0, 30.0, 33.0}) {
+        SCOPED_TRACE(t);
+        EXPECT_FALSE(near(a, x(t), y(23))); // A's gap stays open
+        EXPECT_TRUE(near(b, x(t), y(17)));
+    }
+    // The legend: each colour also away from both lines.
+    for (QRgb c : {a, b}) {
+        int swatch = 0;
+        for (int py = top + 1; py < bottom; ++py)
+            if (std::abs(py - y(23)) > 4 && std::abs(py - y(17)) > 4)
+                for (int px = left + 1; px < right; ++px) swatch += img.pixel(px, py) == c;
+        EXPECT_GT(swatch, 10) << std::hex << c;
+    }
+}
+
+TEST(ComparePlot, DifferencePanelShowsMeanAndSpreadOrSaysNothingPairs)
+{
+    const struct {
+        const char* what;
+        std::vector<SnPoint> a, b;
+        bool pairs;
+    } cases[] = {
+        {"A - B alternates 5 and 7 dB", Every1s(0, 59, [](int t) { return t % 2 ? 22.0 : 24.0; }), Every1s(0, 59, Flat(17)), true},
+        {"no common blocks", Every1s(0, 29, Flat(23)), Every1s(31, 60, Flat(17)), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage img = DrawComparePlot({{"A", c.a}, {"B", c.b}}, 60, {640, 480}, "t", std::pair{0, 1});
+        const Frames f = FindFrames(img);
+        ASSERT_EQ(f.rows.size(), 4u); // two panels
+        ASSERT_EQ(f.cols.size(), 2u);
+        const int left = f.cols[0], right = f.cols[1], top = f.rows[2], bottom = f.rows[3];
+        auto y = [&](double db) { return int(std::lround(bottom - (db + 10) / 20 * (bottom - top))); };
+        auto dark = [&](int y0, int y1, int x0, int x1) {
+            int n = 0;
+            for (int py = y0; py <= y1; ++py)
+                for (int px = x0; px <= x1; ++px) n += qGray(img.pixel(px, py)) < 128;
+            return n;
+        };
+        EXPECT_GT(dark(f.rows[1] + 1, top - 1, left, right), 20); // the caption between the panels
+        const int mid = (top + bottom) / 2, third = (right - left) / 3;
+        EXPECT_EQ(dark(mid - 8, mid + 2, left + third, right - third) > 20, !c.pairs); // "no common blocks"
+        if (!c.pairs) {
+            int coloured = 0; // no band, mean or line
+            for (int py = top + 1; py < bottom; ++py)
+                if (py < mid - 12 || py > mid + 6)
+                    for (int px = left + 1; px < right; ++px) coloured += Coloured(img.pixel(px, py));
+            EXPECT_EQ(coloured, 0);
+            continue;
+        }
+        const QRgb mean = Dominant(img, y(6), left, right), band = Dominant(img, y(6.5), left, right);
+        EXPECT_NE(band, qRgb(255, 255, 255));
+        EXPECT_EQ(Dominant(img, y(5.5), left, right), band);
+        for (double db : {8.5, 3.5, -6.0}) EXPECT_NE(Dominant(img, y(db), left, right), band) << db;
+        EXPECT_NE(mean, band); // a line of its own at +6 dB
+        for (double db : {6.5, 5.5, -6.0}) EXPECT_NE(Dominant(img, y(db), left, right), mean) << db;
+    }
+}
