@@ -72,8 +72,13 @@ std::vector<MonitorConfig> ReadConfig(const std::string& path, const Options& ba
             const std::string name(Trimmed(text.substr(1, text.size() - 2)));
             for (const MonitorConfig& m : monitors)
                 if (m.Name == name) fail(line, "", "section [" + name + "] is repeated");
-            monitors.push_back({name, base, 0});
-            monitors.back().Opts.Input.clear();
+            // The command line's --plot is the picture of all monitors together.
+            Options defaults = base;
+            defaults.Input.clear();
+            defaults.Plot.clear();
+            defaults.PlotSizeTyped = false;
+            defaults.PlotWidth = Options{}.PlotWidth, defaults.PlotHeight = Options{}.PlotHeight;
+            monitors.push_back({name, defaults, 0});
             keys.clear();
             sectionLine = line;
             continue;

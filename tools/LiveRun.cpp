@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "tools/Config.h"
 #include "tools/Metrics.h"
 #include "tools/Output.h"
+#include "tools/SnPlot.h"
 #include "tools/Recording.h"
 #include "tools/Stop.h"
 
@@ -258,12 +260,38 @@ private:
     std::int64_t captured_ = 0;
 };
 
+// The index of the monitor with this name; refused (status 2) when none has it.
+int MonitorIndex(const std::vector<MonitorConfig>& configs, const std::string& name)
+{
+    for (std::size_t i = 0; i < configs.size(); ++i)
+        if (configs[i].Name == name) return static_cast<int>(i);
+    Fail(kExitUsage, "--compare: no monitor is named '" + name + "'");
+}
+
+// The picture of every monitor's S/N on shared axes, and A - B when asked.
+void WriteComparePlot(const Options& o, const std::vector<std::unique_ptr<Monitor>>& monitors,
+                      std::optional<std::pair<int, int>> compare, double endS)
+{
+    std::vector<SnSeries> series;
+    for (const auto& m : monitors)
+        series.push_back({QString::fromLocal8Bit(m->Name().data(), static_cast<qsizetype>(m->Name().size())), m->Points()});
+    const QImage img = DrawComparePlot(series, endS, QSize(o.PlotWidth, o.PlotHeight), "S/N in 2500 Hz", compare);
+    if (const std::string why = WritePng(img, o.Plot); !why.empty())
+        Fail(kExitFile, o.Plot + ": cannot write the picture: " + why);
+}
+
 } // namespace
 
 void MeasureLive(const Options& o)
 {
     std::vector<MonitorConfig> configs;
     if (!o.Config.empty()) configs = ReadConfig(o.Config, o);
+    std::optional<std::pair<int, int>> compare;
+    if (!o.CompareA.empty()) {
+        if (o.Plot.empty()) Fail(kExitUsage, "--compare: only with --plot");
+        compare = std::pair(MonitorIndex(configs, o.CompareA), MonitorIndex(configs, o.CompareB));
+    }
+    const bool together = !o.Config.empty() && !o.Plot.empty(); // one picture of all monitors
     const std::vector<std::string> names = CaptureDeviceNames();
     std::vector<std::pair<std::uint32_t, std::string>> devices;
     if (configs.empty()) {
@@ -292,6 +320,7 @@ void MeasureLive(const Options& o)
 
     // One event loop for every monitor: the input layer posts an event when
     // a buffer completes or an input is lost, so this sleeps until then.
+    double plotted = 0; // when the picture of all was last written, s
     try {
         while (!stopping()) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -301,10 +330,21 @@ void MeasureLive(const Options& o)
                     Fail(kExitInputLost, m->Name() + ": input lost: it stopped delivering audio (device unplugged or "
                                                      "audio server gone?)");
             }
+            if (together && monitors[0]->NowS() - plotted >= 60) {
+                plotted = monitors[0]->NowS();
+                WriteComparePlot(o, monitors, compare, plotted);
+            }
         }
     } catch (const Stop&) {
         for (auto& m : monitors) m->AfterStop(m->NowS());
+        if (together) {
+            try {
+                WriteComparePlot(o, monitors, compare, monitors[0]->NowS());
+            } catch (const Stop&) {
+            }
+        }
         throw;
     }
     for (auto& m : monitors) m->Finish(m->NowS());
+    if (together) WriteComparePlot(o, monitors, compare, monitors[0]->NowS());
 }

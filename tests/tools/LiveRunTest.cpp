@@ -57,6 +57,15 @@ TEST(Config, BadFilesAndAddressesAreOneLineAndStartNothing)
         EXPECT_FALSE(QFile::exists(QString::fromStdString(out))) << "an output was opened";
     }
 
+    std::ofstream(dir.filePath("m.ini").toStdString()) << ok;
+    for (const auto& [args, line] : {std::pair(QStringList{"--compare", "a,b", "--plot", dir.filePath("p.png")},
+                                                std::string("--compare: no monitor is named 'b'")),
+                                      std::pair(QStringList{"--compare", "a,a"}, std::string("--compare: only with --plot"))}) {
+        const Refusal r = Refuse(QStringList{"--config", dir.filePath("m.ini"), "--duration", "1"} + args);
+        EXPECT_EQ(std::pair(r.status, r.err), std::pair(2, "parlune-measure: " + line + "\n"));
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
+    }
+
     QTcpServer taken; // a port in use, and addresses that are not this machine's or not addresses
     ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
     const QString inUse = QString("127.0.0.1:%1").arg(taken.serverPort());
