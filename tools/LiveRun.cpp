@@ -4,13 +4,10 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -19,17 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "capture/CaptureSession.h"
 #include "capture/DeviceList.h"
 #include "capture/InputBackend.h"
-#include "engine/Fault.h"
-#include "engine/RunSizes.h"
-#include "engine/Windows.h"
 #include "tools/Config.h"
 #include "tools/Metrics.h"
-#include "tools/Output.h"
+#include "tools/Monitor.h"
 #include "tools/SnPlot.h"
-#include "tools/Recording.h"
 #include "tools/Stop.h"
 
 namespace {
@@ -101,15 +93,6 @@ std::uint32_t DeviceId(const std::string& wanted, const std::vector<std::string>
     Fail(kExitUsage, where + ": no capture device is named '" + wanted + "' (see --list-inputs)");
 }
 
-const char* WhyNotOpen(MMRESULT r)
-{
-    switch (r) {
-    case MMSYSERR_BADDEVICEID: return "the device has gone";
-    case WAVERR_BADFORMAT: return "it refuses the format";
-    default: return "the device did not open";
-    }
-}
-
 } // namespace
 
 void ListInputs()
@@ -120,145 +103,6 @@ void ListInputs()
 }
 
 namespace {
-
-// One monitor of a live run: an input captured without gaps, with its own
-// settings, ring, outputs, picture and series.
-class Monitor {
-public:
-    Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::string& device, Metrics* metrics)
-        : o_(c.Opts), name_(c.Name), device_(device), n_(o_.Measure.FftSize),
-          blockS_(n_ / static_cast<double>(o_.Rate)), p_(RunParams(o_, o_.Rate, c.Name)),
-          out_(o_.Output, o_.Csv ? "\n" : "\r\n", true), id_(deviceId)
-    {
-        try {
-            CheckRunSizes(p_.NFFT, p_.FMinBin, p_.FMaxBin, p_.NAvg);
-        } catch (const Fault& f) {
-            Fail(kExitUsage, name_ + ": " + f.what());
-        }
-        if (!o_.Plot.empty()) CheckWritable(o_.Plot);
-        StartChain(state_, n_);
-        state_.Window = MakeWindow(o_.Measure.Window, n_)->Coef;
-        if (metrics != nullptr) series_ = &metrics->Add(name_, blockS_);
-        retry_.setInterval(kRetryMs);
-        QObject::connect(&retry_, &QTimer::timeout, [this] { Reopen(); });
-    }
-
-    // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
-    void Open()
-    {
-        if (const MMRESULT r = Start(); r != MMSYSERR_NOERROR)
-            Fail(kExitFile, device_ + ": cannot open the input for 16-bit stereo at " + std::to_string(o_.Rate) +
-                                " Hz: " + WhyNotOpen(r));
-        report_ = std::make_unique<Report>(o_, out_, name_, true);
-        clock_.start();
-    }
-
-    // Measures every full buffer, at most one block behind; false when the
-    // input is lost for good (no --reconnect).
-    bool Service()
-    {
-        if (input_ == nullptr) return true; // waiting to reopen
-        while (const std::int16_t* frames = input_->Full()) {
-            const double end = NowS();
-            // The next buffer already fills; this one goes back after use.
-            Measure(frames, end);
-            if (!input_->Requeue()) break;
-        }
-        if (!input_->Lost()) return true;
-        input_.reset();
-        if (up_ && series_ != nullptr) series_->Lost();
-        if (up_) out_.Flush();
-        if (!o_.Reconnect) return false;
-        if (up_) std::fprintf(stderr, "parlune-measure: %s: input lost; opening it again when it comes back\n", name_.c_str());
-        up_ = false;
-        retry_.start();
-        return true;
-    }
-
-    void Finish(double endS)
-    {
-        report_->WritePlot(endS);
-        report_->Summary(Coverage());
-    }
-    void AfterStop(double endS) { report_->WritePlotAfterStop(endS); }
-    double NowS() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
-    const std::string& Name() const { return name_; }
-    const std::vector<SnPoint>& Points() const { return report_->Points(); }
-    void Flush() { out_.Flush(); }
-
-private:
-    static constexpr int kRetryMs = 3000;
-
-    MMRESULT Start()
-    {
-        input_ = std::make_unique<CaptureSession>();
-        const MMRESULT r = input_->Open(id_, Stereo16Format(static_cast<std::uint32_t>(o_.Rate)));
-        // Enough buffers for a quarter of a second, at least two: a sound
-        // server hands audio over in chunks of up to about 50 ms, and what
-        // finds no queued buffer is lost.
-        const int buffers = std::max(2, static_cast<int>(std::ceil(kQueuedS / blockS_)));
-        if (r == MMSYSERR_NOERROR && input_->Start() == MMSYSERR_NOERROR && input_->QueueBuffers(buffers, BlockBytes(n_)))
-            return MMSYSERR_NOERROR;
-        input_.reset();
-        return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
-    }
-
-    // Tries the input again: the device list afresh, found by its name.
-    void Reopen()
-    {
-        SetServerWait(kRetryMs / 3);
-        const std::vector<std::string> names = CaptureDeviceNames();
-        const auto it = std::find(names.begin(), names.end(), device_);
-        if (it == names.end()) return;
-        id_ = static_cast<std::uint32_t>(it - names.begin());
-        if (Start() == MMSYSERR_NOERROR) retry_.stop();
-    }
-
-    void Measure(const std::int16_t* frames, double end)
-    {
-        if (!up_) {
-            std::fprintf(stderr, "parlune-measure: %s: input back\n", name_.c_str());
-            up_ = true;
-        }
-        if (first_ < 0) first_ = end - blockS_;
-        ++captured_;
-        const BlockResult r = RunBlock(frames, p_, state_);
-        report_->Block(r, p_, std::max(0.0, end - blockS_), end);
-        if (series_ != nullptr && r.End == BlockEnd::Measured)
-            series_->Block(r, r.InBand ? CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p_.SigBWHz) : std::nullopt,
-                           static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000);
-        last_ = end;
-        if (end - plotted_ >= 60) {
-            report_->WritePlot(end);
-            plotted_ = end;
-        }
-    }
-
-    // The share of the audio since the first block that went through the engine.
-    std::optional<double> Coverage() const
-    {
-        if (first_ < 0 || last_ <= first_) return std::nullopt;
-        return std::min(1.0, captured_ * blockS_ / (last_ - first_));
-    }
-
-    static constexpr double kQueuedS = 0.25;
-    const Options o_;
-    std::string name_, device_;
-    std::int32_t n_;
-    double blockS_;
-    ChainParams p_;
-    ChainState state_;
-    Output out_;
-    std::uint32_t id_;
-    std::unique_ptr<CaptureSession> input_;
-    std::unique_ptr<Report> report_;
-    MonitorMetrics* series_ = nullptr;
-    QTimer retry_;
-    QElapsedTimer clock_;
-    bool up_ = true;
-    double first_ = -1, last_ = 0, plotted_ = 0; // s since the opening
-    std::int64_t captured_ = 0;
-};
 
 // The index of the monitor with this name; refused (status 2) when none has it.
 int MonitorIndex(const std::vector<MonitorConfig>& configs, const std::string& name)

@@ -1,0 +1,61 @@
+// One monitor of a live run: an input captured without gaps, with its own
+// settings, ring, outputs, picture and metrics series.  Every monitor of a
+// run lives on the same event loop.
+#pragma once
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureSession.h"
+#include "engine/BlockChain.h"
+#include "tools/Config.h"
+#include "tools/Metrics.h"
+#include "tools/Output.h"
+
+class Monitor {
+public:
+    // Checks the settings against the rate and opens the outputs; throws
+    // Stop (status 2 for a bad value, 1 for an output that cannot be written).
+    Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::string& device, Metrics* metrics);
+
+    // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
+    void Open();
+    // Measures every full buffer; false when the input is lost for good
+    // (no reconnect).  With reconnect a lost input is tried again every 3 s.
+    bool Service();
+    // The end of a run: the picture and the summary; after a stop only the picture.
+    void Finish(double endS);
+    void AfterStop(double endS) { report_->WritePlotAfterStop(endS); }
+
+    double NowS() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; } // since the opening
+    const std::string& Name() const { return name_; }
+    const std::vector<SnPoint>& Points() const { return report_->Points(); }
+
+private:
+    MMRESULT Start();
+    void Reopen();
+    void Measure(const std::int16_t* frames, double end);
+    std::optional<double> Coverage() const;
+
+    const Options o_;
+    std::string name_, device_;
+    std::int32_t n_;
+    double blockS_; // one block, s
+    ChainParams p_;
+    ChainState state_;
+    Output out_;
+    std::uint32_t id_;
+    std::unique_ptr<CaptureSession> input_; // nullptr while waiting to reopen
+    std::unique_ptr<Report> report_;
+    MonitorMetrics* series_ = nullptr;
+    QTimer retry_;
+    QElapsedTimer clock_;
+    bool up_ = true;
+    double first_ = -1, last_ = 0, plotted_ = 0; // s since the opening
+    std::int64_t captured_ = 0;                  // blocks through the engine
+};
