@@ -1,13 +1,14 @@
 // The log switch, the logging step with a hand-set clock, the file it
-// appends to, and the caption clock, on the real window.
+// appends to, the lines of a run, and the caption clock, on the real window.
 #include <QCheckBox>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <cmath>
 
 #include "support/FakeClock.h"
-#include "support/WindowFixture.h"
+#include "support/RunHarness.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ protected:
 
 TEST_F(Log, LineFormatAppendedAndFlushed)
 {
-    const QString path = TempPath("log.txt");
+    const QString path = h->dir.filePath("log.txt");
     {
         QFile old(path);
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -60,7 +61,7 @@ TEST_F(Log, IntervalCountsBlocks)
         {50000, "5", 8}, {86400 - 12, "5", 8}, {1000, "soon", 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.start << " " << c.interval);
-        const QString path = TempPath(QString("interval%1.txt").arg(c.start));
+        const QString path = h->dir.filePath(QString("interval%1.txt").arg(c.start));
         Parlune& w = Ready(path);
         w.logIntervalBox.setText(c.interval);
         clock.seconds = c.start;
@@ -78,7 +79,7 @@ TEST_F(Log, IntervalCountsBlocks)
 
 TEST_F(Log, FileThatCannotBeUsedClearsTheSwitchAndSaysSo)
 {
-    const QString missing = TempPath("no-such-folder/log.txt");
+    const QString missing = h->dir.filePath("no-such-folder/log.txt");
     Parlune& w = Ready(missing);
     w.show();
     // Caption and tool tip; the caption fits the box's one line beside the tick.
@@ -107,6 +108,22 @@ TEST_F(Log, FileThatCannotBeUsedClearsTheSwitchAndSaysSo)
     EXPECT_EQ(w.LogEnabled, 0);
     EXPECT_EQ(w.logToFileCheck.Value(), 0);
     says("Write failed", "Log to File: cannot write to \"/dev/full\"; logging stopped");
+}
+
+// Logging switched on during a run on the test signal, interval 0: a line
+// for every later block, ending CR LF, with the run's peak.
+TEST_F(Log, EveryBlockOfARunGivesAWellFormedLine)
+{
+    Parlune& w = Prepare();
+    w.logFileBox.setText(h->dir.filePath("run.txt"));
+    w.logIntervalBox.setText("0");
+    EXPECT_EQ(h->Run(6, [&](int block) { block == 1 ? w.logToFileCheck.box()->click() : void(); }), 6); // enabled by the start
+    EXPECT_TRUE(h->messages.isEmpty());
+    QList<QByteArray> lines = ReadAll(h->dir.filePath("run.txt")).split('\n');
+    ASSERT_EQ(lines.takeLast(), ""); // the last line ended too
+    EXPECT_EQ(lines.size(), 5);      // blocks 2 .. 6
+    const QRegularExpression form(R"(^\d\d:\d\d:\d\d, 1000\.49, -?\d+\.\d, -?\d+\.\d, -?\d+\.\d\r$)");
+    for (const QByteArray& l : lines) EXPECT_TRUE(form.match(QString::fromLatin1(l)).hasMatch()) << l.toStdString();
 }
 
 TEST_F(Log, CaptionClock)
