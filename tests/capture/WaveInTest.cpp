@@ -53,6 +53,7 @@ TEST_F(WaveInTest, OpenWritesADistinctHandleOnSuccessAndZeroOnFailure)
     float32.wFormatTag = 3;
     const struct { std::uint32_t id; const WAVEFORMATEX* format; MMRESULT result; } cases[] = {
         {0, &good, MMSYSERR_NOERROR}, {1, &good, MMSYSERR_NOERROR}, {WAVE_MAPPER, &good, MMSYSERR_NOERROR}, {2, &good, MMSYSERR_BADDEVICEID},
+        {WAVE_MAPPER - 1, &good, MMSYSERR_BADDEVICEID},
         {0, &mono8, WAVERR_BADFORMAT}, {0, &noRate, WAVERR_BADFORMAT}, {0, &float32, WAVERR_BADFORMAT}, {0, nullptr, MMSYSERR_INVALPARAM}};
     std::vector<HWAVEIN> handles;
     for (const auto& c : cases) {
