@@ -33,16 +33,11 @@ public:
         SetMsgBoxHook([this](const QString& text) { messages << text; });
         if (show) Load().show();
     }
-    ~RunHarness()
-    {
-        w_.reset();
-        SetMsgBoxHook({});
-        SetSettingsFolder({});
-    }
+    ~RunHarness() { w_.reset(), SetMsgBoxHook({}), SetSettingsFolder({}); }
     // A new window, its settings read from the store and its devices listed, not yet shown.
     Parlune& Load()
     {
-        w_.reset();
+        w_.reset(); // one window at a time
         w_ = std::make_unique<Parlune>();
         w_->Form_Load();
         return *w_;
@@ -83,14 +78,8 @@ public:
         Parlune& w = *w_;
         int done = 0;
         bool timedOut = false;
-        auto stop = [&w] {
-            if (w.stopButton.Visible()) w.stopButton.Click();
-        };
-        w.BlockDoneHook = [&] {
-            ++done;
-            if (onBlock) onBlock(done);
-            if (done == blocks) stop();
-        };
+        auto stop = [&w] { w.stopButton.Visible() ? w.stopButton.Click() : void(); };
+        w.BlockDoneHook = [&] { ++done, onBlock ? onBlock(done) : void(), done == blocks ? stop() : void(); };
         QObject watchdog; // its timer ends with the run
         QTimer::singleShot(timeoutMs, &watchdog, [&] { timedOut = true, stop(); });
         w.startButton.Click();
@@ -122,11 +111,7 @@ struct WindowTest : ::testing::Test {
         h->Apply(s);
         return h->w();
     }
-    void TearDown() override
-    {
-        h.reset();
-        ResetBackends();
-    }
+    void TearDown() override { h.reset(), ResetBackends(); }
     std::unique_ptr<RunHarness> h = std::make_unique<RunHarness>(false);
 };
 using RunTestBase = WindowTest; // the name tests/display uses

@@ -1,8 +1,8 @@
 // The log switch, the logging step with a hand-set clock, the file it
-// appends to, the lines of a run, and the caption clock, on the real window.
+// appends to, and the caption clock, on the real window.  (Lines logged by
+// a run: the robustness test's run.)
 #include <QCheckBox>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <cmath>
@@ -108,22 +108,6 @@ TEST_F(Log, FileThatCannotBeUsedClearsTheSwitchAndSaysSo)
     EXPECT_EQ(w.LogEnabled, 0);
     EXPECT_EQ(w.logToFileCheck.Value(), 0);
     says("Write failed", "Log to File: cannot write to \"/dev/full\"; logging stopped");
-}
-
-// Logging switched on during a run on the test signal, interval 0: a line
-// for every later block, ending CR LF, with the run's peak.
-TEST_F(Log, EveryBlockOfARunGivesAWellFormedLine)
-{
-    Parlune& w = Prepare();
-    w.logFileBox.setText(h->dir.filePath("run.txt"));
-    w.logIntervalBox.setText("0");
-    EXPECT_EQ(h->Run(6, [&](int block) { block == 1 ? w.logToFileCheck.box()->click() : void(); }), 6); // enabled by the start
-    EXPECT_TRUE(h->messages.isEmpty());
-    QList<QByteArray> lines = ReadAll(h->dir.filePath("run.txt")).split('\n');
-    ASSERT_EQ(lines.takeLast(), ""); // the last line ended too
-    EXPECT_EQ(lines.size(), 5);      // blocks 2 .. 6
-    const QRegularExpression form(R"(^\d\d:\d\d:\d\d, 1000\.49, -?\d+\.\d, -?\d+\.\d, -?\d+\.\d\r$)");
-    for (const QByteArray& l : lines) EXPECT_TRUE(form.match(QString::fromLatin1(l)).hasMatch()) << l.toStdString();
 }
 
 TEST_F(Log, CaptionClock)

@@ -2,6 +2,7 @@
 // run: no crash, no sanitizer report, and each box's own reaction.
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 #include "support/FakeClock.h"
@@ -75,8 +76,9 @@ TEST_F(TypedGarbage, LoggingBoxes)
     QDir::setCurrent(here);
 }
 
-// Between the blocks of a run: the run goes on, logging, and the centre bin
-// and bandwidth keep their values.
+// Between the blocks of a run: the run goes on and logs whole lines with its
+// peak (996.09 Hz at 1024 points), and the centre bin and bandwidth keep
+// their values.
 TEST_F(TypedGarbage, DuringARun)
 {
     Parlune& w = Prepare({}, {}, {.fftSize = "1024", .averaging = 1});
@@ -94,6 +96,11 @@ TEST_F(TypedGarbage, DuringARun)
         EXPECT_EQ(std::tuple(w.CFBin, w.SigBWBins, w.LogEnabled), std::tuple(cfBin, bwBins, 1));
     }), blocks);
     EXPECT_TRUE(h->messages.isEmpty());
+    QFile log(h->dir.filePath("garbage.txt"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray lines = log.readAll();
+    EXPECT_TRUE(lines.count("\r\n") >= 1 && lines.count("\r\n") == lines.count(", 996.09, ") && lines.endsWith("\r\n"))
+        << lines.toStdString();
 }
 
 } // namespace
