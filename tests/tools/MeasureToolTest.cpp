@@ -23,12 +23,6 @@
 
 namespace {
 
-// A CSV row's S/N in 2500 Hz, NaN out of the band.
-double Sn2500(const std::map<QString, QString>& row)
-{
-    return row.at("in_band") == "1" ? row.at("sn_2500hz_db").toDouble() : NAN;
-}
-
 class MeasureTool : public ::testing::Test {
 protected:
     // Writes interleaved stereo 16-bit frames in the given WAV sample format, each holding the
@@ -238,21 +232,21 @@ TEST_F(MeasureTool, PlotPutsEachBlockWhereItsValueBelongs)
     const QImage img = reader.read();
     ASSERT_EQ(img.size(), QSize(640, 360));
 
-    std::vector<int> cols, rows; // frame lines: mostly black
-    auto black = [&](int x, int y) { return img.pixel(x, y) == qRgb(0, 0, 0); };
-    for (int x = 0, n = 0; x < 640; ++x, n = 0) {
-        for (int y = 0; y < 360; ++y) n += black(x, y);
-        if (n > 360 / 4) cols.push_back(x);
-    }
-    for (int y = 0, n = 0; y < 360; ++y, n = 0) {
-        for (int x = 0; x < 640; ++x) n += black(x, y);
-        if (n > 640 / 4) rows.push_back(y);
-    }
+    // The frame's lines: columns and rows more than a quarter black.
+    auto frameLines = [&img](int along, int across, bool columns) {
+        std::vector<int> at;
+        for (int i = 0, n = 0; i < along; ++i, n = 0) {
+            for (int j = 0; j < across; ++j) n += img.pixel(columns ? i : j, columns ? j : i) == qRgb(0, 0, 0);
+            if (n > across / 4) at.push_back(i);
+        }
+        return at;
+    };
+    const std::vector<int> cols = frameLines(640, 360, true), rows = frameLines(360, 640, false);
     ASSERT_TRUE(cols.size() >= 2 && rows.size() >= 2);
     const int left = cols.front(), right = cols.back(), top = rows.front(), bottom = rows.back();
 
     std::vector<double> sn; // per block, from the CSV
-    for (const auto& row : Rows(r.out)) if (!std::isnan(Sn2500(row))) sn.push_back(Sn2500(row));
+    for (const auto& row : Rows(r.out)) row.at("in_band") == "1" ? sn.push_back(row.at("sn_2500hz_db").toDouble()) : void();
     ASSERT_EQ(sn.size(), 43u);
     const auto [mn, mx] = std::minmax_element(sn.begin(), sn.end());
     const double lo = std::floor(*mn / 10) * 10, hi = std::max(std::ceil(*mx / 10) * 10, lo + 10);
