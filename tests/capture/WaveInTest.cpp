@@ -53,6 +53,7 @@ TEST_F(WaveInTest, OpenWritesADistinctHandleOnSuccessAndZeroOnFailure)
     float32.wFormatTag = 3;
     const struct { std::uint32_t id; const WAVEFORMATEX* format; MMRESULT result; } cases[] = {
         {0, &good, MMSYSERR_NOERROR}, {1, &good, MMSYSERR_NOERROR}, {WAVE_MAPPER, &good, MMSYSERR_NOERROR}, {2, &good, MMSYSERR_BADDEVICEID},
+        {WAVE_MAPPER - 1, &good, MMSYSERR_BADDEVICEID},
         {0, &mono8, WAVERR_BADFORMAT}, {0, &noRate, WAVERR_BADFORMAT}, {0, &float32, WAVERR_BADFORMAT}, {0, nullptr, MMSYSERR_INVALPARAM}};
     std::vector<HWAVEIN> handles;
     for (const auto& c : cases) {
@@ -114,52 +115,56 @@ TEST_F(WaveInTest, ResetReturnsTheQueuedBufferDoneAndResetCloseAcceptZeroAndClos
 
 } // namespace
 
+// A started handle on a fresh fake device, closed at the end.
+struct WaveInLoss : ::testing::Test {
+    void Start()
+    {
+        dev = std::make_shared<FakeInput>("Line In");
+        SetBackendsForTest({dev});
+        const WAVEFORMATEX f = Stereo16();
+        ASSERT_EQ(waveInOpen(&h, 0, &f, 0, 0, 0), MMSYSERR_NOERROR);
+        waveInStart(h);
+    }
+    void TearDown() override
+    {
+        waveInClose(h);
+        ResetBackends();
+    }
+    std::shared_ptr<FakeInput> dev;
+    HWAVEIN h = 0;
+};
+
 // A device that reports its loss, or goes silent once audio has flowed, ends
 // the wait: the buffer comes back done, the handle reads lost and takes no
 // more buffers, and reset and close still work.  A stream that has not
 // delivered yet gets 10 s to start, not the 1 s of a silent one.
-TEST(WaveInLoss, ReportedOrSilentDeviceIsLostAndReleasable)
+TEST_F(WaveInLoss, ReportedOrSilentDeviceIsLostAndReleasable)
 {
     enum Case { Reported, SilentAfterData, NeverDelivers };
     for (const Case c : {Reported, SilentAfterData, NeverDelivers}) {
         SCOPED_TRACE(c);
-        auto dev = std::make_shared<FakeInput>("Line In");
-        SetBackendsForTest({dev});
-        const WAVEFORMATEX f = Stereo16();
-        HWAVEIN h = 0;
-        ASSERT_EQ(waveInOpen(&h, 0, &f, 0, 0, 0), MMSYSERR_NOERROR);
-        waveInStart(h);
+        Start();
         WaveBlock blk;
         if (c == Reported) QTimer::singleShot(100, [&] { dev->stream->Lost(); });
         if (c == SilentAfterData) QTimer::singleShot(100, [&] { dev->Push(Ramp(0, 10)); });
         // 1024 frames at 12000 Hz: the silence limit is its 1 s floor.
-        const double waited = blk.Capture(h, 1024);
-        EXPECT_NEAR(waited, c == Reported ? 0.1 : c == SilentAfterData ? 1.1 : 10.0, 0.4);
-        EXPECT_TRUE(blk.Done());
-        EXPECT_TRUE(waveInIsLost(h));
+        EXPECT_NEAR(blk.Capture(h, 1024), c == Reported ? 0.1 : c == SilentAfterData ? 1.1 : 10.0, 0.4);
+        EXPECT_TRUE(blk.Done() && waveInIsLost(h));
         EXPECT_EQ(blk.Queue(h, 1024), false);
         EXPECT_EQ(waveInReset(h), MMSYSERR_NOERROR);
         EXPECT_EQ(waveInClose(h), MMSYSERR_NOERROR);
         EXPECT_FALSE(waveInIsLost(h));
-        ResetBackends();
     }
 }
 
 // A stream whose first audio comes 2 s after the open (as a new PulseAudio
 // stream's may) fills its buffer and is not lost.
-TEST(WaveInLoss, SlowFirstDataIsNotALoss)
+TEST_F(WaveInLoss, SlowFirstDataIsNotALoss)
 {
-    auto dev = std::make_shared<FakeInput>("Line In");
-    SetBackendsForTest({dev});
-    const WAVEFORMATEX f = Stereo16();
-    HWAVEIN h = 0;
-    ASSERT_EQ(waveInOpen(&h, 0, &f, 0, 0, 0), MMSYSERR_NOERROR);
-    waveInStart(h);
+    Start();
     QTimer::singleShot(2000, [&] { dev->Push(Ramp(0, 1024)); });
     WaveBlock blk;
     EXPECT_NEAR(blk.Capture(h, 1024), 2.0, 0.4);
     EXPECT_FALSE(waveInIsLost(h));
     EXPECT_EQ(blk.hdr.dwBytesRecorded, 4u * 1024);
-    waveInClose(h);
-    ResetBackends();
 }

@@ -1,6 +1,7 @@
-// parlune-measure on live inputs of the private PulseAudio server: the cable
-// agrees with the same tone read from its file, a test signal gives well-formed
-// lines, SIGTERM ends a run cleanly, and a vanished server ends it with status 4.
+// parlune-measure on live inputs of the private PulseAudio server: stop
+// signals end a run cleanly, runs back to back, digital silence, a server
+// that does not answer, and a vanished one that ends the run with status 4.
+// (The cable's tone against its file: CableToneTest.)
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,41 +18,11 @@
 
 #include "PulseServer.h"
 #include "capture/TestSignal.h"
+#include "support/MeasureRun.h"
 
 namespace {
 
 constexpr double kBlockS = 8192 / 12000.0;
-
-struct Outcome { int status = -1; QString out, err; };
-
-Outcome Finish(QProcess& p, int ms = 60000)
-{
-    EXPECT_TRUE(p.waitForFinished(ms)) << "parlune-measure did not finish";
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-Outcome Measure(const QStringList& args)
-{
-    QProcess p;
-    p.start(PARLUNE_MEASURE_BIN, args);
-    return Finish(p);
-}
-
-// CSV rows by column name, header dropped.
-std::vector<std::map<QString, QString>> Rows(const QString& csv)
-{
-    QStringList lines = csv.split('\n', Qt::SkipEmptyParts);
-    std::vector<std::map<QString, QString>> rows;
-    if (lines.isEmpty()) return rows;
-    const QStringList head = lines.takeFirst().split(',');
-    for (const QString& l : lines) {
-        const QStringList f = l.split(',');
-        std::map<QString, QString>& row = rows.emplace_back();
-        for (qsizetype i = 0; i < head.size() && i < f.size(); ++i) row[head[i]] = f[i];
-    }
-    return rows;
-}
 
 QByteArray ReadAll(const QString& path)
 {
@@ -64,82 +35,13 @@ struct MeasureLive : CableTest {
     QString log = dir.filePath("live.txt");
 };
 
-// The played tone is steady, so every live block, wherever the gaps between
-// blocks put it, must read what the file's blocks read: the same peak bin
-// (48000 Hz with 32768 points has the bins of 12000 Hz with 8192) and an S/N
-// within the file's block-to-block scatter.  The blocks cannot be paired one
-// to one: the audio between live blocks is dropped.
-TEST_F(MeasureLive, CableReadsThePlayedFileBlockForBlock)
-{
-    PLAY_TONE(player);
-    const Outcome live = Measure({"--input", "cable_in", "--format", "csv", "--duration", "5"});
-    ASSERT_EQ(live.status, 0) << live.err.toStdString();
-    const Outcome file = Measure({"--format", "csv", "--fft-size", "32768", player.arguments().last()});
-    ASSERT_EQ(file.status, 0) << file.err.toStdString();
-
-    const auto fileRows = Rows(file.out), liveRows = Rows(live.out);
-    ASSERT_GE(fileRows.size(), 15u);
-    ASSERT_GE(liveRows.size(), 5u);
-    double lo = 1e9, hi = -1e9, fileSum = 0, liveSum = 0;
-    for (const auto& r : fileRows) {
-        ASSERT_EQ(r.at("peak_hz"), fileRows[0].at("peak_hz"));
-        const double sn = r.at("sn_2500hz_db").toDouble();
-        lo = std::min(lo, sn), hi = std::max(hi, sn), fileSum += sn;
-    }
-    for (std::size_t b = 0; b < liveRows.size(); ++b) {
-        SCOPED_TRACE("live block " + std::to_string(b));
-        const auto& r = liveRows[b];
-        EXPECT_EQ(r.at("block"), QString::number(b));
-        EXPECT_EQ(r.at("peak_hz"), fileRows[0].at("peak_hz"));
-        EXPECT_EQ(r.at("in_band"), "1");
-        const double sn = r.at("sn_2500hz_db").toDouble();
-        EXPECT_GE(sn, lo - 0.3);
-        EXPECT_LE(sn, hi + 0.3);
-        liveSum += sn;
-    }
-    // The resampling to 12000 Hz may shave a little noise off near 5000 Hz.
-    EXPECT_NEAR(liveSum / double(liveRows.size()), fileSum / double(fileRows.size()), 0.3);
-}
-
-// The test signal by its number from --list-inputs, for a few seconds: one
-// log line per block (interval 0), each "hh:mm:ss, Hz, dB, dB, dB" with the
-// time of day and ending CR LF, then the summary.
-TEST_F(MeasureLive, TestSignalGivesTimeOfDayLinesForItsDuration)
-{
-    const Outcome list = Measure({"--list-inputs"});
-    ASSERT_EQ(list.status, 0) << list.err.toStdString();
-    const QStringList devices = list.out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_GT(devices.size(), qsizetype(cableIn) + 2);
-    EXPECT_EQ(devices[cableIn], QString::number(cableIn) + "\tcable_in");
-    const qsizetype n = devices.size();
-    EXPECT_EQ(devices[n - 2], QString::number(n - 2) + "\t" + kTestSignals[0].shortName);
-
-    const QTime before = QTime::currentTime();
-    const Outcome run = Measure({"--input", QString::number(n - 2), "--duration", "3", "--interval", "0", "--summary"});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.err, "");
-    QStringList lines = run.out.split("\r\n");
-    ASSERT_EQ(lines.takeLast(), ""); // the last line ended too
-    ASSERT_TRUE(lines.last().startsWith("summary: ")) << lines.last().toStdString();
-    const int blocks = int(lines.size()) - 1;
-    EXPECT_GE(blocks, 3);
-    EXPECT_LE(blocks, int(3 / kBlockS));
-    EXPECT_TRUE(lines.last().startsWith("summary: " + QString::number(blocks) + " blocks, " + QString::number(blocks)));
-    const QRegularExpression shape(R"(^(\d\d:\d\d:\d\d), (\d+\.\d+), (-?\d+\.\d+), (-?\d+\.\d+), (-?\d+\.\d+)$)");
-    for (int i = 0; i < blocks; ++i) {
-        SCOPED_TRACE(lines[i].toStdString());
-        const auto m = shape.match(lines[i]);
-        ASSERT_TRUE(m.hasMatch());
-        EXPECT_LE(std::abs(QTime::fromString(m.captured(1), "hh:mm:ss").secsTo(before)), 10); // not midnight-safe
-        EXPECT_NEAR(m.captured(2).toDouble(), 1000, 12000.0 / 8192);
-        EXPECT_NEAR(m.captured(5).toDouble() - 10 * std::log10(2500.0), 20, 1.0);
-    }
-}
-
-// SIGTERM or SIGHUP: the run ends with status 0, the file keeps what it
-// held, every line is whole, the summary comes last and the picture is drawn.
+// The test signal logged every block (interval 0) until SIGTERM or SIGHUP:
+// status 0, the file keeps what it held, every line is whole and ends CR LF,
+// "hh:mm:ss, Hz, dB, dB, dB" with the time of day and the signal's tone, the
+// summary comes last and counts them, and the picture is drawn.
 TEST_F(MeasureLive, StopSignalsEndTheRunWithACompleteFileAndPicture)
 {
+    const QRegularExpression shape(R"(^(\d\d:\d\d:\d\d), (\d+\.\d+), (-?\d+\.\d+), (-?\d+\.\d+), (-?\d+\.\d+)$)");
     for (const int sig : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(sig);
         const QString png = dir.filePath(QString("sn%1.png").arg(sig));
@@ -148,21 +50,30 @@ TEST_F(MeasureLive, StopSignalsEndTheRunWithACompleteFileAndPicture)
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write("earlier\r\n");
         }
+        const QTime before = QTime::currentTime();
         QProcess p;
         p.start(PARLUNE_MEASURE_BIN,
                 {"--input", kTestSignals[0].shortName, "--output", log, "--interval", "0", "--summary", "--plot", png});
         QTRY_VERIFY_WITH_TIMEOUT(ReadAll(log).count("\r\n") >= 3, 10000);
         ::kill(static_cast<pid_t>(p.processId()), sig);
         const Outcome run = Finish(p, 5000);
-        EXPECT_EQ(run.status, 0) << run.err.toStdString();
-        EXPECT_EQ(run.out + run.err, "");
-        const QByteArray text = ReadAll(log);
-        ASSERT_TRUE(text.startsWith("earlier\r\n"));
+        EXPECT_EQ(std::tuple(run.status, run.out + run.err), std::tuple(0, QString())) << run.err.toStdString();
+        const QString text = QString::fromLatin1(ReadAll(log));
         EXPECT_EQ(text.count('\n'), text.count("\r\n"));
-        QList<QByteArray> lines = text.split('\n');
+        QStringList lines = text.split("\r\n");
         ASSERT_EQ(lines.takeLast(), ""); // the last line ended too
-        EXPECT_GE(lines.size(), 4); // earlier, two blocks at least, the summary
-        EXPECT_TRUE(lines.last().startsWith("summary: ")) << lines.last().toStdString();
+        ASSERT_GE(lines.size(), 4);     // earlier, two blocks at least, the summary
+        EXPECT_EQ(lines.takeFirst(), "earlier");
+        const QString summary = lines.takeLast();
+        EXPECT_TRUE(summary.startsWith(QString("summary: %1 blocks, %1").arg(lines.size()))) << summary.toStdString();
+        for (const QString& l : lines) {
+            SCOPED_TRACE(l.toStdString());
+            const auto m = shape.match(l);
+            ASSERT_TRUE(m.hasMatch());
+            EXPECT_LE(std::abs(QTime::fromString(m.captured(1), "hh:mm:ss").secsTo(before)), 10); // not midnight-safe
+            EXPECT_NEAR(m.captured(2).toDouble(), 1000, 12000.0 / 8192);
+            EXPECT_NEAR(m.captured(5).toDouble() - 10 * std::log10(2500.0), 20, 1.0);
+        }
         EXPECT_FALSE(QImage(png).isNull());
     }
 }

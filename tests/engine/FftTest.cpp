@@ -65,6 +65,7 @@ std::vector<float> Random(std::int32_t n, unsigned seed)
 
 std::complex<double> Point(const std::vector<float>& v, std::int32_t k) { return {v[2 * k + 1], v[2 * k + 2]}; }
 
+// The positive exponent (a sign error would put every tone in its mirror bin).
 TEST(DoFFT, MatchesADirectPositiveExponentDft)
 {
     for (std::int32_t n = 1024; n <= 16384; n *= 2) {
@@ -81,42 +82,16 @@ TEST(DoFFT, MatchesADirectPositiveExponentDft)
     }
 }
 
-TEST(DoFFT, SingleExponentialLandsInOneBin)
+// Sizes it cannot transform leave the data alone; index 0 and what lies
+// beyond 2n are never written.
+TEST(DoFFT, BadSizesAndTheBufferEdgesAreLeftAlone)
 {
-    const std::int32_t n = 4096;
-    for (std::int32_t b : {1, 1000})
-        for (double sign : {-1.0, 1.0}) { // e^{-i..} lands at b, e^{+i..} at NFFT - b
-            auto v = Random(n, 1);
-            for (std::int32_t k = 0; k < n; ++k) {
-                const double a = 2 * std::numbers::pi * k * b / n;
-                v[2 * k + 1] = static_cast<float>(std::cos(a));
-                v[2 * k + 2] = static_cast<float>(sign * std::sin(a));
-            }
-            DoFFT(v.data(), n);
-            const std::int32_t peak = sign < 0 ? b : n - b;
-            for (std::int32_t m = 0; m < n; ++m)
-                ASSERT_NEAR(std::abs(Point(v, m)), m == peak ? n : 0, 1e-3 * n) << b << " sign " << sign << " at " << m;
-        }
-}
-
-TEST(DoFFT, RealInputSymmetryEdgesAndTwiceGivesNTimesReversed)
-{
-    const std::int32_t n = 8192;
-    auto in = Random(n, 7);
-    for (std::int32_t k = 0; k < n; ++k) in[2 * k + 2] = 0;
-    auto v = in;
-    DoFFT(v.data(), n);
-    for (std::int32_t m = 1; m < n; ++m) // conjugate symmetry for real input
-        ASSERT_LT(std::abs(Point(v, m) - std::conj(Point(v, n - m))), 1e-3) << m;
-    DoFFT(v.data(), n);
-    for (std::int32_t k = 0; k < n; ++k)
-        ASSERT_LT(std::abs(Point(v, k) - Point(in, (n - k) % n) * double(n)), 1e-4 * n) << k;
-    EXPECT_EQ(v[0], kSentinel); // index 0 and beyond 2n untouched
-    EXPECT_TRUE(std::all_of(v.begin() + 2 * n + 1, v.end(), [](float x) { return x == kSentinel; }));
-    for (std::int32_t bad : {0, 1, 1000, -8}) { // sizes it cannot transform leave the data alone
-        auto w = in;
-        DoFFT(w.data(), bad);
-        EXPECT_EQ(w, in) << bad;
+    const auto in = Random(8192, 7);
+    for (std::int32_t n : {0, 1, 1000, -8, 8192}) {
+        auto v = in;
+        DoFFT(v.data(), n);
+        EXPECT_TRUE(n == 8192 || v == in) << n;
+        EXPECT_TRUE(v[0] == kSentinel && std::all_of(v.begin() + 2 * 8192 + 1, v.end(), [](float x) { return x == kSentinel; })) << n;
     }
 }
 

@@ -1,7 +1,9 @@
-// The real main window on a temporary settings folder, set up the way a user
-// would before pressing START, with message boxes answered and recorded and
-// a run that stops itself after a given number of blocks.
+// The real main window on a temporary settings folder, message boxes
+// answered and recorded: loaded from the store as often as a test asks, set
+// up the way a user would before pressing START, and run for a given number
+// of blocks.
 #pragma once
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -23,21 +25,31 @@ struct RunSettings {
 
 class RunHarness {
 public:
-    RunHarness()
+    // The folder and the hook; with show, the window too, loaded and shown as a program start makes it.
+    explicit RunHarness(bool show = true)
     {
-        SetSettingsFolder(settings_.path());
+        EXPECT_TRUE(dir.isValid());
+        SetSettingsFolder(dir.path());
         SetMsgBoxHook([this](const QString& text) { messages << text; });
+        if (show) Load().show();
+    }
+    ~RunHarness() { w_.reset(), SetMsgBoxHook({}), SetSettingsFolder({}); }
+    // A new window, its settings read from the store and its devices listed, not yet shown.
+    Parlune& Load()
+    {
+        w_.reset(); // one window at a time
         w_ = std::make_unique<Parlune>();
         w_->Form_Load();
-        w_->show();
-    }
-    ~RunHarness()
-    {
-        w_.reset();
-        SetMsgBoxHook({});
-        SetSettingsFolder({});
+        return *w_;
     }
     Parlune& w() { return *w_; }
+    // The store's file written as given (a hand-edited or damaged store).
+    void WriteStoreFile(const QByteArray& content)
+    {
+        QFile f(SettingsFilePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
 
     // Chooses the entry with this text as a user would; fails the test when there is none.
     void Choose(ComboBox& box, const QString& entry)
@@ -66,14 +78,8 @@ public:
         Parlune& w = *w_;
         int done = 0;
         bool timedOut = false;
-        auto stop = [&w] {
-            if (w.stopButton.Visible()) w.stopButton.Click();
-        };
-        w.BlockDoneHook = [&] {
-            ++done;
-            if (onBlock) onBlock(done);
-            if (done == blocks) stop();
-        };
+        auto stop = [&w] { w.stopButton.Visible() ? w.stopButton.Click() : void(); };
+        w.BlockDoneHook = [&] { ++done, onBlock ? onBlock(done) : void(), done == blocks ? stop() : void(); };
         QObject watchdog; // its timer ends with the run
         QTimer::singleShot(timeoutMs, &watchdog, [&] { timedOut = true, stop(); });
         w.startButton.Click();
@@ -82,31 +88,30 @@ public:
         return done;
     }
 
+    QTemporaryDir dir;
     QStringList messages; // every message box text, in order
 
 private:
-    QTemporaryDir settings_;
     std::unique_ptr<Parlune> w_;
 };
 
-// A test on a window over the given input backends with `device` chosen and
-// the run settings applied; no backends: the built-in test signals only,
-// whatever the machine has, the first of them chosen.
-struct RunTestBase : ::testing::Test {
+// A test on that window: Load() makes it from the store; Prepare() makes it
+// over the given input backends with `device` chosen and the run settings
+// applied (no backends: the built-in test signals only, the first chosen).
+struct WindowTest : ::testing::Test {
+    Parlune& Load() { return h->Load(); }
     Parlune& Prepare(BackendList devices = {}, const QString& device = "Fed input", const RunSettings& s = {})
     {
         const bool testSignal = devices.empty();
         if (testSignal) AppendTestSignals(devices);
         SetBackendsForTest(std::move(devices));
+        h.reset(); // one store and one hook at a time
         h = std::make_unique<RunHarness>();
         h->ChooseDevice(testSignal ? QString(kTestSignals[0].shortName) : device);
         h->Apply(s);
         return h->w();
     }
-    void TearDown() override
-    {
-        h.reset();
-        ResetBackends();
-    }
-    std::unique_ptr<RunHarness> h;
+    void TearDown() override { h.reset(), ResetBackends(); }
+    std::unique_ptr<RunHarness> h = std::make_unique<RunHarness>(false);
 };
+using RunTestBase = WindowTest; // the name tests/display uses

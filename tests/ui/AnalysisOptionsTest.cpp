@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "display/HistogramWindow.h"
-#include "support/WindowFixture.h"
+#include "support/RunHarness.h"
 
 namespace {
 

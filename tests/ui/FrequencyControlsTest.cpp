@@ -3,7 +3,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "support/WindowFixture.h"
+#include "support/RunHarness.h"
 
 namespace {
 

@@ -1,12 +1,13 @@
-// Malformed texts typed into every text box of the idle window: no crash, no
-// sanitizer report, and each box's own reaction.  (During a run: tests/log.)
+// Malformed texts typed into every text box of the window, idle and during a
+// run: no crash, no sanitizer report, and each box's own reaction.
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 #include "support/FakeClock.h"
 #include "support/Garbage.h"
-#include "support/WindowFixture.h"
+#include "support/RunHarness.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ TEST_F(TypedGarbage, LoggingBoxes)
 {
     FakeClock clock;
     const QString here = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir_.path())); // names are relative to the working folder
+    ASSERT_TRUE(QDir::setCurrent(h->dir.path())); // names are relative to the working folder
     Parlune& w = Load();
     w.logToFileCheck.setEnabled(true);
     const BlockResult block{.NoiseLevel = 20, .PeakLevel = 60, .PeakHz = 1000.49};
@@ -72,8 +73,34 @@ TEST_F(TypedGarbage, LoggingBoxes)
         EXPECT_TRUE(startsWithNumber.match(text).hasMatch() || w.logToFileCheck.ForeColor() == RGB(255, 0, 0));
         w.logToFileCheck.box()->click();
     }
-    w_.reset();
     QDir::setCurrent(here);
+}
+
+// Between the blocks of a run: the run goes on and logs whole lines with its
+// peak (996.09 Hz at 1024 points), and the centre bin and bandwidth keep
+// their values.
+TEST_F(TypedGarbage, DuringARun)
+{
+    Parlune& w = Prepare({}, {}, {.fftSize = "1024", .averaging = 1});
+    const QStringList garbage = Garbage();
+    const int perBlock = 40, blocks = int(garbage.size() / perBlock) + 1;
+    int cfBin = -1, bwBins = -1;
+    EXPECT_EQ(h->Run(blocks, [&](int block) {
+        if (block == 1) {
+            cfBin = w.CFBin, bwBins = w.SigBWBins;
+            w.logFileBox.setText(h->dir.filePath("garbage.txt"));
+            w.logToFileCheck.box()->click();
+        }
+        for (const QString& text : garbage.mid((block - 1) * perBlock, perBlock))
+            for (TextBox* box : {&w.centreFrequencyBox, &w.bandwidthBox, &w.periodBox, &w.logIntervalBox}) box->setText(text);
+        EXPECT_EQ(std::tuple(w.CFBin, w.SigBWBins, w.LogEnabled), std::tuple(cfBin, bwBins, 1));
+    }), blocks);
+    EXPECT_TRUE(h->messages.isEmpty());
+    QFile log(h->dir.filePath("garbage.txt"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray lines = log.readAll();
+    EXPECT_TRUE(lines.count("\r\n") >= 1 && lines.count("\r\n") == lines.count(", 996.09, ") && lines.endsWith("\r\n"))
+        << lines.toStdString();
 }
 
 } // namespace

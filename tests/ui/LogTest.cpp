@@ -1,5 +1,6 @@
 // The log switch, the logging step with a hand-set clock, the file it
-// appends to, and the caption clock, on the real window.
+// appends to, and the caption clock, on the real window.  (Lines logged by
+// a run: the robustness test's run.)
 #include <QCheckBox>
 #include <QFile>
 #include <QStyle>
@@ -7,7 +8,7 @@
 #include <cmath>
 
 #include "support/FakeClock.h"
-#include "support/WindowFixture.h"
+#include "support/RunHarness.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ protected:
 
 TEST_F(Log, LineFormatAppendedAndFlushed)
 {
-    const QString path = TempPath("log.txt");
+    const QString path = h->dir.filePath("log.txt");
     {
         QFile old(path);
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -60,7 +61,7 @@ TEST_F(Log, IntervalCountsBlocks)
         {50000, "5", 8}, {86400 - 12, "5", 8}, {1000, "soon", 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.start << " " << c.interval);
-        const QString path = TempPath(QString("interval%1.txt").arg(c.start));
+        const QString path = h->dir.filePath(QString("interval%1.txt").arg(c.start));
         Parlune& w = Ready(path);
         w.logIntervalBox.setText(c.interval);
         clock.seconds = c.start;
@@ -78,7 +79,7 @@ TEST_F(Log, IntervalCountsBlocks)
 
 TEST_F(Log, FileThatCannotBeUsedClearsTheSwitchAndSaysSo)
 {
-    const QString missing = TempPath("no-such-folder/log.txt");
+    const QString missing = h->dir.filePath("no-such-folder/log.txt");
     Parlune& w = Ready(missing);
     w.show();
     // Caption and tool tip; the caption fits the box's one line beside the tick.
