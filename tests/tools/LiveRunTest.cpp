@@ -3,6 +3,8 @@
 // 2, and nothing opened), and gapless capture.
 #include <gtest/gtest.h>
 
+#include "support/MeasureRun.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -11,19 +13,6 @@
 #include <fstream>
 
 namespace {
-
-struct Refusal {
-    int status = -1;
-    std::string err;
-};
-
-Refusal Refuse(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PARLUNE_MEASURE_BIN), args);
-    EXPECT_TRUE(p.waitForFinished(30000));
-    return {p.exitCode(), p.readAllStandardError().toStdString()};
-}
 
 TEST(Config, BadFilesAndAddressesAreOneLineAndStartNothing)
 {
@@ -49,11 +38,11 @@ TEST(Config, BadFilesAndAddressesAreOneLineAndStartNothing)
     for (const auto& c : cases) {
         const QString path = dir.filePath("m.ini");
         std::ofstream(path.toStdString()) << c.file;
-        const Refusal r = Refuse({"--config", path, "--duration", "1"});
-        SCOPED_TRACE(c.file + " -> " + r.err);
+        const Outcome r = Measure({"--config", path, "--duration", "1"});
+        SCOPED_TRACE(c.file + " -> " + r.err.toStdString());
         EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind("parlune-measure: " + path.toStdString() + c.line, 0), 0u);
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+        EXPECT_TRUE(r.err.startsWith(QString::fromStdString("parlune-measure: " + path.toStdString() + c.line)));
+        EXPECT_EQ(r.err.count('\n'), 1);
         EXPECT_FALSE(QFile::exists(QString::fromStdString(out))) << "an output was opened";
     }
 
@@ -61,8 +50,8 @@ TEST(Config, BadFilesAndAddressesAreOneLineAndStartNothing)
     for (const auto& [args, line] : {std::pair(QStringList{"--compare", "a,b", "--plot", dir.filePath("p.png")},
                                                 std::string("--compare: no monitor is named 'b'")),
                                       std::pair(QStringList{"--compare", "a,a"}, std::string("--compare: only with --plot"))}) {
-        const Refusal r = Refuse(QStringList{"--config", dir.filePath("m.ini"), "--duration", "1"} + args);
-        EXPECT_EQ(std::pair(r.status, r.err), std::pair(2, "parlune-measure: " + line + "\n"));
+        const Outcome r = Measure(QStringList{"--config", dir.filePath("m.ini"), "--duration", "1"} + args);
+        EXPECT_EQ(std::pair(r.status, r.err.toStdString()), std::pair(2, "parlune-measure: " + line + "\n"));
         EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
     }
 
@@ -71,11 +60,11 @@ TEST(Config, BadFilesAndAddressesAreOneLineAndStartNothing)
     const QString inUse = QString("127.0.0.1:%1").arg(taken.serverPort());
     for (const QString& where : {inUse, QString("192.0.2.1:9464"), QString("9464x"), QString("70000")}) {
         std::ofstream(dir.filePath("m.ini").toStdString()) << ok;
-        const Refusal r = Refuse({"--config", dir.filePath("m.ini"), "--metrics", where, "--duration", "1"});
-        SCOPED_TRACE(where.toStdString() + " -> " + r.err);
+        const Outcome r = Measure({"--config", dir.filePath("m.ini"), "--metrics", where, "--duration", "1"});
+        SCOPED_TRACE(where.toStdString() + " -> " + r.err.toStdString());
         EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind("parlune-measure: --metrics: ", 0), 0u);
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+        EXPECT_TRUE(r.err.startsWith("parlune-measure: --metrics: "));
+        EXPECT_EQ(r.err.count('\n'), 1);
         EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
     }
 }
@@ -89,12 +78,10 @@ namespace {
 // buffer at a time measured well under half of it.
 TEST(LiveRun, SmallBlocksMeasureNearlyAllTheAudio)
 {
-    QProcess p;
-    p.start(QStringLiteral(PARLUNE_MEASURE_BIN), {"--input", "Test signal 1000 Hz, S/N 20 dB", "--rate", "48000",
-                                                  "--fft-size", "1024", "--format", "csv", "--duration", "3", "--summary"});
-    ASSERT_TRUE(p.waitForFinished(30000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    const QString summary = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed().split('\n').last();
+    const Outcome r = Measure({"--input", "Test signal 1000 Hz, S/N 20 dB", "--rate", "48000", "--fft-size", "1024",
+                               "--format", "csv", "--duration", "3", "--summary"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString summary = r.out.trimmed().split('\n').last();
     const QRegularExpression share(R"(; ([0-9.]+)% of the audio measured$)");
     const auto m = share.match(summary);
     ASSERT_TRUE(m.hasMatch()) << summary.toStdString();
