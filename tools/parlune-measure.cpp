@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include "capture/LeaveProcess.h"
 #include "tools/LiveRun.h"
 #include "tools/Options.h"
 #include "tools/Output.h"
@@ -37,11 +38,12 @@ std::unique_ptr<QCoreApplication> QtFor(const Options& o, char* program)
     return std::make_unique<QGuiApplication>(qtArgc, qtArgv);
 }
 
-int Run(int argc, char** argv)
+int Run(int argc, char** argv, std::unique_ptr<QCoreApplication>& app, bool& audio)
 {
     try {
         const Options o = ParseOptions(argc, argv);
-        const std::unique_ptr<QCoreApplication> app = QtFor(o, argv[0]);
+        app = QtFor(o, argv[0]);
+        audio = o.ListInputs || !o.Input.empty() || !o.Config.empty();
         if (o.ListInputs) {
             ListInputs();
             return 0;
@@ -87,5 +89,9 @@ int main(int argc, char** argv)
 {
     // A closed pipe shows as a failed write (EPIPE), not a fatal signal.
     std::signal(SIGPIPE, SIG_IGN);
-    return FlushStandardOutput(Run(argc, argv));
+    std::unique_ptr<QCoreApplication> app;
+    bool audio = false;
+    const int status = FlushStandardOutput(Run(argc, argv, app, audio));
+    if (audio) LeaveProcess(status); // every input is closed and everything written by now
+    return status;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "capture/LeaveProcess.h"
 #include "ui/Parlune.h"
 
 int main(int argc, char** argv)
@@ -27,5 +28,6 @@ int main(int argc, char** argv)
     Parlune w;
     w.Form_Load();
     w.show();
-    return app.exec();
+    // Closing has saved the settings and closed the input.
+    LeaveProcess(app.exec());
 }
