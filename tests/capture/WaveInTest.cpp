@@ -147,8 +147,10 @@ TEST_F(WaveInLoss, ReportedOrSilentDeviceIsLostAndReleasable)
         WaveBlock blk;
         if (c == Reported) QTimer::singleShot(100, [&] { dev->stream->Lost(); });
         if (c == SilentAfterData) QTimer::singleShot(100, [&] { dev->Push(Ramp(0, 10)); });
-        // 1024 frames at 12000 Hz: the silence limit is its 1 s floor.
-        EXPECT_NEAR(blk.Capture(h, 1024), c == Reported ? 0.1 : c == SilentAfterData ? 1.1 : 10.0, 0.4);
+        // 1024 frames at 12000 Hz: the silence limit is its 1 s floor.  Never
+        // sooner than due; a loaded machine may wake a little late.
+        const double due = c == Reported ? 0.1 : c == SilentAfterData ? 1.1 : 10.0, waited = blk.Capture(h, 1024);
+        EXPECT_TRUE(waited > due - 0.1 && waited < due + 2) << waited;
         EXPECT_TRUE(blk.Done() && waveInIsLost(h));
         EXPECT_EQ(blk.Queue(h, 1024), false);
         EXPECT_EQ(waveInReset(h), MMSYSERR_NOERROR);
@@ -164,7 +166,7 @@ TEST_F(WaveInLoss, SlowFirstDataIsNotALoss)
     Start();
     QTimer::singleShot(2000, [&] { dev->Push(Ramp(0, 1024)); });
     WaveBlock blk;
-    EXPECT_NEAR(blk.Capture(h, 1024), 2.0, 0.4);
+    EXPECT_GT(blk.Capture(h, 1024), 1.9); // it waited for the audio
     EXPECT_FALSE(waveInIsLost(h));
     EXPECT_EQ(blk.hdr.dwBytesRecorded, 4u * 1024);
 }
