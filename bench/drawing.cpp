@@ -81,8 +81,9 @@ void BM_SpectrumPlot(benchmark::State& state)
     for (int k = 0; k <= n / 2; ++k)
         levels[k] = 60 + 10 * std::sin(k * 0.37);
     double prev = 0;
+    PlotBackdrop keep;
     for (auto _ : state) {
-        PlotBackground(plot, f, s);
+        PlotBackground(plot, f, s, keep);
         PlotTrace(plot, f, s, levels.data(), prev);
     }
 }

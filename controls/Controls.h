@@ -77,7 +77,7 @@ public:
     bool Enabled() const;
     void setEnabled(bool e);
     Colour ForeColor() const;
-    void setForeColor(Colour c);
+    virtual void setForeColor(Colour c);
     Colour BackColor() const;
     virtual void setBackColor(Colour c);
     void setFont(const FontSpec& f);

@@ -1,12 +1,17 @@
 // Picture boxes: drawing goes straight into the retained image (spans and
 // boxes are written into the scan lines, without a QPainter), and the widget
-// only blits that image when Qt asks it to paint.
+// only blits the parts that changed when Qt asks it to paint.  Copies of a
+// picture go into the image's own buffer, which keeps its paint engine (text
+// drawn on a new buffer would set one up again).
 #include "display/PictureBox.h"
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStaticText>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <unordered_map>
 
 #include "display/PictureSurface.h"
 #include "engine/Fault.h"
@@ -30,6 +35,9 @@ QImage& PictureSurface::image()
             p.drawImage(0, 0, img_);
         }
         img_ = grown;
+        tileCols_ = (img_.width() + kTileW - 1) / kTileW;
+        tiles_.assign(static_cast<std::size_t>(tileCols_) * ((img_.height() + kTileH - 1) / kTileH), 0);
+        restoredFrom_ = 0;
     }
     return img_;
 }
@@ -37,7 +45,73 @@ QImage& PictureSurface::image()
 void PictureSurface::paintEvent(QPaintEvent* e)
 {
     QPainter p(this);
-    p.drawImage(e->rect(), image(), e->rect());
+    const QImage& img = image();
+    for (const QRect& r : e->region())
+        p.drawImage(r, img, r);
+    for (std::uint8_t& t : tiles_)
+        t &= ~kRequested;
+}
+
+// Sets flags on every tile r reaches; a repaint is asked for once per tile
+// until it is done, so that thousands of small changes do not each add to
+// the widget's dirty region.
+void PictureSurface::markTiles(const QRect& r, std::uint8_t flags)
+{
+    const QRect c = r & img_.rect();
+    if (c.isEmpty())
+        return;
+    QRect newly;
+    for (int ty = c.top() / kTileH; ty <= c.bottom() / kTileH; ++ty)
+        for (int tx = c.left() / kTileW; tx <= c.right() / kTileW; ++tx) {
+            std::uint8_t& t = tiles_[static_cast<std::size_t>(ty) * tileCols_ + tx];
+            if (!(t & kRequested))
+                newly |= QRect(tx * kTileW, ty * kTileH, kTileW, kTileH);
+            t |= flags | kRequested;
+        }
+    if (!newly.isEmpty())
+        update(newly & img_.rect());
+}
+
+void PictureSurface::touched(const QRect& r)
+{
+    image();
+    markTiles(r, kChanged);
+    imageKey_ = img_.cacheKey();
+}
+
+bool PictureSurface::restore(const QImage& picture)
+{
+    QImage& img = image();
+    if (picture.size() != img.size() || picture.format() != img.format() ||
+        picture.bytesPerLine() != img.bytesPerLine())
+        return false;
+    // Anything that wrote to the image without reporting it changed its
+    // cacheKey (every writable access does): then all of it is copied.
+    const bool partial = picture.cacheKey() == restoredFrom_ && img.cacheKey() == imageKey_;
+    const qsizetype stride = img.bytesPerLine();
+    uchar* dst = img.bits();
+    const uchar* src = picture.constBits();
+    if (!partial) {
+        std::memcpy(dst, src, static_cast<std::size_t>(img.sizeInBytes()));
+        for (std::uint8_t& t : tiles_)
+            t &= ~kChanged;
+        markTiles(img.rect(), 0);
+    } else {
+        for (std::size_t i = 0; i < tiles_.size(); ++i) {
+            if (!(tiles_[i] & kChanged))
+                continue;
+            tiles_[i] &= ~kChanged;
+            const QRect tile = QRect(static_cast<int>(i % tileCols_) * kTileW, static_cast<int>(i / tileCols_) * kTileH,
+                                     kTileW, kTileH) & img.rect();
+            for (int y = tile.top(); y <= tile.bottom(); ++y)
+                std::memcpy(dst + y * stride + tile.left() * 4, src + y * stride + tile.left() * 4,
+                            static_cast<std::size_t>(tile.width()) * 4);
+            markTiles(tile, 0);
+        }
+    }
+    restoredFrom_ = picture.cacheKey();
+    imageKey_ = img.cacheKey();
+    return true;
 }
 
 namespace {
@@ -118,6 +192,8 @@ bool ClipSegment(double& x1, double& y1, double& x2, double& y2, double lo, doub
     return true;
 }
 } // namespace
+
+PictureBox::PictureBox() = default;
 
 PictureBox::~PictureBox()
 {
@@ -211,6 +287,8 @@ void PictureBox::setCurrentY(double y) { curY_ = y; }
 
 QImage PictureBox::Image() const { return surface()->image(); }
 
+bool PictureBox::RestoreImage(const QImage& picture) { return surface()->restore(picture); }
+
 void PictureBox::setBackColor(Colour c)
 {
     back_ = c;
@@ -218,12 +296,15 @@ void PictureBox::setBackColor(Colour c)
     Cls();
 }
 
+void PictureBox::setForeColor(Colour c) { fore_ = c; }
+
 void PictureBox::Cls()
 {
-    surface()->image().fill(surface()->back());
+    QImage& img = surface()->image();
+    img.fill(surface()->back());
     curX_ = ScaleLeft();
     curY_ = 0;
-    surface()->update();
+    surface()->touched(img.rect());
 }
 
 void PictureBox::Line(double x1, double y1, double x2, double y2, Colour c)
@@ -238,6 +319,7 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Colour c)
     if (!ClipSegment(a, b, e, f, -1.0, w + 1.0, h + 1.0))
         return;
     int px = FloorPx(a, w), py = FloorPx(b, h);
+    const int a0 = px, b0 = py;
     const int ex = FloorPx(e, w), ey = FloorPx(f, h);
     const QRgb rgb = ToRgb(c);
     const bool dotted = drawStyle_ == 2;
@@ -266,7 +348,7 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Colour c)
             py += sy;
         }
     }
-    surface()->update();
+    surface()->touched(QRect(QPoint(std::min(a0, ex), std::min(b0, ey)), QPoint(std::max(a0, ex), std::max(b0, ey))));
 }
 
 void PictureBox::LineBox(double x1, double y1, double x2, double y2, Colour c)
@@ -293,7 +375,7 @@ void PictureBox::LineBox(double x1, double y1, double x2, double y2, Colour c)
         QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
         std::fill(line + left, line + right + 1, rgb);
     }
-    surface()->update();
+    surface()->touched(QRect(QPoint(left, top), QPoint(right, bottom)));
 }
 
 void PictureBox::PSet(double x, double y, Colour c)
@@ -307,27 +389,63 @@ void PictureBox::PSet(double x, double y, Colour c)
     const int px = FloorPx(a, img.width()), py = FloorPx(b, img.height());
     if (px >= 0 && px < img.width() && py >= 0 && py < img.height()) {
         reinterpret_cast<QRgb*>(img.scanLine(py))[px] = ToRgb(c);
-        surface()->update();
+        surface()->touched(QRect(px, py, 1, 1));
     }
 }
+
+// Texts laid out once for the surface's font: a block prints the same few
+// again and again, and laying one out costs more than drawing it.
+struct PictureBox::TextCache {
+    struct Laid {
+        QStaticText text;
+        QRect ink; // the ink and the advance, relative to the top-left corner
+    };
+    QFont font;
+    int height = 0; // of a text line, pixels
+    std::unordered_map<QString, Laid> laid;
+
+    const Laid& get(const QString& s)
+    {
+        auto it = laid.find(s);
+        if (it != laid.end())
+            return it->second;
+        if (laid.size() >= 64)
+            laid.clear();
+        const QFontMetrics fm(font);
+        Laid l{QStaticText(s), (fm.boundingRect(s) | QRect(0, -fm.ascent(), fm.horizontalAdvance(s), fm.height()))
+                                   .translated(0, fm.ascent())};
+        l.text.setTextFormat(Qt::PlainText);
+        l.text.prepare(QTransform(), font);
+        return laid.emplace(s, std::move(l)).first->second;
+    }
+};
 
 void PictureBox::Print(const QString& text)
 {
     QImage& img = surface()->image();
-    const QFontMetrics fm(surface()->font());
+    const QFont& font = surface()->font();
+    if (!texts_ || texts_->font != font) {
+        texts_ = std::make_unique<TextCache>();
+        texts_->font = font;
+        texts_->height = QFontMetrics(font).height();
+    }
     const double a = PixelX(curX_), b = PixelY(curY_);
     if (std::isfinite(a) && std::isfinite(b) && !img.isNull()) {
+        const TextCache::Laid& laid = texts_->get(text);
+        const int x = static_cast<int>(std::floor(std::clamp(a, -1.0e6, 1.0e6)));
+        const int y = static_cast<int>(std::floor(std::clamp(b, -1.0e6, 1.0e6)));
         QPainter p(&img);
-        p.setFont(surface()->font());
+        p.setFont(font);
         p.setPen(ToQColor(fore_));
-        p.drawText(static_cast<int>(std::floor(std::clamp(a, -1.0e6, 1.0e6))),
-                   static_cast<int>(std::floor(std::clamp(b, -1.0e6, 1.0e6))) + fm.ascent(), text);
-        surface()->update();
+        p.drawStaticText(QPointF(x, y), laid.text); // baseline at y + ascent
+        p.end();
+        // Room for antialiasing and overhang.
+        surface()->touched(laid.ink.translated(x, y).adjusted(-3, -3, 3, 3));
     }
     // The next Print starts on the next text line at the left edge.
     curX_ = ScaleLeft();
     if (img.height())
-        curY_ += fm.height() * ScaleHeight() / img.height();
+        curY_ += texts_->height * ScaleHeight() / img.height();
 }
 
 void PictureBox::PaintPicture(const QImage& picture, double x, double y)
@@ -342,5 +460,5 @@ void PictureBox::PaintPicture(const QImage& picture, double x, double y)
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(px, py, picture);
     p.end();
-    surface()->update();
+    surface()->touched(QRect(px, py, picture.width(), picture.height()));
 }

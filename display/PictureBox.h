@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "controls/Controls.h"
 
@@ -24,6 +25,7 @@ public:
     std::function<void(int button, int shift, double x, double y)> onMouseMove;
     std::function<void(int button, int shift, double x, double y)> onMouseDown;
 
+    PictureBox();
     ~PictureBox() override;
     void create(QWidget* parent, const QString& name, int left, int top, int width, int height);
 
@@ -41,6 +43,9 @@ public:
 
     // Setting BackColor clears the picture to the new colour.
     void setBackColor(Colour c) override;
+    // The colour of Print's text.  The widget's palette is left as it is:
+    // changing it would repaint the whole picture.
+    void setForeColor(Colour c) override;
 
     void Cls();                                                           // fill with BackColor, current point to (ScaleLeft, 0)
     void Line(double x1, double y1, double x2, double y2, Colour c);     // segment, one pixel wide
@@ -53,6 +58,10 @@ public:
     void setCurrentX(double x);
     void setCurrentY(double y);
     QImage Image() const; // the retained image
+    // Makes the retained image a copy of picture, which must have its size
+    // and format (false otherwise).  Made from the same picture each block,
+    // only what was drawn since is copied back.
+    bool RestoreImage(const QImage& picture);
 
     // Pixel mapping of the current scale.
     double PixelX(double x) const;
@@ -64,5 +73,7 @@ private:
     double scaleLeft_ = 0, scaleWidth_ = 1, scaleHeight_ = 1;
     double curX_ = 0, curY_ = 0;
     int drawStyle_ = 0;
+    struct TextCache;
+    std::unique_ptr<TextCache> texts_;
     void toUserScale();
 };

@@ -1,13 +1,14 @@
 // The spectrum plot: x in bins, y in dB from 0 at the top to PlotHeight
 // (120) at the bottom, a level L drawn at PlotHeight - (L - f.DispThresh).
-// Background with the signal band and grids, the trace, the noise lines and
-// the peak marker, plus the cursor read-out and the click that sets CF.
+// Background with the signal band and grids (kept from block to block while
+// it stays the same), the trace, the noise lines and the peak marker.
 #include <algorithm>
 #include <cmath>
 
 #include "engine/Fault.h"
 #include "engine/NumberText.h"
 #include "engine/WholeNumber.h"
+#include "display/PictureSurface.h"
 #include "display/SpectrumPlot.h"
 
 namespace {
@@ -21,9 +22,8 @@ constexpr int kSolid = 0;
 constexpr int kDotted = 2;
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
-} // namespace
 
-void PlotBackground(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s)
+void DrawBackground(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s)
 {
     const double ph = s.PlotHeight;
     Spectrum.Cls();
@@ -47,6 +47,27 @@ void PlotBackground(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s
         Spectrum.Line(x, 0, x, ph, kGridColour);
     }
     Spectrum.setDrawStyle(kSolid);
+}
+} // namespace
+
+void PlotBackground(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s, PlotBackdrop& keep)
+{
+    PictureSurface& surface = *Spectrum.surface();
+    const PlotBackdrop::Key key{surface.image().size(), Spectrum.ScaleLeft(), Spectrum.ScaleWidth(),
+                                Spectrum.ScaleHeight(), surface.back(), surface.font(), Spectrum.DrawStyle(),
+                                f, s.PlotHeight};
+    if (keep.valid && keep.key == key && Spectrum.RestoreImage(keep.picture)) {
+        // What drawing it again would leave: the picture, the label colour,
+        // solid lines and the current point.
+        Spectrum.setForeColor(kLabelColour);
+        Spectrum.setDrawStyle(kSolid);
+        Spectrum.setCurrentX(keep.endX);
+        Spectrum.setCurrentY(keep.endY);
+        return;
+    }
+    keep.valid = false; // a fault part-way leaves nothing to reuse
+    DrawBackground(Spectrum, f, s);
+    keep = {true, key, Spectrum.Image().copy(), Spectrum.CurrentX(), Spectrum.CurrentY()};
 }
 
 void PlotTrace(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s, const double* levels, double& PrevLevel)

@@ -5,7 +5,11 @@
 // only moves the ring's top; the picture the user sees is the ring read from
 // its top, rows scaled to the picture's height.  That costs the same for
 // every block, however long the waterfall has been running, and the rows
-// stay exact even where one scale row is less than a pixel high.
+// stay exact even where one scale row is less than a pixel high.  With fewer
+// pixel rows than scale rows, a pixel row's age does not move by a whole
+// pixel row per scroll, so the shown picture cannot be shifted or drawn as
+// two slices of the ring: each scroll writes every pixel row once, straight
+// into the picture box's image.
 #include <QImage>
 #include <QPointer>
 #include <cmath>
@@ -16,6 +20,7 @@
 #include "engine/WholeNumber.h"
 #include "display/WaterfallDraw.h"
 #include "display/Palette.h"
+#include "display/PictureSurface.h"
 
 namespace {
 constexpr int kRows = 512; // scale rows of the picture
@@ -25,7 +30,6 @@ struct WaterfallRing {
     QPointer<MonWF> owner; // a closed (discarded) window starts a black ring
     QImage rows;           // pixel columns x kRows, Format_RGB32
     int top = 0;           // image row holding scale row 0
-    QImage shown;          // the picture as painted into WFall
 };
 
 namespace {
@@ -117,14 +121,18 @@ void WaterfallScroll(MonWF& wf, std::shared_ptr<WaterfallRing>& WFRing)
     ring.top = (ring.top + kRows - 1) % kRows;
     std::memcpy(ring.rows.scanLine(ring.top), ring.rows.constScanLine(oldTop), static_cast<std::size_t>(width) * 4);
 
-    const int height = std::max(1, wf.WFall.Image().height());
-    if (ring.shown.size() != QSize(width, height))
-        ring.shown = QImage(width, height, QImage::Format_RGB32);
+    // The rows go straight into the picture box's image, which the widget
+    // blits as it is: no picture in between and no painter.
+    PictureSurface& surface = *wf.WFall.surface();
+    QImage& shown = surface.image();
+    const int height = shown.height();
+    if (shown.width() != width || height == 0)
+        return;
     for (int py = 0; py < height; ++py) {
         const int r = std::min(kRows - 1, static_cast<int>(static_cast<std::int64_t>(py) * kRows / height));
-        std::memcpy(ring.shown.scanLine(py), ring.rows.constScanLine((ring.top + r) % kRows),
+        std::memcpy(shown.scanLine(py), ring.rows.constScanLine((ring.top + r) % kRows),
                     static_cast<std::size_t>(width) * 4);
     }
     // WFCache, the hidden holder of the copy, is not needed: the ring holds the rows.
-    wf.WFall.PaintPicture(ring.shown, wf.WFall.ScaleLeft(), 0);
+    surface.touched(shown.rect());
 }

@@ -166,6 +166,7 @@ public:
     LogFileWriter LogOut;
     LogSchedule LogTimes;
     std::shared_ptr<WaterfallRing> WFRing; // the waterfall's rows, newest first
+    PlotBackdrop PlotBack;                 // the spectrum plot's background as last drawn
 
 protected:
     void closeEvent(QCloseEvent* e) override;

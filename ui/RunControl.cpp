@@ -279,7 +279,7 @@ void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
     if (!reached(BlockStage::Binned))
         return;
     const PlotFrame f = PlanForPlot();
-    PlotBackground(spectrumPlot, f, s);
+    PlotBackground(spectrumPlot, f, s, PlotBack);
     PlotTrace(spectrumPlot, f, s, Chain.Level.data(), PrevLevel);
     PeakPower = r.PeakAt.PeakPower;
     PeakBin = r.PeakAt.PeakBin;

@@ -2,6 +2,7 @@
 // the retained image and of the painted widget.
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -103,4 +104,36 @@ TEST_F(Surface, WidgetShowsTheImageAndMouseIsInUserUnits)
     QTest::mouseClick(wgt, Qt::LeftButton, Qt::ShiftModifier, QPoint(30, 40));
     QTest::mouseClick(wgt, Qt::RightButton, {}, QPoint(1, 2));
     EXPECT_EQ(events, (std::vector<std::vector<double>>{{0, 0, 12.5, 1.5}, {1, 1, 13, 4}, {2, 0, 10.1, 0.2}}));
+}
+
+// Text goes where QPainter::drawText puts it with its baseline one ascent
+// below the current point, in ForeColor, for every text, place and font;
+// each Print moves the current point one text line down, to the left edge.
+TEST_F(Surface, PrintDrawsTextAsDrawTextDoes)
+{
+    const struct { double x, y; const char* text; FontSpec font; } cases[] = {
+        {10, 0, "Noise", {}}, {13.3, 2.47, "1000", {}}, {11.05, 1, "984.4Hz", {}}, {13.3, 2.47, "Noise", {}},
+        {10, 0, "Noise", {"Arial", 9.75, true}}, {18, 4, "12345.6Hz", {"Arial", 9.75, true}}, {9, -1, "Noise", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << " at " << c.x << "," << c.y << " in " << c.font.name.toStdString());
+        box.setFont(c.font);
+        box.LineBox(10, 0, 14, 2, RGB(255, 255, 0)); // text over two colours
+        box.setForeColor(RGB(0, 100, 70));
+        QImage want = box.Image();
+        const QFont font = box.widget()->font();
+        QPainter p(&want);
+        p.setFont(font);
+        p.setPen(QColor(0, 100, 70));
+        p.drawText(int(std::floor(box.PixelX(c.x))), int(std::floor(box.PixelY(c.y))) + QFontMetrics(font).ascent(),
+                   c.text);
+        p.end();
+        box.setCurrentX(c.x);
+        box.setCurrentY(c.y);
+        box.Print(c.text);
+        EXPECT_TRUE(box.Image() == want);
+        EXPECT_EQ(box.CurrentX(), 10);
+        EXPECT_DOUBLE_EQ(box.CurrentY(), c.y + QFontMetrics(font).height() * 5.0 / 50);
+        box.Cls();
+    }
 }
