@@ -61,7 +61,7 @@ void BM_Histogram(benchmark::State& state)
     std::vector<std::int32_t> cells(kHistTop + 1);
     for (int c = 0; c <= kHistUsedTop; ++c)
         cells[c] = (c * 7) % 40;
-    PictureBox& h = Waterfall().WFall; // a picture of the histogram's order of size
+    PictureBox& h = Waterfall().waterfallPicture; // a picture of the histogram's order of size
     for (auto _ : state)
         DrawHistogram(h, cells.data(), 14, 3277);
 }
@@ -71,7 +71,7 @@ BENCHMARK(BM_Histogram)->Unit(benchmark::kMicrosecond);
 void BM_SpectrumPlot(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    PictureBox& plot = Waterfall().WFall;
+    PictureBox& plot = Waterfall().waterfallPicture;
     const PlotFrame f{n, 48000, n / 48, n / 480, 1, static_cast<std::int32_t>(0.45 * n), 0.5, 0, 20, 21600};
     plot.setScaleLeft(1);
     plot.setScaleWidth(static_cast<float>(0.45 * n));

@@ -7,6 +7,6 @@ class MonHisto : public Window {
 public:
     explicit MonHisto(QWidget* parent = nullptr);
 
-    PictureBox Histogram;
-    Label Label1;
+    PictureBox histogramPicture; // Histogram
+    Label scaleLabel;            // Label1
 };

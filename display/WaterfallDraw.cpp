@@ -37,7 +37,7 @@ namespace {
 // The ring for the current waterfall window, as wide as its picture in pixels.
 WaterfallRing& RingFor(std::shared_ptr<WaterfallRing>& ring, MonWF& wf)
 {
-    const int width = std::max(1, wf.WFall.Image().width());
+    const int width = std::max(1, wf.waterfallPicture.Image().width());
     if (!ring || ring->owner != &wf) {
         ring = std::make_shared<WaterfallRing>();
         ring->owner = &wf;
@@ -59,11 +59,11 @@ inline QRgb ToRgb(Colour c) { return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) &
 
 void WaterfallSetUp(MonWF& wf, double scaleWidth, double SampleRate, std::int32_t NFFT)
 {
-    wf.WFall.setScaleLeft(0);
-    wf.WFall.setScaleWidth(scaleWidth);
-    wf.WFall.setScaleHeight(kRows);
-    wf.WFCache.setWidth(RoundToInt32(wf.WFall.ScaleWidth()));
-    wf.WFCache.setHeight(RoundToInt32(wf.WFall.ScaleHeight()));
+    wf.waterfallPicture.setScaleLeft(0);
+    wf.waterfallPicture.setScaleWidth(scaleWidth);
+    wf.waterfallPicture.setScaleHeight(kRows);
+    wf.rowCache.setWidth(RoundToInt32(wf.waterfallPicture.ScaleWidth()));
+    wf.rowCache.setHeight(RoundToInt32(wf.waterfallPicture.ScaleHeight()));
     // The read-out keeps this run's bin width until the next run starts: the
     // picture stays drawn at it whatever the rate box says meanwhile.
     const double hzPerBin = NFFT > 0 ? SampleRate / NFFT : std::nan("");
@@ -79,11 +79,11 @@ void WaterfallLine(MonWF& wf, std::shared_ptr<WaterfallRing>& WFRing, const Spec
                    std::int32_t NFFT)
 {
     WaterfallRing& ring = RingFor(WFRing, wf);
-    const double g = wf.WFGain.Value() / 20.0;
-    const int t = wf.WFThr.Value();
+    const double g = wf.gainBar.Value() / 20.0;
+    const int t = wf.thresholdBar.Value();
     const std::int32_t kLast = static_cast<std::int32_t>(std::floor(0.45 * NFFT));
-    const double scaleLeft = wf.WFall.ScaleLeft();
-    const double scaleWidth = wf.WFall.ScaleWidth();
+    const double scaleLeft = wf.waterfallPicture.ScaleLeft();
+    const double scaleWidth = wf.waterfallPicture.ScaleWidth();
     const int width = ring.rows.width();
     if (!(scaleWidth > 0) || kLast < 0)
         return;
@@ -105,7 +105,7 @@ void WaterfallLine(MonWF& wf, std::shared_ptr<WaterfallRing>& WFRing, const Spec
         const float power = spectra(k, slot);
         const double level = BinLevel(power);
         const float x = static_cast<float>(g * (level - t - 30) / 256);
-        const auto palette = static_cast<unsigned char>(wf.WFpal.Value());
+        const auto palette = static_cast<unsigned char>(wf.paletteBar.Value());
         row[p] = ToRgb(WFCols(x, palette));
     }
 }
@@ -123,7 +123,7 @@ void WaterfallScroll(MonWF& wf, std::shared_ptr<WaterfallRing>& WFRing)
 
     // The rows go straight into the picture box's image, which the widget
     // blits as it is: no picture in between and no painter.
-    PictureSurface& surface = *wf.WFall.surface();
+    PictureSurface& surface = *wf.waterfallPicture.surface();
     QImage& shown = surface.image();
     const int height = shown.height();
     if (shown.width() != width || height == 0)
@@ -133,6 +133,6 @@ void WaterfallScroll(MonWF& wf, std::shared_ptr<WaterfallRing>& WFRing)
         std::memcpy(shown.scanLine(py), ring.rows.constScanLine((ring.top + r) % kRows),
                     static_cast<std::size_t>(width) * 4);
     }
-    // WFCache, the hidden holder of the copy, is not needed: the ring holds the rows.
+    // rowCache, the hidden holder of the copy, is not needed: the ring holds the rows.
     surface.touched(shown.rect());
 }

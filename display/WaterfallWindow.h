@@ -1,5 +1,6 @@
-// The waterfall window "Full spectrum ": the scrolling picture WFall, its
-// gain, threshold and palette bars, the palette strip and the cursor read-out.
+// The waterfall window "Full spectrum ": the scrolling picture, its gain,
+// threshold and palette bars, the palette strip and the cursor read-out.
+// Each control's QObject name is its layout name (in comments below).
 #pragma once
 #include <functional>
 
@@ -10,16 +11,16 @@ class MonWF : public Window {
 public:
     explicit MonWF(QWidget* parent = nullptr);
 
-    PictureBox WFall;
-    ScrollBar WFGain;
-    Label Label1;
-    ScrollBar WFThr;
-    Label Label2;
-    ScrollBar WFpal;
-    Label Label3;
-    Label WFcsr;
-    PictureBox PalMap;
-    ImageBox WFCache;
+    PictureBox waterfallPicture; // WFall: one row per block, newest at the top
+    ScrollBar gainBar;           // WFGain
+    Label gainLabel;             // Label1
+    ScrollBar thresholdBar;      // WFThr, dB
+    Label thresholdLabel;        // Label2
+    ScrollBar paletteBar;        // WFpal: palette 0 .. 3
+    Label paletteLabel;          // Label3
+    Label cursorLabel;           // WFcsr: frequency under the mouse
+    PictureBox paletteStrip;     // PalMap
+    ImageBox rowCache;           // WFCache: hidden
 
     // Hertz per bin (sample rate / NFFT) of the picture's columns, for the
     // cursor read-out: column x shows x * BinWidthHz() Hz, 0 Hz at the left

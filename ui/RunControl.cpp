@@ -105,7 +105,7 @@ void Parlune::Start_Click()
     Step([&] {
         WaterfallSetUp(monWF(), spectrumPlot.ScaleWidth(), SampleRate, NFFT);
         monHisto().setWidth(monWF().Width());
-        monHisto().Histogram.setWidth(RoundToInt32(0.9 * monHisto().Width()));
+        monHisto().histogramPicture.setWidth(RoundToInt32(0.9 * monHisto().Width()));
     });
     // No list entry chosen keeps the last run's window.
     Step([&] {
@@ -284,17 +284,17 @@ void Parlune::ShowBlock(LoopState& s, const BlockResult& r)
     PeakPower = r.PeakAt.PeakPower;
     PeakBin = r.PeakAt.PeakBin;
     if (r.End == BlockEnd::NoNoise) {
-        DrawHistogram(monHisto().Histogram, Chain.AmpHist.data(), FMinBin, FMaxBin);
+        DrawHistogram(monHisto().histogramPicture, Chain.AmpHist.data(), FMinBin, FMaxBin);
         NoisePower = 1;
         ResetBandwidth(*this);
         return;
     }
     if (!reached(BlockStage::Counted))
         return;
-    DrawHistogram(monHisto().Histogram, Chain.AmpHist.data(), FMinBin, FMaxBin);
+    DrawHistogram(monHisto().histogramPicture, Chain.AmpHist.data(), FMinBin, FMaxBin);
     const bool useStat = statNoiseCheck.Value() != 0;
     if (useStat)
-        MarkHistogram(monHisto().Histogram, Chain.AmpHist.data(), r.StatCell);
+        MarkHistogram(monHisto().histogramPicture, Chain.AmpHist.data(), r.StatCell);
     if (r.BandwidthReset)
         ResetBandwidth(*this);
     if (!reached(BlockStage::Measured))

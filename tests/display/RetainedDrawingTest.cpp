@@ -79,12 +79,12 @@ TEST(RetainedDrawing, WaterfallShowsEachLineAtItsAge)
 
     for (int t = 0; t < kRows + 140; ++t) {
         if (t == 200)
-            wf.WFall.setHeight(wf.WFall.Height() - 1000); // about 67 pixel rows fewer
+            wf.waterfallPicture.setHeight(wf.waterfallPicture.Height() - 1000); // about 67 pixel rows fewer
         for (int k = 0; k < kBins; ++k)
             spectra(k, 3) = (k + t) % 37 == 0 ? 1e11f : power(gen);
         WaterfallLine(wf, ring, spectra, 3, 2 * kBins);
         WaterfallScroll(wf, ring);
-        const QImage shown = Rgb32(wf.WFall.Image());
+        const QImage shown = Rgb32(wf.waterfallPicture.Image());
         lines.push_back(shown.copy(0, 0, shown.width(), 1));
         if (t > 0) {
             ASSERT_NE(lines[t], lines[t - 1]) << "block " << t << " drew no new line";
@@ -92,7 +92,7 @@ TEST(RetainedDrawing, WaterfallShowsEachLineAtItsAge)
         if (t < 4 || t == 199 || t == 200 || t % 97 == 0 || t >= kRows + 138) {
             const QImage want = expected(t, shown.width(), shown.height());
             ASSERT_EQ(FirstDifferentRow(shown, want), -1) << "block " << t << ", height " << shown.height();
-            ASSERT_EQ(FirstDifferentRow(OnScreen(wf.WFall), want), -1) << "block " << t << " on the screen";
+            ASSERT_EQ(FirstDifferentRow(OnScreen(wf.waterfallPicture), want), -1) << "block " << t << " on the screen";
         }
     }
 }

@@ -71,14 +71,14 @@ TEST_F(RunDrawing, SpectrumPlotShowsBandGridAndPeakMarker)
 TEST_F(RunDrawing, WaterfallShowsTheNewestLineOnTop)
 {
     Parlune& w = Window([](int b) { return 500.0 * (b + 1); }, 25); // 500, 1000, 1500, 2000 Hz
-    w.monWF().WFpal.setValue(1); // grey: brighter is stronger
+    w.monWF().paletteBar.setValue(1); // grey: brighter is stronger
     h->Apply({.averaging = 1});
-    const PictureBox& wf = w.monWF().WFall;
+    const PictureBox& wf = w.monWF().waterfallPicture;
     // The read-out under the picture follows the mouse, during the run and
     // after it: pixel column px is px x ScaleWidth / width bins of 12000 / 8192 Hz.
     auto readOutAt = [&](int px) {
         QTest::mouseMove(wf.widget(), QPoint(px, 20));
-        QString text = w.monWF().WFcsr.Caption();
+        QString text = w.monWF().cursorLabel.Caption();
         EXPECT_TRUE(text.endsWith("Hz")) << text.toStdString();
         text.chop(2);
         EXPECT_NEAR(text.toDouble(), px * wf.ScaleWidth() / wf.Image().width() * 12000 / 8192, 0.051) << px;
@@ -113,7 +113,7 @@ TEST_F(RunDrawing, HistogramMetersAndMouse)
 
     // Histogram: the fullest cell's bar is blue from the bottom, the
     // statistical noise cell red.
-    const PictureBox& hb = w.monHisto().Histogram;
+    const PictureBox& hb = w.monHisto().histogramPicture;
     const QImage hist = hb.Image();
     const std::int32_t* cells = w.Chain.AmpHist.data();
     const int fullest = int(std::max_element(cells, cells + kHistUsedTop + 1) - cells);

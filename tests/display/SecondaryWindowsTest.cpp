@@ -10,18 +10,18 @@ TEST(SecondaryWindows, CaptionsAndBarHandlersWritingTheirCaptionsOnlyWhenMoved)
 {
     MonWF w;
     MonHisto h;
-    EXPECT_EQ(QStringList({w.Caption(), h.Caption(), h.Label1.Caption()}),
+    EXPECT_EQ(QStringList({w.Caption(), h.Caption(), h.scaleLabel.Caption()}),
               QStringList({"Full spectrum ", "Histogram", " Averaged  Bin  Amplitude   0 -- 160 dB"}));
     const struct { std::function<void()> act; const char *label1, *label2; } steps[] = {
-        {[&] { w.WFGain.setValue(50); }, "WF Gain", "Threshold"}, // unchanged: no handler
-        {[&] { w.WFGain.ArrowClick(true); }, "WF Gain 51", "Threshold"},
-        {[&] { w.WFGain.setValue(50); }, "WF Gain 50", "Threshold"},
-        {[&] { w.WFThr.TroughClick(true); }, "WF Gain 50", "WF Thresh  35dB"},
-        {[&] { w.WFThr.DragTo(0); }, "WF Gain 50", "WF Thresh  0dB"},
+        {[&] { w.gainBar.setValue(50); }, "WF Gain", "Threshold"}, // unchanged: no handler
+        {[&] { w.gainBar.ArrowClick(true); }, "WF Gain 51", "Threshold"},
+        {[&] { w.gainBar.setValue(50); }, "WF Gain 50", "Threshold"},
+        {[&] { w.thresholdBar.TroughClick(true); }, "WF Gain 50", "WF Thresh  35dB"},
+        {[&] { w.thresholdBar.DragTo(0); }, "WF Gain 50", "WF Thresh  0dB"},
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         steps[i].act();
-        EXPECT_EQ(QStringList({w.Label1.Caption(), w.Label2.Caption()}), QStringList({steps[i].label1, steps[i].label2})) << i;
+        EXPECT_EQ(QStringList({w.gainLabel.Caption(), w.thresholdLabel.Caption()}), QStringList({steps[i].label1, steps[i].label2})) << i;
     }
 }
 
@@ -29,10 +29,10 @@ TEST(SecondaryWindows, PaletteStripDrawnOnAPaletteChange)
 {
     MonWF w;
     const Colour menu = SystemColour(SysColour::Menu);
-    EXPECT_EQ(FromQColor(w.PalMap.Image().pixelColor(10, 5)), menu); // nothing drawn yet
+    EXPECT_EQ(FromQColor(w.paletteStrip.Image().pixelColor(10, 5)), menu); // nothing drawn yet
     for (int palette : {1, 3, 0}) {
-        w.WFpal.setValue(palette);
-        const QImage img = w.PalMap.Image();
+        w.paletteBar.setValue(palette);
+        const QImage img = w.paletteStrip.Image();
         ASSERT_EQ(img.width(), 241);
         for (int x = 0; x < img.width(); ++x) {
             int last = 0; // the last of the 256 segments drawn on this column wins
