@@ -27,7 +27,7 @@ private:
     std::unique_ptr<T[]> d_;
 };
 
-// Ring of per-block power spectra: bin 0 .. BinTop() by ring slot 0 .. 63.
+// Ring of per-block power spectra: bin 0 .. BinTop() by ring slot 0 .. kMaxAvg.
 // Sized for one run's FFT size (every slot, since the averaging count may
 // change during a run).  A bin's slots are adjacent, so the per-bin mean
 // reads one short run.

@@ -12,5 +12,5 @@ void StoreBlockPower(const float* fftBuf, std::int32_t nfft, SpecRing& ring, std
 // precision, divided by nAvg however many blocks have been captured.
 float BinMean(const SpecRing& ring, std::int32_t k, std::int32_t nAvg);
 
-// Level of a power in dB (ln x 4.342944819); 0 when the power is not positive.
+// Level of a power in dB (ln x kTenOverLn10); 0 when the power is not positive.
 double BinLevel(double power);

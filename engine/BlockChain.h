@@ -24,7 +24,7 @@ struct ChainParams {
     double SigBWHz = 100;        // signal bandwidth as its text reads, Hz
     std::string CFText;          // the centre as its text reads, Hz
     double GuardFactor = 0.5;
-    std::int32_t NAvg = 1;       // 1 .. 63
+    std::int32_t NAvg = 1;       // 1 .. kMaxAvg
     double WindENBW = 2;
     std::int32_t DispThresh = 0;
     bool Squared = false;        // "Square Input"

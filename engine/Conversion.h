@@ -22,7 +22,7 @@ InputExtremes ConvertBlock(const std::int16_t* inBuf, const float* windFn, std::
 // Largest absolute sample of a block, 0 .. 32768.
 std::int32_t LargestSample(const InputExtremes& e);
 
-// 20 log10(largest) as ln x 4.342944819 x 2; the previous level when the
+// 20 log10(largest) as ln x kTenOverLn10 x 2; the previous level when the
 // block was silent (largest 0).
 double InputLevelDb(std::int32_t largest, double previousDb);
 

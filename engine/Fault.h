@@ -21,7 +21,7 @@ double CheckedDiv(double a, double b);
 double CheckedLn(double x);
 // 10 / ln 10 to the program's ten digits: 10 log10 x = ln x * kTenOverLn10.
 inline constexpr double kTenOverLn10 = 4.342944819;
-// 10 x log10(power) as the program computes it (ln x 4.342944819); faults when power <= 0.
+// 10 x log10(power) as the program computes it (ln x kTenOverLn10); faults when power <= 0.
 double CheckedDb(double power);
 // Returns x; faults when x is infinite or not a number (an overflowed result).
 double CheckedFinite(double x);

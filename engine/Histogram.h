@@ -13,7 +13,7 @@ void ClearHist(std::int32_t* ampHist);
 // half to even (372.5 -> 372, 373.5 -> 374).
 std::int32_t HistCellOfTenths(double tenthsDb);
 
-// Cell of a mean power: 10 x 4.342944819 x ln(power).  Faults when the power
+// Cell of a mean power: 10 x kTenOverLn10 x ln(power).  Faults when the power
 // is 0 (a run ends on a silent bin).
 std::int32_t HistCell(double power);
 
