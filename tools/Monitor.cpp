@@ -12,7 +12,6 @@
 #include "engine/Measurement.h"
 #include "engine/RunSizes.h"
 #include "engine/Windows.h"
-#include "tools/Recording.h"
 #include "tools/Stop.h"
 
 namespace {

@@ -462,3 +462,23 @@ Options ParseOptions(int argc, char** argv)
     if (!o.Plot.empty() && o.Files.size() > 1) Fail(kExitUsage, "--plot: takes one recording, not " + std::to_string(o.Files.size()));
     return o;
 }
+
+ChainParams RunParams(const Options& o, double rate, const std::string& what)
+{
+    MeasureSettings s = o.Measure;
+    const double nyquist = rate / 2;
+    if (!o.SpanHighTyped && !(s.SpanHighHz < nyquist) && s.CentreHz >= 0 && s.CentreHz <= nyquist) {
+        // The default suits 12000 Hz and above; a slower file gets its top bin.
+        s.SpanHighHz = TopSpanHz(rate, s.FftSize);
+        std::fflush(stdout);
+        std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
+                     what.c_str(), PlainText(o.Measure.SpanHighHz).c_str(), Fixed(s.SpanHighHz, 2).c_str());
+        if (!(s.SpanLowHz < s.SpanHighHz))
+            Fail(kExitUsage, what + ": --span-low must lie below " + Fixed(s.SpanHighHz, 2) + " Hz for this sample rate");
+    }
+    try {
+        return BlockParamsFor(s, rate);
+    } catch (const SettingsError& e) {
+        Fail(kExitUsage, what + ": " + e.Message);
+    }
+}

@@ -42,6 +42,11 @@ std::string HelpText();
 // value is bad, or the key is not one a monitor takes.
 void SetMonitorOption(Options& o, std::string_view key, std::string_view value);
 
+// The block parameters of a run at this rate, with the span's default top
+// brought down to the rate (said on stderr) when it was not typed.  Bad
+// values are refused (status 2), named by `what`.
+ChainParams RunParams(const Options& o, double rate, const std::string& what);
+
 // The checks that tie options together (the span, --plot-size without
 // --plot); throws Stop (status 2).
 void CheckOptions(const Options& o);

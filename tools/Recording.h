@@ -11,7 +11,3 @@
 // that ends the measurement (after the rows before it and the picture).
 void MeasureFile(const Options& o, const std::string& path, ChainState& state);
 
-// The block parameters of a run at this rate, with the span's default top
-// brought down to the rate (said on stderr) when it was not typed.  Bad
-// values are refused (status 2), named by `what`.
-ChainParams RunParams(const Options& o, double rate, const std::string& what);
