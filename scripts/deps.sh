@@ -13,6 +13,8 @@ PARLUNE_PACKAGES=(
   # AppStream metadata, the man page made from --help, the .deb's dependencies
   # (dpkg-shlibdeps), and re-rendering the icon PNGs (scripts/render-icons.sh).
   desktop-file-utils appstream help2man dpkg-dev librsvg2-bin
+  # bench/live-share.sh: clicks the window on Xvfb to time a live run.
+  xdotool
 )
 
 parlune_install_missing() {
