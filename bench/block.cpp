@@ -6,7 +6,9 @@
 //
 // BM_RunOverhead runs 20 real blocks of the built-in test signal at the
 // defaults and reports the CPU used beyond the processing, as a share of
-// one core over the run's wall time.
+// one core over the run's wall time; BM_LiveShare runs it for 15 s at fast
+// block rates and reports the whole share.  Run these two on a real display
+// (QT_QPA_PLATFORM=xcb) for what the window costs when it is seen.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -14,6 +16,7 @@
 #include <ctime>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "display/WaterfallDraw.h"
 #include "engine/NumberText.h"
@@ -130,6 +133,39 @@ void BM_Duty(benchmark::State& state)
     state.counters["cpu_duty_pct"] = 100 * block / (block + cpu / n);
 }
 
+// One block as the run loop handles it, with the paint of the end-of-block
+// yield (on a real display, QT_QPA_PLATFORM=xcb, that includes sending the
+// pictures to the X server).  Third argument 1: the caches are evicted
+// before each block, as the other work in the 20 to 80 ms between live
+// blocks evicts them.  core_pct: the share of one core this takes at the
+// rate's block rate.
+void BM_BlockShown(benchmark::State& state)
+{
+    const double rate = static_cast<double>(state.range(0));
+    const int size = static_cast<int>(state.range(1));
+    Parlune& w = Window();
+    Prepare(w, rate, size);
+    LoopState s;
+    w.LoopSetUp(s);
+    std::vector<char> other(64 << 20);
+    double cpu = 0;
+    for (auto _ : state) {
+        if (state.range(2)) {
+            state.PauseTiming();
+            for (std::size_t i = 0; i < other.size(); i += 64)
+                other[i] = static_cast<char>(other[i] + 1);
+            benchmark::ClobberMemory();
+            state.ResumeTiming();
+        }
+        const double c0 = CpuSeconds();
+        w.RangeLabels();
+        benchmark::DoNotOptimize(OneBlock(w, s));
+        QCoreApplication::processEvents();
+        cpu += CpuSeconds() - c0;
+    }
+    state.counters["core_pct"] = 100 * cpu / static_cast<double>(state.iterations()) * rate / size;
+}
+
 // The engine's block sequence alone, without a window: what parlune-measure
 // spends per block.
 void BM_Engine(benchmark::State& state)
@@ -189,6 +225,36 @@ void BM_RunOverhead(benchmark::State& state)
     }
 }
 
+// A live run of the window on the built-in test signal at the 5 kHz span,
+// 15 s from its first block: the share of one core the whole process takes
+// (capture wait, block processing, drawing and painting).
+void BM_LiveShare(benchmark::State& state)
+{
+    Parlune& w = Window();
+    for (auto _ : state) {
+        Choose(w.sampleRateBox, QString::number(state.range(0)));
+        Choose(w.fftSizeBox, QString::number(state.range(1)));
+        w.spanLowBar.setValue(20);
+        w.spanHighBar.setValue(5000);
+        Choose(w.deviceBox, "Test signal 1000 Hz, S/N 20 dB");
+        int blocks = 0;
+        double cpu0 = 0, wall0 = 0;
+        w.BlockDoneHook = [&] {
+            if (++blocks == 1) {
+                cpu0 = CpuSeconds();
+                wall0 = WallSeconds();
+            } else if (WallSeconds() - wall0 >= 15) {
+                w.stopButton.Click();
+            }
+        };
+        w.startButton.Click();
+        const double cpu = CpuSeconds() - cpu0, wall = WallSeconds() - wall0;
+        w.BlockDoneHook = nullptr;
+        state.counters["blocks"] = blocks - 1;
+        state.counters["share_pct_core"] = 100 * cpu / wall;
+    }
+}
+
 void Sizes(benchmark::internal::Benchmark* b)
 {
     b->Args({12000, 8192});
@@ -199,7 +265,19 @@ void Sizes(benchmark::internal::Benchmark* b)
 
 BENCHMARK(BM_Duty)->Apply(Sizes)->MinTime(2.0);
 BENCHMARK(BM_Engine)->Apply(Sizes)->MinTime(1.0);
+BENCHMARK(BM_BlockShown)
+    ->ArgsProduct({{12000}, {8192, 1024}, {0, 1}})
+    ->ArgsProduct({{48000}, {1024}, {0, 1}})
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RunOverhead)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_LiveShare)
+    ->Args({12000, 8192})
+    ->Args({12000, 1024})
+    ->Args({48000, 1024})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 } // namespace
 

@@ -20,6 +20,8 @@ PARLUNE_PACKAGES=(
   desktop-file-utils appstream help2man dpkg-dev librsvg2-bin lintian
   # promtool, to check and unit-test docs/parlune-alerts.yml.
   prometheus
+  # bench/live-share.sh: clicks the window on Xvfb to time a live run.
+  xdotool
 )
 
 parlune_install_missing() {

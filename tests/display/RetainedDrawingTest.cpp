@@ -51,7 +51,7 @@ int FirstDifferentRow(const QImage& a, const QImage& b)
 // and black where no line has been drawn yet.  A line's pixels are taken
 // from the top row right after its block; the rest of the picture is built
 // from them row by row, for a fresh window, across a change of its height
-// and after the ring has gone round more than s.
+// and after the ring has gone round more than once.
 TEST(RetainedDrawing, WaterfallShowsEachLineAtItsAge)
 {
     constexpr int kRows = 512, kBins = 512;
