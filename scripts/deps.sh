@@ -10,7 +10,8 @@ PARLUNE_PACKAGES=(
   libsndfile1-dev libfftw3-dev
   # Asking the audio server whether it answers, before Qt is asked.
   libpulse-dev
-  # The metrics endpoint of parlune-measure, and the Prometheus its test runs.
+  # The metrics endpoint of parlune-measure; the Prometheus its test runs,
+  # with promtool for docs/parlune-alerts.yml.
   prometheus-cpp-dev prometheus
   xvfb xauth
   # Installing and packaging: checks of the installed desktop entry and
@@ -18,8 +19,6 @@ PARLUNE_PACKAGES=(
   # (dpkg-shlibdeps), re-rendering the icon PNGs (scripts/render-icons.sh), and
   # checking the .deb against Debian policy (lintian).
   desktop-file-utils appstream help2man dpkg-dev librsvg2-bin lintian
-  # promtool, to check and unit-test docs/parlune-alerts.yml.
-  prometheus
   # bench/live-share.sh: clicks the window on Xvfb to time a live run.
   xdotool
 )
