@@ -297,6 +297,7 @@ MMRESULT waveInOpen(HWAVEIN* handle, std::uint32_t deviceId, const WAVEFORMATEX*
     s->bytesPerSecond = format->nSamplesPerSec * format->nBlockAlign;
     s->stream->Lost = [h] { MarkLost(h); };
     s->watchdog.setSingleShot(true);
+    s->watchdog.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5% early
     QObject::connect(&s->watchdog, &QTimer::timeout, [h] { MarkLost(h); });
     l.sessions.emplace(h, std::move(s));
     *handle = h;
