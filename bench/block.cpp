@@ -107,15 +107,22 @@ double WallSeconds()
     return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
+// The window with the run parameters of this rate and size, its loop set up.
+Parlune& PreparedWindow(double rate, int size, LoopState& s)
+{
+    Parlune& w = Window();
+    Prepare(w, rate, size);
+    w.LoopSetUp(s);
+    return w;
+}
+
 // Wall time of one block's processing; duty = block / (block + processing).
 void BM_Duty(benchmark::State& state)
 {
     const double rate = static_cast<double>(state.range(0));
     const int size = static_cast<int>(state.range(1));
-    Parlune& w = Window();
-    Prepare(w, rate, size);
     LoopState s;
-    w.LoopSetUp(s);
+    Parlune& w = PreparedWindow(rate, size, s);
     double wall = 0, cpu = 0;
     for (auto _ : state) {
         const double w0 = WallSeconds(), c0 = CpuSeconds();
@@ -143,10 +150,8 @@ void BM_BlockShown(benchmark::State& state)
 {
     const double rate = static_cast<double>(state.range(0));
     const int size = static_cast<int>(state.range(1));
-    Parlune& w = Window();
-    Prepare(w, rate, size);
     LoopState s;
-    w.LoopSetUp(s);
+    Parlune& w = PreparedWindow(rate, size, s);
     std::vector<char> other(64 << 20);
     double cpu = 0;
     for (auto _ : state) {
@@ -185,6 +190,38 @@ void BM_Engine(benchmark::State& state)
     state.counters["realtime_x"] = benchmark::Counter(size / rate, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// A run of the window on the built-in test signal at the 5 kHz span, timed
+// from its first block until stop(blocks after the first, seconds) says so:
+// process CPU and wall time, s.
+struct TimedRun {
+    int blocks = 0;
+    double cpu = 0, wall = 0;
+};
+
+template <class Stop>
+TimedRun RunOnTestSignal(Parlune& w, int rate, int size, Stop stop)
+{
+    Choose(w.sampleRateBox, QString::number(rate));
+    Choose(w.fftSizeBox, QString::number(size));
+    w.spanLowBar.setValue(20);
+    w.spanHighBar.setValue(5000);
+    Choose(w.deviceBox, "Test signal 1000 Hz, S/N 20 dB");
+    int blocks = 0;
+    double cpu0 = 0, wall0 = 0;
+    w.BlockDoneHook = [&] {
+        // Timing starts after the first block, once the device is running.
+        if (++blocks == 1) {
+            cpu0 = CpuSeconds();
+            wall0 = WallSeconds();
+        } else if (stop(blocks, WallSeconds() - wall0)) {
+            w.stopButton.Click();
+        }
+    };
+    w.startButton.Click();
+    w.BlockDoneHook = nullptr;
+    return {blocks - 1, CpuSeconds() - cpu0, WallSeconds() - wall0};
+}
+
 void BM_RunOverhead(benchmark::State& state)
 {
     Parlune& w = Window();
@@ -198,30 +235,12 @@ void BM_RunOverhead(benchmark::State& state)
     const double perBlock = (CpuSeconds() - p0) / 20;
 
     for (auto _ : state) {
-        Choose(w.sampleRateBox, "12000");
-        Choose(w.fftSizeBox, "8192");
-        w.spanLowBar.setValue(20);
-        w.spanHighBar.setValue(5000);
-        Choose(w.deviceBox, "Test signal 1000 Hz, S/N 20 dB");
-        int blocks = 0;
-        double cpu0 = 0, wall0 = 0;
-        w.BlockDoneHook = [&] {
-            // Timing starts after the first block, once the device is running.
-            if (++blocks == 1) {
-                cpu0 = CpuSeconds();
-                wall0 = WallSeconds();
-            } else if (blocks == 21) {
-                w.stopButton.Click();
-            }
-        };
-        w.startButton.Click();
-        const double cpu = CpuSeconds() - cpu0, wall = WallSeconds() - wall0;
-        w.BlockDoneHook = nullptr;
-        state.counters["blocks"] = blocks - 1;
-        state.counters["wall_s"] = wall;
-        state.counters["cpu_s"] = cpu;
+        const TimedRun r = RunOnTestSignal(w, 12000, 8192, [](int blocks, double) { return blocks == 21; });
+        state.counters["blocks"] = r.blocks;
+        state.counters["wall_s"] = r.wall;
+        state.counters["cpu_s"] = r.cpu;
         state.counters["processing_s"] = perBlock * 20;
-        state.counters["overhead_pct_core"] = 100 * (cpu - perBlock * 20) / wall;
+        state.counters["overhead_pct_core"] = 100 * (r.cpu - perBlock * 20) / r.wall;
     }
 }
 
@@ -232,26 +251,10 @@ void BM_LiveShare(benchmark::State& state)
 {
     Parlune& w = Window();
     for (auto _ : state) {
-        Choose(w.sampleRateBox, QString::number(state.range(0)));
-        Choose(w.fftSizeBox, QString::number(state.range(1)));
-        w.spanLowBar.setValue(20);
-        w.spanHighBar.setValue(5000);
-        Choose(w.deviceBox, "Test signal 1000 Hz, S/N 20 dB");
-        int blocks = 0;
-        double cpu0 = 0, wall0 = 0;
-        w.BlockDoneHook = [&] {
-            if (++blocks == 1) {
-                cpu0 = CpuSeconds();
-                wall0 = WallSeconds();
-            } else if (WallSeconds() - wall0 >= 15) {
-                w.stopButton.Click();
-            }
-        };
-        w.startButton.Click();
-        const double cpu = CpuSeconds() - cpu0, wall = WallSeconds() - wall0;
-        w.BlockDoneHook = nullptr;
-        state.counters["blocks"] = blocks - 1;
-        state.counters["share_pct_core"] = 100 * cpu / wall;
+        const TimedRun r = RunOnTestSignal(w, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                                           [](int, double seconds) { return seconds >= 15; });
+        state.counters["blocks"] = r.blocks;
+        state.counters["share_pct_core"] = 100 * r.cpu / r.wall;
     }
 }
 
