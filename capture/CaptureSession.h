@@ -44,8 +44,6 @@ public:
     bool Requeue();
     bool Lost() const { return waveInIsLost(handle_); }
 
-    // Hands a waiting buffer back done (a wait under way ends with Done).
-    void Reset() { waveInReset(handle_); }
     // Reset and close; the handle's value is kept (0 only after a failed open).
     void Close();
 

@@ -80,7 +80,10 @@ Report::Report(const Options& o, Output& out, std::string name, bool live)
     : o_(o), out_(out), name_(std::move(name)), live_(live)
 {
     // Logging is switched on at the start, as the window's log switch does.
-    if (live_) schedule_.StartByClock();
+    if (live_)
+        schedule_.StartByClock();
+    else
+        schedule_.StartAtPosition(0);
     if (o_.Csv)
         out_.Line("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
 }
