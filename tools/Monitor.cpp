@@ -9,7 +9,6 @@
 #include "capture/DeviceList.h"
 #include "capture/InputBackend.h"
 #include "engine/Fault.h"
-#include "engine/Measurement.h"
 #include "engine/RunSizes.h"
 #include "engine/Windows.h"
 #include "tools/Stop.h"
@@ -121,10 +120,9 @@ void Monitor::Measure(const std::int16_t* frames, double end)
     if (first_ < 0) first_ = end - blockS_;
     ++captured_;
     const BlockResult r = RunBlock(frames, p_, state_);
-    report_->Block(r, p_, std::max(0.0, end - blockS_), end);
+    const std::optional<double> corrected = report_->Block(r, p_, std::max(0.0, end - blockS_), end);
     if (series_ != nullptr && r.End == BlockEnd::Measured)
-        series_->Block(r, r.InBand ? CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p_.SigBWHz) : std::nullopt,
-                       static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000);
+        series_->Block(r, corrected, static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000);
     last_ = end;
     if (end - plotted_ >= 60) {
         report_->WritePlot(end);

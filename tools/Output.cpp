@@ -88,7 +88,7 @@ Report::Report(const Options& o, Output& out, std::string name, bool live)
         out_.Line("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
 }
 
-void Report::Block(const BlockResult& r, const ChainParams& p, double startS, double endS)
+std::optional<double> Report::Block(const BlockResult& r, const ChainParams& p, double startS, double endS)
 {
     const std::int64_t block = blocks_;
     if (r.End == BlockEnd::Fault && live_) {
@@ -99,7 +99,7 @@ void Report::Block(const BlockResult& r, const ChainParams& p, double startS, do
         endS_ = endS;
         gap_ = true;
         if (o_.Csv) out_.Line(std::to_string(block) + "," + Fixed(startS) + ",,,,,,,0,");
-        return;
+        return std::nullopt;
     }
     if (r.End == BlockEnd::Fault) {
         out_.Flush();
@@ -137,6 +137,7 @@ void Report::Block(const BlockResult& r, const ChainParams& p, double startS, do
     } else if (r.InBand) {
         LogLineIfDue(r, endS);
     }
+    return corrected;
 }
 
 // Every --interval seconds while the peak is in the band, as the window

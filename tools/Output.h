@@ -63,8 +63,9 @@ public:
     // the time of day, a recording's the position in it.
     Report(const Options& o, Output& out, std::string name, bool live);
 
-    // One block's result, the block covering startS .. endS seconds from the start.
-    void Block(const BlockResult& r, const ChainParams& p, double startS, double endS);
+    // One block's result, the block covering startS .. endS seconds from the
+    // start; gives the corrected S/N in 2500 Hz where the block has one.
+    std::optional<double> Block(const BlockResult& r, const ChainParams& p, double startS, double endS);
     // The picture of what was measured so far, over 0 .. endS seconds.
     void WritePlot(double endS) const;
     void WritePlot() const { WritePlot(endS_); }
