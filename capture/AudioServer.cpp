@@ -1,37 +1,82 @@
 #include "capture/AudioServer.h"
 
 #include <pulse/context.h>
+#include <pulse/introspect.h>
 #include <pulse/mainloop.h>
 
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
 
 namespace {
-constexpr int kWatchPeriodMs = 2000;
+
 constexpr int kWatchProbeMs = 1500;
+
+// What the listing has gathered; the callbacks run inside pa_mainloop_dispatch.
+struct Listing {
+    std::vector<AudioSource>* sources = nullptr;
+    std::string defaultName;
+    int pending = 0; // replies still to come
+    bool failed = false;
+};
+
+void OnServerInfo(pa_context*, const pa_server_info* i, void* data)
+{
+    auto& l = *static_cast<Listing*>(data);
+    if (i != nullptr && i->default_source_name != nullptr)
+        l.defaultName = i->default_source_name;
+    --l.pending;
+}
+
+void OnSourceInfo(pa_context*, const pa_source_info* i, int eol, void* data)
+{
+    auto& l = *static_cast<Listing*>(data);
+    if (eol != 0) {
+        l.failed = l.failed || eol < 0;
+        --l.pending;
+        return;
+    }
+    // A sink's monitor is the sink's output, not a capture input.
+    if (i->monitor_of_sink == PA_INVALID_INDEX)
+        l.sources->push_back({i->index, i->name, i->description != nullptr ? i->description : i->name, false});
+}
+
 } // namespace
 
-ServerState ProbeAudioServer(int timeoutMs)
+ServerState ListAudioSources(int timeoutMs, std::vector<AudioSource>* sources)
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     pa_mainloop* loop = pa_mainloop_new();
     if (loop == nullptr)
         return ServerState::Absent;
-    pa_context* c = pa_context_new(pa_mainloop_get_api(loop), "Parlune probe");
+    pa_context* c = pa_context_new(pa_mainloop_get_api(loop), "Parlune");
     ServerState state = ServerState::Absent;
+    Listing listing;
+    listing.sources = sources;
     if (c != nullptr && pa_context_connect(c, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
         state = ServerState::Silent;
+        bool asked = false;
         for (;;) {
             const pa_context_state_t s = pa_context_get_state(c);
-            if (s == PA_CONTEXT_READY) {
+            if (!PA_CONTEXT_IS_GOOD(s) || listing.failed) {
+                state = ServerState::Absent; // refused, or gone while asked
+                break;
+            }
+            if (s == PA_CONTEXT_READY && sources == nullptr) {
                 state = ServerState::Answers;
                 break;
             }
-            if (!PA_CONTEXT_IS_GOOD(s)) {
-                state = ServerState::Absent;
+            if (s == PA_CONTEXT_READY && !asked) {
+                asked = true;
+                listing.pending = 2;
+                pa_operation_unref(pa_context_get_server_info(c, OnServerInfo, &listing));
+                pa_operation_unref(pa_context_get_source_info_list(c, OnSourceInfo, &listing));
+            }
+            if (asked && listing.pending == 0) {
+                state = ServerState::Answers;
                 break;
             }
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
@@ -47,13 +92,20 @@ ServerState ProbeAudioServer(int timeoutMs)
     if (c != nullptr)
         pa_context_unref(c);
     pa_mainloop_free(loop);
+    if (sources != nullptr) {
+        if (state != ServerState::Answers)
+            sources->clear();
+        std::sort(sources->begin(), sources->end(), [](const auto& a, const auto& b) { return a.Index < b.Index; });
+        for (AudioSource& s : *sources)
+            s.Default = s.Name == listing.defaultName;
+    }
     return state;
 }
 
-AudioServerWatch::AudioServerWatch(std::function<bool()> onAnswer) : onAnswer_(std::move(onAnswer))
+AudioServerWatch::AudioServerWatch(std::function<bool()> onAnswer, int periodMs) : onAnswer_(std::move(onAnswer))
 {
     connect(&timer_, &QTimer::timeout, this, [this] { Probe(); });
-    timer_.start(kWatchPeriodMs);
+    timer_.start(periodMs);
 }
 
 AudioServerWatch::~AudioServerWatch()

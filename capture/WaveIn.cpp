@@ -14,7 +14,7 @@
 
 #include "capture/AudioServer.h"
 #include "capture/InputBackend.h"
-#include "capture/QtInput.h"
+#include "capture/PulseInput.h"
 #include "capture/TestSignal.h"
 #include "engine/RunSizes.h"
 
@@ -188,10 +188,7 @@ MMRESULT CheckFormat(const WAVEFORMATEX* f)
 BackendList DefaultBackends()
 {
     BackendList list;
-    // Qt would block for about 30 s on a server that does not answer.
-    L().serverSilent = ProbeAudioServer(L().serverWaitMs) == ServerState::Silent;
-    if (!L().serverSilent)
-        AppendQtInputs(list);
+    L().serverSilent = AppendPulseInputs(list, L().serverWaitMs) == ServerState::Silent;
     AppendTestSignals(list);
     return list;
 }

@@ -1,5 +1,5 @@
 // The waveIn sound-input operations and records the program is written
-// against, implemented over Qt Multimedia inputs and built-in test signals.
+// against, implemented over the audio server's sources and built-in test signals.
 // Every call runs on the user-interface thread; completion is seen only as
 // the WHDR_DONE bit and the samples in the buffer.
 #pragma once

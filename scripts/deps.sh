@@ -3,7 +3,7 @@
 
 PARLUNE_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-multimedia-dev libqt6multimedia6 libgl-dev
+  qt6-base-dev libgl-dev
   fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev
   pulseaudio pulseaudio-utils

@@ -6,6 +6,7 @@
 #include <prometheus/gauge.h>
 #include <prometheus/registry.h>
 
+#include <algorithm>
 #include <cctype>
 #include <exception>
 
@@ -31,6 +32,10 @@ struct Metrics::Families {
           length(G(r, "parlune_block_length_seconds", "Duration of one block: FFT size over sample rate")),
           blocks(prometheus::BuildCounter().Name("parlune_blocks_measured_total").Help("Blocks measured").Register(r)),
           losses(prometheus::BuildCounter().Name("parlune_input_losses_total").Help("Times the input was lost").Register(r)),
+          gaps(prometheus::BuildCounter()
+                   .Name("parlune_audio_gap_seconds_total")
+                   .Help("Time the input delivered nothing while it was up (a stopped process, a suspended machine), s")
+                   .Register(r)),
           info(G(r, "parlune_build_info", "The program's version, as a label; always 1"))
     {
     }
@@ -39,15 +44,21 @@ struct Metrics::Families {
         return prometheus::BuildGauge().Name(name).Help(help).Register(r);
     }
     Family<Gauge> &sn2500, &corrected, &sn1Hz, &snBin, &peakHz, &peakDb, &noiseDb, &up, &last, &length;
-    Family<Counter> &blocks, &losses;
+    Family<Counter> &blocks, &losses, &gaps;
     Family<Gauge>& info;
 };
 
 namespace {
 
+constexpr int kServerThreads = 16;
+constexpr int kRequestTimeoutMs = 3000;
+
 // "[ADDR:]PORT" as civetweb takes it: ADDR:PORT, with 127.0.0.1 by default.
+// Debian's civetweb is built without IPv6.
 std::string BindAddress(const std::string& where)
 {
+    if (where.find('[') != std::string::npos || std::count(where.begin(), where.end(), ':') > 1)
+        Fail(kExitUsage, "--metrics: IPv6 addresses are not supported, not '" + where + "'");
     const auto colon = where.rfind(':');
     const std::string port = colon == std::string::npos ? where : where.substr(colon + 1);
     const std::string addr = colon == std::string::npos ? "127.0.0.1" : where.substr(0, colon);
@@ -78,7 +89,12 @@ Metrics::Metrics(const std::string& where) : registry_(std::make_shared<promethe
     f_ = std::make_unique<Families>(*registry_);
     f_->info.Add({{"version", PARLUNE_VERSION}}).Set(1);
     try {
-        exposer_ = std::make_unique<prometheus::Exposer>(bind, 2);
+        // Idle or slow clients (a browser tab keeping its connection, a half
+        // sent request) each hold a thread until the request time limit:
+        // enough threads and a short limit keep scrapes answered.
+        exposer_ = std::make_unique<prometheus::Exposer>(std::vector<std::string>{
+            "listening_ports", bind, "num_threads", std::to_string(kServerThreads), "request_timeout_ms",
+            std::to_string(kRequestTimeoutMs)});
     } catch (const std::exception& e) {
         Fail(kExitUsage, "--metrics: cannot serve on " + bind + " (in use, or not an address of this machine)");
     }
@@ -95,7 +111,8 @@ MonitorMetrics& Metrics::Add(const std::string& monitor, double blockLengthS)
 
 MonitorMetrics::MonitorMetrics(Metrics& m, const std::string& name, double blockLengthS)
     : m_(m), name_(name), up_(&m.f_->up.Add({{"monitor", name}})), last_(&m.f_->last.Add({{"monitor", name}})),
-      blocks_(&m.f_->blocks.Add({{"monitor", name}})), losses_(&m.f_->losses.Add({{"monitor", name}}))
+      blocks_(&m.f_->blocks.Add({{"monitor", name}})), losses_(&m.f_->losses.Add({{"monitor", name}})),
+      gaps_(&m.f_->gaps.Add({{"monitor", name}}))
 {
     m.f_->length.Add({{"monitor", name}}).Set(blockLengthS);
 }
@@ -122,6 +139,10 @@ void MonitorMetrics::Lost()
     up_->Set(0);
     losses_->Increment();
 }
+
+void MonitorMetrics::Up() { up_->Set(1); }
+
+void MonitorMetrics::Gap(double seconds) { gaps_->Increment(seconds); }
 
 void MonitorMetrics::Remove()
 {

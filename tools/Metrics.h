@@ -27,6 +27,8 @@ public:
     // peak is in the band (corrected: when defined).
     void Block(const BlockResult& r, std::optional<double> correctedDb, double unixTime);
     void Lost(); // the input has gone: measurement series removed, the loss counted
+    void Up();   // the input is open again
+    void Gap(double seconds); // audio that never came while the input was up
 
 private:
     friend class Metrics;
@@ -38,6 +40,7 @@ private:
     prometheus::Gauge* last_;
     prometheus::Counter* blocks_;
     prometheus::Counter* losses_;
+    prometheus::Counter* gaps_;
     // Measurement series, present while the input is up (and, for S/N, once set).
     prometheus::Gauge *sn2500_ = nullptr, *corrected_ = nullptr, *sn1Hz_ = nullptr, *snBin_ = nullptr;
     prometheus::Gauge *peakHz_ = nullptr, *peakDb_ = nullptr, *noiseDb_ = nullptr;
@@ -46,7 +49,7 @@ private:
 class Metrics {
 public:
     // Serves http://ADDR:PORT/metrics from "[ADDR:]PORT" (ADDR 127.0.0.1
-    // unless given; [::1]:PORT for IPv6).  Throws Stop (status 2) for a bad
+    // unless given; IPv4 only).  Throws Stop (status 2) for a bad
     // address or a port that cannot be had.
     explicit Metrics(const std::string& where);
     ~Metrics();

@@ -15,8 +15,12 @@
 
 namespace {
 
-constexpr int kRetryMs = 3000;     // between tries to reopen a lost input
+constexpr int kRetryMs = 3000;     // between asks whether a lost input's server is back
+constexpr int kListWaitMs = 1000;  // for the device list once the server has answered
 constexpr double kQueuedS = 0.25;  // audio kept queued, s
+// A stretch without audio shorter than this is the sound server's and the
+// scheduler's jitter, not a gap (a stopped process, a suspended machine), s.
+constexpr double kMinGapS = 0.5;
 
 const char* WhyNotOpen(MMRESULT r)
 {
@@ -43,8 +47,6 @@ Monitor::Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::stri
     StartChain(state_, n_);
     state_.Window = MakeWindow(o_.Measure.Window, n_)->Coef;
     if (metrics != nullptr) series_ = &metrics->Add(name_, blockS_);
-    retry_.setInterval(kRetryMs);
-    QObject::connect(&retry_, &QTimer::timeout, [this] { Reopen(); });
 }
 
 // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
@@ -73,16 +75,22 @@ bool Monitor::Service()
     if (up_ && series_ != nullptr) series_->Lost();
     if (up_) out_.Flush();
     if (!o_.Reconnect) return false;
-    if (up_) std::fprintf(stderr, "parlune-measure: %s: input lost; opening it again when it comes back\n", name_.c_str());
+    if (up_) {
+        std::fprintf(stderr, "parlune-measure: %s: input lost; opening it again when it comes back\n", name_.c_str());
+        lostAt_ = NowS();
+        ++losses_;
+    }
     up_ = false;
-    retry_.start();
+    // Asked off the event loop: a stopped server never holds up the others.
+    watch_ = std::make_unique<AudioServerWatch>([this] { return Reopen(); }, kRetryMs);
     return true;
 }
 
 void Monitor::Finish(double endS)
 {
     report_->WritePlot(endS);
-    report_->Summary(Coverage());
+    if (!up_) awayS_ += endS - lostAt_;
+    report_->Summary(Coverage(endS), {losses_, awayS_, gapS_});
 }
 
 
@@ -100,23 +108,36 @@ MMRESULT Monitor::Start()
     return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
 }
 
-// Tries the input again: the device list afresh, found by its name.
-void Monitor::Reopen()
+// The server answers again: the device list afresh, the input found by its
+// name; true once it is open.
+bool Monitor::Reopen()
 {
-    SetServerWait(kRetryMs / 3);
+    SetServerWait(kListWaitMs);
     const std::vector<std::string> names = CaptureDeviceNames();
     const auto it = std::find(names.begin(), names.end(), device_);
-    if (it == names.end()) return;
+    if (it == names.end()) return false;
     id_ = static_cast<std::uint32_t>(it - names.begin());
-    if (Start() == MMSYSERR_NOERROR) retry_.stop();
+    if (Start() != MMSYSERR_NOERROR) return false;
+    std::fprintf(stderr, "parlune-measure: %s: input back\n", name_.c_str());
+    up_ = true;
+    resumed_ = true;
+    awayS_ += NowS() - lostAt_;
+    if (series_ != nullptr) series_->Up();
+    return true;
 }
 
 void Monitor::Measure(const std::int16_t* frames, double end)
 {
-    if (!up_) {
-        std::fprintf(stderr, "parlune-measure: %s: input back\n", name_.c_str());
-        up_ = true;
+    if (!resumed_) {
+        // Audio that never came while the input was up: the process or the
+        // machine was stopped.
+        const double gap = end - last_ - blockS_;
+        if (gap > std::max(blockS_, kMinGapS)) {
+            gapS_ += gap;
+            if (series_ != nullptr) series_->Gap(gap);
+        }
     }
+    resumed_ = false;
     if (first_ < 0) first_ = end - blockS_;
     ++captured_;
     const BlockResult r = RunBlock(frames, p_, state_);
@@ -130,9 +151,11 @@ void Monitor::Measure(const std::int16_t* frames, double end)
     }
 }
 
-// The share of the audio since the first block that went through the engine.
-std::optional<double> Monitor::Coverage() const
+// The share of the audio since the first block that went through the engine;
+// an input still lost at the end counts as missing up to the end.
+std::optional<double> Monitor::Coverage(double endS) const
 {
-    if (first_ < 0 || last_ <= first_) return std::nullopt;
-    return std::min(1.0, captured_ * blockS_ / (last_ - first_));
+    const double last = up_ ? last_ : endS;
+    if (first_ < 0 || last <= first_) return std::nullopt;
+    return std::min(1.0, captured_ * blockS_ / (last - first_));
 }

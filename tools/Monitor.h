@@ -3,7 +3,6 @@
 // run lives on the same event loop.
 #pragma once
 #include <QElapsedTimer>
-#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/AudioServer.h"
 #include "capture/CaptureSession.h"
 #include "engine/BlockChain.h"
 #include "tools/Config.h"
@@ -26,7 +26,8 @@ public:
     // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
     void Open();
     // Measures every full buffer; false when the input is lost for good
-    // (no reconnect).  With reconnect a lost input is tried again every 3 s.
+    // (no reconnect).  With reconnect the audio server is asked off the
+    // event loop every 3 s, and the input reopened once it answers.
     bool Service();
     // The end of a run: the picture and the summary; after a stop only the picture.
     void Finish(double endS);
@@ -38,9 +39,9 @@ public:
 
 private:
     MMRESULT Start();
-    void Reopen();
+    bool Reopen();
     void Measure(const std::int16_t* frames, double end);
-    std::optional<double> Coverage() const;
+    std::optional<double> Coverage(double endS) const;
 
     const Options o_;
     std::string name_, device_;
@@ -53,9 +54,12 @@ private:
     std::unique_ptr<CaptureSession> input_; // nullptr while waiting to reopen
     std::unique_ptr<Report> report_;
     MonitorMetrics* series_ = nullptr;
-    QTimer retry_;
+    std::unique_ptr<AudioServerWatch> watch_; // while the input is lost
     QElapsedTimer clock_;
     bool up_ = true;
     double first_ = -1, last_ = 0, plotted_ = 0; // s since the opening
+    double lostAt_ = 0, awayS_ = 0, gapS_ = 0;  // s: when lost, time away, audio missed while up
+    bool resumed_ = true;                        // no block since the (re)opening
     std::int64_t captured_ = 0;                  // blocks through the engine
+    int losses_ = 0;
 };

@@ -60,10 +60,12 @@ parlune_snr_1hz_db, parlune_snr_bin_db (set only by blocks with the peak in
 the band; other blocks leave them at the last such block's value),
 parlune_peak_frequency_hertz, parlune_peak_level_db, parlune_noise_level_db,
 parlune_input_up, parlune_last_block_timestamp_seconds,
-parlune_block_length_seconds; counters parlune_blocks_measured_total and
-parlune_input_losses_total; parlune_build_info{version}.  A lost input's S/N,
-peak and noise series are removed, parlune_input_up reads 0 and the loss is
-counted.
+parlune_block_length_seconds; counters parlune_blocks_measured_total,
+parlune_input_losses_total and parlune_audio_gap_seconds_total (time the
+input delivered nothing while up: a stopped process, a suspended machine);
+parlune_build_info{version}.  A lost input's S/N, peak and noise series are
+removed, parlune_input_up reads 0 and the loss is counted.  IPv6 addresses
+are not supported.
 
 Options (a value may follow as the next argument or after '='):
 )";
@@ -173,8 +175,8 @@ const std::vector<Option>& Table()
              o.Duration = v;
          }},
         {"--reconnect", "", Kind::Switch, NAN, NAN,
-         "live input: a lost input is opened again when it comes back (tried every 3 s) instead of ending the run "
-         "with status 4; other monitors go on meanwhile",
+         "live input: a lost input is opened again when it comes back (the audio server asked every 3 s, however "
+         "long it was away) instead of ending the run with status 4; other monitors go on meanwhile",
          {}, {}, [](O& o, auto, double on) { o.Reconnect = on != 0; }},
         {"--config", "FILE", Kind::Text, NAN, NAN, "measure the monitors of this INI file (see above)", {}, {},
          [](O& o, std::string_view t, double) {

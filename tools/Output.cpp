@@ -170,12 +170,16 @@ void Report::WritePlotAfterStop(double endS) const
     }
 }
 
-void Report::Summary(std::optional<double> measuredShare)
+void Report::Summary(std::optional<double> measuredShare, Outage outage)
 {
     if (!o_.Summary) return;
     std::string unmeasured =
         unmeasured_ > 0 ? "; " + std::to_string(unmeasured_) + " not measured (digital silence)" : "";
     if (measuredShare) unmeasured += "; " + Fixed(100 * *measuredShare, 1) + "% of the audio measured";
+    if (outage.Losses > 0)
+        unmeasured += "; input lost " + std::to_string(outage.Losses) + (outage.Losses == 1 ? " time" : " times") +
+                      ", away " + Fixed(outage.AwayS, 1) + " s";
+    if (outage.GapS > 0) unmeasured += "; gaps in the audio " + Fixed(outage.GapS, 1) + " s";
     if (sn_.Count == 0) {
         out_.Line("summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + unmeasured);
         return;

@@ -54,6 +54,13 @@ struct Spread {
     std::string Text() const;
 };
 
+// What a live input went through: losses, the time it was away, and the
+// audio that never came while it was up (a stopped process), s.
+struct Outage {
+    int Losses = 0;
+    double AwayS = 0, GapS = 0;
+};
+
 // The output of one measurement, recording or live.  A block that ends a
 // recording's measurement stops it here (status 3); a live run goes on
 // through digital silence.
@@ -74,8 +81,9 @@ public:
     void WritePlotAfterStop(double endS) const;
     double EndS() const { return endS_; }
     const std::vector<SnPoint>& Points() const { return points_; }
-    // The summary line; a live run adds the share of its audio measured.
-    void Summary(std::optional<double> measuredShare = std::nullopt);
+    // The summary line; a live run adds the share of its audio measured and
+    // what its input went through.
+    void Summary(std::optional<double> measuredShare = std::nullopt, Outage outage = {});
 
 private:
     void LogLineIfDue(const BlockResult& r, double endS);

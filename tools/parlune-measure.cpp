@@ -33,7 +33,9 @@ std::unique_ptr<QCoreApplication> QtFor(const Options& o, char* program)
     });
     static int qtArgc = 1;
     static char* qtArgv[] = {program, nullptr};
-    if (o.Plot.empty()) return std::make_unique<QCoreApplication>(qtArgc, qtArgv);
+    // Any section of a config file may draw a picture of its own.
+    const bool pictures = !o.Plot.empty() || !o.Config.empty();
+    if (!pictures) return std::make_unique<QCoreApplication>(qtArgc, qtArgv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     return std::make_unique<QGuiApplication>(qtArgc, qtArgv);
 }
