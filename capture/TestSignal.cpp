@@ -15,6 +15,9 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 // Longest wait between two deliveries, ms: a queued buffer fills in steps
 // like a real device's, so a reset returns what arrived so far.
 constexpr int kMaxTickMs = 50;
+// Most audio kept for a reader that falls behind (a stopped process), s;
+// older audio is gone, as a sound server's buffer overruns.
+constexpr std::int64_t kMaxBacklogS = 2;
 
 class TestSignalStream final : public InputStream {
 public:
@@ -58,6 +61,7 @@ private:
 
     void Tick()
     {
+        next_ = std::max(next_, FramesDue() - kMaxBacklogS * rate_);
         const std::int64_t ready = std::min<std::int64_t>(FramesDue() - next_, static_cast<std::int64_t>(wanted_));
         if (ready > 0) {
             const auto n = static_cast<std::size_t>(ready);

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "PulseServer.h"
+#include "support/Eventually.h"
 #include "capture/TestSignal.h"
 #include "support/MeasureRun.h"
 
@@ -54,7 +55,7 @@ TEST_F(MeasureLive, StopSignalsEndTheRunWithACompleteFileAndPicture)
         QProcess p;
         p.start(PARLUNE_MEASURE_BIN,
                 {"--input", kTestSignals[0].shortName, "--output", log, "--interval", "0", "--summary", "--plot", png});
-        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(log).count("\r\n") >= 3, 10000);
+        ASSERT_EVENTUALLY(ReadAll(log).count("\r\n") >= 3, 10000);
         ::kill(static_cast<pid_t>(p.processId()), sig);
         const Outcome run = Finish(p, 5000);
         EXPECT_EQ(std::tuple(run.status, run.out + run.err), std::tuple(0, QString())) << run.err.toStdString();
@@ -144,7 +145,7 @@ TEST_F(MeasureLive, LosingTheAudioServerEndsTheRunWithStatusFour)
     PLAY_TONE(player);
     QProcess p;
     p.start(PARLUNE_MEASURE_BIN, {"--input", "cable_in", "--output", log, "--interval", "0"});
-    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(log).count("\r\n") >= 2, 10000);
+    ASSERT_EVENTUALLY(ReadAll(log).count("\r\n") >= 2, 10000);
     const qsizetype before = ReadAll(log).count("\r\n");
     QElapsedTimer sinceKill;
     KillPulseServer();

@@ -3,52 +3,21 @@
 // the audio server killed under one of them and brought back, and the
 // monitor ended.
 #include <QDir>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QTcpServer>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <QUrlQuery>
 
 #include <fstream>
 #include <map>
 
+#include "Http.h"
 #include "PulseServer.h"
+#include "support/Eventually.h"
 #include "capture/TestSignal.h"
 
 namespace {
-
-quint16 FreeLoopbackPort()
-{
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost, 0);
-    return s.serverPort();
-}
-
-// The body of a GET, empty when it fails.
-QByteArray Get(const QUrl& url)
-{
-    QNetworkAccessManager net;
-    std::unique_ptr<QNetworkReply> reply(net.get(QNetworkRequest(url)));
-    QEventLoop wait;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &wait, &QEventLoop::quit);
-    QTimer::singleShot(5000, &wait, &QEventLoop::quit);
-    wait.exec();
-    return reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
-}
-
-// A process that is stopped when it goes out of scope, whatever happened.
-struct Started : QProcess {
-    ~Started() override
-    {
-        terminate();
-        if (!waitForFinished(5000)) kill(), waitForFinished(2000);
-    }
-};
 
 struct PrometheusE2E : CableTest {
     QTemporaryDir dir;
@@ -76,7 +45,7 @@ struct PrometheusE2E : CableTest {
                                         "--storage.tsdb.path=" + dir.filePath("data"),
                                         QString("--web.listen-address=127.0.0.1:%1").arg(promPort), "--log.level=warn"});
         ASSERT_TRUE(prometheus.waitForStarted(5000)) << "cannot run prometheus (scripts/deps.sh installs it)";
-        QTRY_VERIFY_WITH_TIMEOUT(Get(QUrl(QString("http://127.0.0.1:%1/-/ready").arg(promPort))).size() > 0, 30000);
+        ASSERT_EVENTUALLY(Get(QUrl(QString("http://127.0.0.1:%1/-/ready").arg(promPort))).size() > 0, 30000);
     }
 };
 
@@ -93,7 +62,7 @@ TEST_F(PrometheusE2E, TwoMonitorsAreScrapedAndALostInputAReconnectAndAnEndedMoni
     ASSERT_NO_FATAL_FAILURE(StartPrometheus());
 
     // Both S/N figures once the rings have filled (four blocks of 0.68 s).
-    QTRY_VERIFY_WITH_TIMEOUT(Query("parlune_blocks_measured_total >= 6").size() == 2, 30000);
+    ASSERT_EVENTUALLY(Query("parlune_blocks_measured_total >= 6").size() == 2, 30000);
     const auto snr = Query("parlune_snr_2500hz_db");
     ASSERT_EQ(snr.size(), 2u);
     for (const auto& [name, db] : snr) EXPECT_NEAR(db, 20, 0.5) << name.toStdString();
@@ -108,24 +77,24 @@ TEST_F(PrometheusE2E, TwoMonitorsAreScrapedAndALostInputAReconnectAndAnEndedMoni
     // The audio server gone: the cable's input is down and its loss counted;
     // its S/N series has gone, and the test signal goes on.
     KillPulseServer();
-    QTRY_COMPARE_WITH_TIMEOUT(Query("parlune_input_up == 0"), (std::map<QString, double>{{"cable", 0}}), 15000);
+    ASSERT_EVENTUALLY(Query("parlune_input_up == 0") == (std::map<QString, double>{{"cable", 0}}), 15000);
     EXPECT_EQ(Query("parlune_input_losses_total"), (std::map<QString, double>{{"cable", 1}, {"signal", 0}}));
     EXPECT_EQ(Query("parlune_snr_2500hz_db").count("cable"), 0u);
     const double before = Query("parlune_blocks_measured_total")["signal"];
-    QTRY_VERIFY_WITH_TIMEOUT(Query("parlune_blocks_measured_total")["signal"] >= before + 2, 15000);
+    ASSERT_EVENTUALLY(Query("parlune_blocks_measured_total")["signal"] >= before + 2, 15000);
 
     // The server back: the cable is opened again by itself, as --reconnect asks.
     ASSERT_EQ(RestartPulseServer(), "");
     TonePlayer again(30);
     ASSERT_TRUE(again.waitForStarted(3000));
-    QTRY_COMPARE_WITH_TIMEOUT(Query("parlune_input_up")["cable"], 1.0, 30000);
+    ASSERT_EVENTUALLY(Query("parlune_input_up")["cable"] == 1.0, 30000);
     EXPECT_EQ(Query("parlune_input_losses_total")["cable"], 1);
 
     // The monitor ended: Prometheus's own up for the target reads 0.
     monitor.terminate();
     ASSERT_TRUE(monitor.waitForFinished(10000));
     EXPECT_EQ(monitor.exitCode(), 0) << monitor.readAllStandardError().toStdString();
-    QTRY_COMPARE_WITH_TIMEOUT(Query("up{job=\"parlune\"}"), (std::map<QString, double>{{"", 0}}), 15000);
+    ASSERT_EVENTUALLY(Query("up{job=\"parlune\"}") == (std::map<QString, double>{{"", 0}}), 15000);
 }
 
 } // namespace

@@ -87,9 +87,9 @@ void KillPulseServer()
     g_server->daemon.waitForFinished(2000);
 }
 
-FrozenPulseServer::FrozenPulseServer()
+FrozenPulseServer::FrozenPulseServer(bool freeze)
 {
-    frozen = ::kill(static_cast<pid_t>(g_server->daemon.processId()), SIGSTOP) == 0;
+    frozen = freeze && ::kill(static_cast<pid_t>(g_server->daemon.processId()), SIGSTOP) == 0;
 }
 
 void FrozenPulseServer::Thaw()

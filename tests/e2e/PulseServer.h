@@ -17,7 +17,7 @@ QString RestartPulseServer();
 // Stops the server's process (SIGSTOP) for its lifetime: it keeps accepting
 // connections but answers nothing, as a hung server does.
 struct FrozenPulseServer {
-    FrozenPulseServer();
+    explicit FrozenPulseServer(bool freeze = true);
     ~FrozenPulseServer() { Thaw(); }
     void Thaw(); // SIGCONT, once
     bool frozen = false;

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "PulseServer.h"
+#include "support/Eventually.h"
 #include "capture/TestSignal.h"
 #include "engine/Measurement.h"
 #include "support/RunHarness.h"
@@ -104,7 +105,7 @@ TEST_F(CableTest, FrozenServerDoesNotHoldUpTheWindow)
     ASSERT_EQ(w.deviceBox.ListCount(), 2);
     h.ChooseDevice(kTestSignals[1].shortName);
     frozen.Thaw();
-    QTRY_VERIFY_WITH_TIMEOUT(w.deviceBox.ListCount() > 2, 10000);
+    ASSERT_EVENTUALLY(w.deviceBox.ListCount() > 2, 10000);
     EXPECT_EQ(w.deviceBox.List(int(cableIn)), "cable_in");
     EXPECT_EQ(std::pair(w.deviceBox.ListIndex(), w.deviceBox.Text()),
               std::pair(w.deviceBox.ListCount() - 1, QString(kTestSignals[1].shortName)));
@@ -128,7 +129,7 @@ TEST_F(RunCableE2E, AfterTheServerComesBackARestartMeasuresAgain)
 
     ASSERT_EQ(RestartPulseServer(), "");
     // Qt reconnects to the server every 3 s; nothing opens the cable before the Restart.
-    QTRY_VERIFY_WITH_TIMEOUT(waveInGetNumDevs() > cableIn && waveInFullName(cableIn) == "cable_in", 15000);
+    ASSERT_EVENTUALLY(waveInGetNumDevs() > cableIn && waveInFullName(cableIn) == "cable_in", 15000);
     PLAY_TONE(player);
     h.ChooseDevice("cable_in");
     EXPECT_EQ(w.deviceBox.BackColor(), RGB(255, 255, 255));
