@@ -56,6 +56,7 @@ void Monitor::Open()
         Fail(kExitFile, device_ + ": cannot open the input for 16-bit stereo at " + std::to_string(o_.Rate) +
                             " Hz: " + WhyNotOpen(r));
     report_ = std::make_unique<Report>(o_, out_, name_, true);
+    if (series_ != nullptr) series_->Up();
     clock_.start();
 }
 
