@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -113,15 +114,21 @@ int MonitorIndex(const std::vector<MonitorConfig>& configs, const std::string& n
 }
 
 // The picture of every monitor's S/N on shared axes, and A - B when asked.
-void WriteComparePlot(const Options& o, const std::vector<std::unique_ptr<Monitor>>& monitors,
+// One that cannot be written is one line, and not tried again; false then.
+bool WriteComparePlot(const Options& o, const std::vector<std::unique_ptr<Monitor>>& monitors,
                       std::optional<std::pair<int, int>> compare, double endS)
 {
     std::vector<SnSeries> series;
     for (const auto& m : monitors)
         series.push_back({QString::fromLocal8Bit(m->Name().data(), static_cast<qsizetype>(m->Name().size())), m->Points()});
     const QImage img = DrawComparePlot(series, endS, QSize(o.PlotWidth, o.PlotHeight), "S/N in 2500 Hz", compare);
-    if (const std::string why = WritePng(img, o.Plot); !why.empty())
-        Fail(kExitFile, o.Plot + ": cannot write the picture: " + why);
+    if (const std::string why = WritePng(img, o.Plot); !why.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "parlune-measure: %s: cannot write the picture: %s; not tried again\n", o.Plot.c_str(),
+                     why.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -135,7 +142,8 @@ void MeasureLive(const Options& o)
         if (o.Plot.empty()) Fail(kExitUsage, "--compare: only with --plot");
         compare = std::pair(MonitorIndex(configs, o.CompareA), MonitorIndex(configs, o.CompareB));
     }
-    const bool together = !o.Config.empty() && !o.Plot.empty(); // one picture of all monitors
+    bool together = !o.Config.empty() && !o.Plot.empty(); // one picture of all monitors, until it fails
+    bool failed = false;                                  // an output failed: status 1 at the end
     const std::vector<std::string> names = CaptureDeviceNames();
     std::vector<std::pair<std::uint32_t, std::string>> devices;
     if (configs.empty()) {
@@ -176,19 +184,21 @@ void MeasureLive(const Options& o)
             }
             if (together && monitors[0]->NowS() - plotted >= 60) {
                 plotted = monitors[0]->NowS();
-                WriteComparePlot(o, monitors, compare, plotted);
+                together = WriteComparePlot(o, monitors, compare, plotted);
+                failed = failed || !together;
             }
+            // A full disk under every output and no metrics: nothing is left to do.
+            if (metrics == nullptr && !together &&
+                std::all_of(monitors.begin(), monitors.end(), [](const auto& m) { return m->Failed(); }))
+                break;
         }
     } catch (const Stop&) {
         for (auto& m : monitors) m->AfterStop(m->NowS());
-        if (together) {
-            try {
-                WriteComparePlot(o, monitors, compare, monitors[0]->NowS());
-            } catch (const Stop&) {
-            }
-        }
+        if (together) WriteComparePlot(o, monitors, compare, monitors[0]->NowS());
         throw;
     }
     for (auto& m : monitors) m->Finish(m->NowS());
-    if (together) WriteComparePlot(o, monitors, compare, monitors[0]->NowS());
+    if (together && !WriteComparePlot(o, monitors, compare, monitors[0]->NowS())) failed = true;
+    for (const auto& m : monitors) failed = failed || m->Failed();
+    if (failed) throw Stop{kExitFile, ""}; // each failure has said so
 }

@@ -36,7 +36,7 @@ const char* WhyNotOpen(MMRESULT r)
 Monitor::Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::string& device, Metrics* metrics)
     : o_(c.Opts), name_(c.Name), device_(device), n_(o_.Measure.FftSize),
       blockS_(n_ / static_cast<double>(o_.Rate)), p_(RunParams(o_, o_.Rate, c.Name)),
-      out_(o_.Output, o_.Csv ? "\n" : "\r\n", true), id_(deviceId)
+      out_(o_.Output, o_.Csv ? "\n" : "\r\n", name_), id_(deviceId)
 {
     try {
         CheckRunSizes(p_.NFFT, p_.FMinBin, p_.FMaxBin, p_.NAvg);

@@ -36,6 +36,8 @@ public:
     double NowS() const { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; } // since the opening
     const std::string& Name() const { return name_; }
     const std::vector<SnPoint>& Points() const { return report_->Points(); }
+    // True once an output of this monitor failed (one line said so): it writes nothing more.
+    bool Failed() const { return out_.Failed(); }
 
 private:
     MMRESULT Start();

@@ -1,5 +1,9 @@
 #include "tools/Output.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,6 +16,7 @@
 #include "engine/Measurement.h"
 #include "engine/Results.h"
 #include "tools/Stop.h"
+#include "tools/WriteAll.h"
 
 namespace {
 bool g_readerGone = false;
@@ -35,32 +40,67 @@ std::string Fixed(double x, int decimals)
     return buf;
 }
 
-Output::Output(const std::string& path, const char* eol, bool flushEach) : name_(path), eol_(eol), flushEach_(flushEach)
+namespace {
+
+bool RegularFile(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+Output::Output() : regular_(RegularFile(fd_)) {}
+
+Output::Output(const std::string& path, const char* eol, std::string monitor)
+    : monitor_(std::move(monitor)), eol_(eol)
 {
     if (!path.empty()) {
-        file_ = std::fopen(path.c_str(), "ab");
-        if (!file_) Fail(kExitFile, path + ": cannot open for appending: " + std::strerror(errno));
+        fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0) Fail(kExitFile, path + ": cannot open for appending: " + std::strerror(errno));
+        name_ = path;
         owned_ = true;
     }
+    regular_ = RegularFile(fd_);
 }
 
 Output::~Output()
 {
-    if (owned_) std::fclose(file_);
+    if (owned_) ::close(fd_);
 }
 
 void Output::Line(std::string_view text)
 {
-    std::fwrite(text.data(), 1, text.size(), file_);
-    std::fputs(eol_, file_);
-    if ((flushEach_ && std::fflush(file_) != 0) || std::ferror(file_)) {
-        // The reader has gone (| head): the run ends as a signal ends it.
-        if (errno == EPIPE) {
-            g_readerGone = true;
-            throw Stop{0, ""};
-        }
-        Fail(kExitFile, name_ + ": cannot write: " + std::strerror(errno));
+    if (failed_) return;
+    line_.assign(text);
+    line_ += eol_;
+    // What went to standard output through stdio (a file's "==> name <==") goes first.
+    int error = fd_ == 1 && std::fflush(stdout) != 0 ? errno : 0;
+    std::size_t written = 0;
+    if (error == 0) error = WriteAll(fd_, line_.data(), line_.size(), &written);
+    if (error == 0) return;
+    // A part of the line (a full disk) is taken back out of the file.
+    if (written > 0 && regular_) {
+        const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+        const off_t start = end - static_cast<off_t>(written);
+        if (end >= 0 && start >= 0 && ::ftruncate(fd_, start) == 0) ::lseek(fd_, start, SEEK_SET);
     }
+    // The reader has gone (| head): the run ends as a signal ends it.
+    if (error == EPIPE) {
+        g_readerGone = true;
+        throw Stop{0, ""};
+    }
+    Failure(name_ + ": cannot write: " + std::strerror(error));
+}
+
+void Output::Failure(const std::string& what)
+{
+    if (monitor_.empty()) Fail(kExitFile, what);
+    if (failed_) return;
+    failed_ = true;
+    Flush();
+    std::fprintf(stderr, "parlune-measure: %s: %s; nothing more is written for this monitor\n", monitor_.c_str(),
+                 what.c_str());
 }
 
 void Spread::Add(double v)
@@ -153,13 +193,13 @@ void Report::LogLineIfDue(const BlockResult& r, double endS)
 
 void Report::WritePlot(double endS) const
 {
-    if (o_.Plot.empty()) return;
+    if (o_.Plot.empty() || out_.Failed()) return;
     // A device name may hold a '/' ("S/N"): only a recording's is a path.
     const QString name = QString::fromLocal8Bit(name_.data(), static_cast<qsizetype>(name_.size()));
     const QString label = live_ ? name : QFileInfo(name).fileName();
     const QImage img = DrawSnPlot(points_, endS, QSize(o_.PlotWidth, o_.PlotHeight), label + QStringLiteral(": S/N in 2500 Hz"));
     if (const std::string why = WritePng(img, o_.Plot); !why.empty())
-        Fail(kExitFile, o_.Plot + ": cannot write the picture: " + why);
+        out_.Failure(o_.Plot + ": cannot write the picture: " + why);
 }
 
 void Report::WritePlotAfterStop(double endS) const

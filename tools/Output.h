@@ -22,28 +22,39 @@ bool ReaderGone();
 // if not), leaving no empty file behind.
 void CheckWritable(const std::string& path);
 
-// Where rows and lines go: standard output, or a file appended to.  A live
-// run hands each line to the system at once, so a killed run loses nothing
-// written.  A failed write stops the run (status 1); a closed pipe ends it
-// quietly (status 0).
+// Where rows and lines go: standard output, or a file appended to.  Each
+// line goes to the system at once with its end of line, in one write, so a
+// killed run loses nothing written; a line is in the file whole or not at
+// all (a short write on a full disk is taken back out).  A closed pipe ends
+// the run quietly (status 0).  Any other failure stops the run (status 1),
+// or, for a monitor's output, is one line on stderr and the end of that
+// monitor's writing (lines, picture, summary) while the run goes on.
 class Output {
 public:
-    Output() = default;
-    Output(const std::string& path, const char* eol, bool flushEach);
+    Output(); // standard output, a failure stops the run
+    // monitor: "" as for standard output, else the monitor it belongs to.
+    Output(const std::string& path, const char* eol, std::string monitor);
     ~Output();
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
     void Line(std::string_view text);
+    // Something of the monitor could not be written ("FILE: cannot write:
+    // why"): stops the run, or says so and writes nothing more.
+    void Failure(const std::string& what);
+    // True once a monitor's output failed; it writes nothing more.
+    bool Failed() const { return failed_; }
     // Before a message on stderr, so the two keep their order on a terminal.
-    void Flush() { std::fflush(file_); }
+    void Flush() { std::fflush(stdout); }
 
 private:
     std::string name_ = "standard output";
-    std::FILE* file_ = stdout;
-    bool owned_ = false;
+    std::string monitor_;
+    int fd_ = 1;
+    bool owned_ = false, regular_ = false;
     const char* eol_ = "\n";
-    bool flushEach_ = false;
+    std::string line_;
+    bool failed_ = false;
 };
 
 // Count, mean, minimum and maximum of a figure in dB.

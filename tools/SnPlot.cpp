@@ -1,16 +1,24 @@
 #include "tools/SnPlot.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygonF>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+
+#include "tools/WriteAll.h"
 
 namespace {
 
@@ -53,6 +61,21 @@ std::pair<double, double> WholeTens(double mn, double mx)
     if (mn > mx) return {0, 10};
     const double lo = std::floor(mn / 10) * 10;
     return {lo, std::max(std::ceil(mx / 10) * 10, lo + 10)};
+}
+
+// WholeTens, widened by tens until every value lies at least 5% of the axis
+// inside it: a line at the far end of the values is never drawn on the frame.
+std::pair<double, double> WholeTensInside(double mn, double mx)
+{
+    auto [lo, hi] = WholeTens(mn, mx);
+    if (!std::isfinite(mn) || !std::isfinite(mx) || mn > mx) return {lo, hi};
+    constexpr double kMargin = 0.05;
+    for (int i = 0; i < 20; ++i) { // two or three steps; a bound for absurd values
+        if (mx > hi - kMargin * (hi - lo)) hi += 10;
+        else if (mn < lo + kMargin * (hi - lo)) lo -= 10;
+        else break;
+    }
+    return {lo, hi};
 }
 
 // A framed plot area, pixels, showing 0 .. EndS seconds across and Lo .. Hi dB up.
@@ -321,7 +344,7 @@ QImage DrawComparePlot(const std::vector<SnSeries>& series, double endS, QSize s
     double mn = INFINITY, mx = -INFINITY;
     for (const SnSeries& s : series)
         for (const SnPoint& q : s.Points) mn = std::min(mn, q.SnDb), mx = std::max(mx, q.SnDb);
-    const auto [lo, hi] = WholeTens(mn, mx);
+    const auto [lo, hi] = WholeTensInside(mn, mx);
 
     // The S/N panel, and below it a caption line and the difference panel, a third of the height.
     const int left = fm.horizontalAdvance(QStringLiteral("-100")) + lineH + 12;
@@ -357,11 +380,11 @@ QImage DrawComparePlot(const std::vector<SnSeries>& series, double endS, QSize s
     const auto valid = [&](int i) { return i >= 0 && static_cast<std::size_t>(i) < series.size(); };
     const SnDifference d =
         valid(ia) && valid(ib) ? DifferenceOf(series[ia].Points, series[ib].Points) : SnDifference{};
-    double far = 0; // largest distance from 0, dB
-    for (const SnPoint& q : d.Points) far = std::max(far, std::abs(q.SnDb));
-    far = std::max(far, std::abs(d.MeanDb) + d.SpreadDb);
-    const double span = std::max(10.0, std::ceil(far / 10) * 10);
-    const Panel diff{left, right, bottom - diffH, bottom, endS, -span, span};
+    // The differences and the mean +- spread, with a margin; -10 .. 10 dB when nothing pairs.
+    double dMn = d.MeanDb - d.SpreadDb, dMx = d.MeanDb + d.SpreadDb;
+    for (const SnPoint& q : d.Points) dMn = std::min(dMn, q.SnDb), dMx = std::max(dMx, q.SnDb);
+    const auto [dLo, dHi] = d.Points.empty() ? std::pair(-10.0, 10.0) : WholeTensInside(dMn, dMx);
+    const Panel diff{left, right, bottom - diffH, bottom, endS, dLo, dHi};
 
     DrawDbAxis(g, diff, fitting(diff, QStringLiteral("Difference (dB)"), QStringLiteral("dB")));
     DrawTimeAxis(g, diff, true);
@@ -373,9 +396,11 @@ QImage DrawComparePlot(const std::vector<SnSeries>& series, double endS, QSize s
         const double inside = diff.Left + 1, across = diff.Right - diff.Left - 1;
         const double bandTop = diff.Y(d.MeanDb + d.SpreadDb), bandBottom = diff.Y(d.MeanDb - d.SpreadDb);
         g.fillRect(QRectF(inside, bandTop, across, bandBottom - bandTop), QColor(205, 232, 214));
-        g.setPen(QColor(140, 140, 140));
-        const double zero = std::round(diff.Y(0));
-        g.drawLine(QPointF(inside, zero), QPointF(inside + across - 1, zero));
+        if (diff.Lo < 0 && diff.Hi > 0) {
+            g.setPen(QColor(140, 140, 140));
+            const double zero = std::round(diff.Y(0));
+            g.drawLine(QPointF(inside, zero), QPointF(inside + across - 1, zero));
+        }
         QPen meanPen(kMean);
         meanPen.setStyle(Qt::DashLine);
         g.setPen(meanPen);
@@ -399,14 +424,68 @@ QImage DrawComparePlot(const std::vector<SnSeries>& series, double endS, QSize s
     return img;
 }
 
+namespace {
+
+// The encoded picture into a file that is not a regular one (/dev/null, a FIFO), as it is.
+std::string WriteInto(const QByteArray& png, const std::string& path, int flags)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | flags, 0666);
+    if (fd < 0) return std::strerror(errno);
+    int error = WriteAll(fd, png.constData(), static_cast<std::size_t>(png.size()));
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error == 0 ? std::string() : std::strerror(error);
+}
+
+} // namespace
+
 std::string WritePng(const QImage& img, const std::string& path)
 {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "PNG");
-    QFile f(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(png) != png.size() || !f.flush())
-        return f.errorString().toStdString();
+    if (!img.save(&buffer, "PNG")) return "the picture could not be encoded";
+
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) return WriteInto(png, path, 0);
+    // A link to a picture: the picture is replaced, the link stays.
+    std::string target = path;
+    if (char* real = exists ? ::realpath(path.c_str(), nullptr) : nullptr) {
+        target = real;
+        std::free(real);
+    }
+    // The new picture goes beside the old one and is renamed over it once it
+    // is whole, so a full disk leaves the old picture as it was.
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temp;
+    int fd = -1;
+    for (int i = 0; fd < 0 && i < 100; ++i) {
+        temp = folder + "/." + base + "." + std::to_string(::getpid()) + "-" + std::to_string(i) + ".tmp";
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? old.st_mode & 0777 : 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        // A folder that takes no new files, with a picture that may be written: in place.
+        if (exists && (errno == EACCES || errno == EPERM)) return WriteInto(png, target, O_TRUNC);
+        return std::strerror(errno);
+    }
+    if (exists) {
+        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid); // as root, for another user's picture
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+    int error = WriteAll(fd, png.constData(), static_cast<std::size_t>(png.size()));
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return std::strerror(error);
+    }
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) { // the rename too
+        ::fsync(dir);
+        ::close(dir);
+    }
     return {};
 }

@@ -49,16 +49,20 @@ struct SnDifference {
 SnDifference DifferenceOf(const std::vector<SnPoint>& a, const std::vector<SnPoint>& b);
 
 // One line per series over 0 .. endS seconds on one S/N axis (whole tens of dB
-// around all values), each in its own colour, with a legend of names in the
-// corner covering the fewest points.  With compare = {a, b} (indices into
-// series) a panel below, on the same time axis, shows DifferenceOf(a, b) on a
-// dB axis symmetric about 0 in whole tens, its mean and mean +- spread, and a
-// caption with both; "no common blocks" when nothing pairs.  Only the panels'
-// frames are pure black.
+// around all values, at least 5% of the axis inside the frame), each in its
+// own colour, with a legend of names in the corner covering the fewest points.
+// With compare = {a, b} (indices into series) a panel below, on the same time
+// axis, shows DifferenceOf(a, b) on a dB axis of whole tens around the
+// differences and mean +- spread (the same margin; 0 marked when inside), its
+// mean and mean +- spread, and a caption with both; "no common blocks" when
+// nothing pairs.  Only the panels' frames are pure black.
 QImage DrawComparePlot(const std::vector<SnSeries>& series, double endS, QSize size, const QString& title,
                        std::optional<std::pair<int, int>> compare);
 
 // Writes the picture as a PNG file, replacing it; "" when written, else why
-// not.  Encoded in memory first, so only the file write can fail and libpng
-// prints nothing of its own.
+// not ("No space left on device").  Encoded in memory first, so only the file
+// write can fail and libpng prints nothing of its own; written to a new file
+// in the same folder and renamed over the old one, so a failed write leaves
+// the old picture whole.  A target that is not a regular file (/dev/null) is
+// written into directly, a symbolic link's file replaced with the link kept.
 std::string WritePng(const QImage& img, const std::string& path);

@@ -156,11 +156,12 @@ TEST(ComparePlot, DifferencePanelShowsMeanAndSpreadOrSaysNothingPairs)
         ASSERT_EQ(f.rows.size(), 4u); // two panels
         ASSERT_EQ(f.cols.size(), 2u);
         const int left = f.cols[0], right = f.cols[1], top = f.rows[2], bottom = f.rows[3];
-        auto y = [&](double db) { return int(std::lround(bottom - (db + 10) / 20 * (bottom - top))); };
-        auto dark = [&](int y0, int y1, int x0, int x1) {
+        // The axis: 0 .. 10 dB around the differences' 5 .. 7 dB.
+        auto y = [&](double db) { return int(std::lround(bottom - db / 10 * (bottom - top))); };
+        auto dark = [&](int y0, int y1, int x0, int x1) { // text (grey 51), not the difference line (grey 90)
             int n = 0;
             for (int py = y0; py <= y1; ++py)
-                for (int px = x0; px <= x1; ++px) n += qGray(img.pixel(px, py)) < 128;
+                for (int px = x0; px <= x1; ++px) n += qGray(img.pixel(px, py)) < 70;
             return n;
         };
         EXPECT_GT(dark(f.rows[1] + 1, top - 1, left, right), 20); // the caption between the panels
@@ -177,8 +178,42 @@ TEST(ComparePlot, DifferencePanelShowsMeanAndSpreadOrSaysNothingPairs)
         const QRgb mean = Dominant(img, y(6), left, right), band = Dominant(img, y(6.5), left, right);
         EXPECT_NE(band, qRgb(255, 255, 255));
         EXPECT_EQ(Dominant(img, y(5.5), left, right), band);
-        for (double db : {8.5, 3.5, -6.0}) EXPECT_NE(Dominant(img, y(db), left, right), band) << db;
+        for (double db : {8.5, 3.5, 1.0}) EXPECT_NE(Dominant(img, y(db), left, right), band) << db;
         EXPECT_NE(mean, band); // a line of its own at +6 dB
-        for (double db : {6.5, 5.5, -6.0}) EXPECT_NE(Dominant(img, y(db), left, right), mean) << db;
+        for (double db : {6.5, 5.5, 1.0}) EXPECT_NE(Dominant(img, y(db), left, right), mean) << db;
+    }
+}
+
+// Lines at the far ends of the data are drawn inside the panels, never on a
+// frame that would hide them: 20 and 70 dB lie on whole tens, and A - B near
+// +-50 dB at the ends of what used to be a fixed +-50 dB panel.
+TEST(ComparePlot, LinesAtTheEndsOfTheDataStayInsideTheFrames)
+{
+    for (const auto& [a, b] : {std::pair(20.0, 70.0), std::pair(20.3, 70.0), std::pair(70.0, 20.3)}) {
+        SCOPED_TRACE(testing::Message() << "A " << a << " dB, B " << b << " dB");
+        const std::vector<SnSeries> series{{"A", Every1s(0, 60, Flat(a))}, {"B", Every1s(0, 60, Flat(b))}};
+        const QImage img = DrawComparePlot(series, 60, {640, 480}, "t", std::pair{0, 1});
+        const Frames f = FindFrames(img);
+        ASSERT_EQ(f.rows.size(), 4u);
+        ASSERT_EQ(f.cols.size(), 2u);
+        // The rows of a panel's column (away from the legend) in a colour, frame rows included; each strictly inside.
+        auto rowsOf = [&](int x, int panel, auto is) {
+            const int top = f.rows[2 * panel], bottom = f.rows[2 * panel + 1];
+            std::vector<int> at;
+            for (int y = top; y <= bottom; ++y)
+                if (is(img.pixel(x, y))) at.push_back(y);
+            for (int y : at)
+                EXPECT_TRUE(y > top + 1 && y < bottom - 1) << y << " not inside " << top << " .. " << bottom;
+            return at;
+        };
+        for (double t : {20.0, 30.0, 40.0}) {
+            SCOPED_TRACE(t);
+            const int x = int(std::lround(f.cols[0] + t / 60 * (f.cols[1] - f.cols[0])));
+            std::vector<QRgb> colours; // of the S/N lines, top down
+            for (int y : rowsOf(x, 0, Coloured))
+                if (colours.empty() || colours.back() != img.pixel(x, y)) colours.push_back(img.pixel(x, y));
+            EXPECT_EQ(colours.size(), 2u) << "both lines, apart";
+            EXPECT_FALSE(rowsOf(x, 1, [](QRgb c) { return c == qRgb(90, 90, 90); }).empty()) << "the difference";
+        }
     }
 }

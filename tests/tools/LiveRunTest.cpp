@@ -1,16 +1,25 @@
 // parlune-measure's live runs: the several-monitor form refusing what it
 // cannot run (every bad config file or metrics address is one line, status
-// 2, and nothing opened), and gapless capture.
+// 2, and nothing opened), gapless capture, and a full disk under one monitor.
 #include <gtest/gtest.h>
 
 #include "support/MeasureRun.h"
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <iostream>
 
 namespace {
 
@@ -89,3 +98,101 @@ TEST(LiveRun, SmallBlocksMeasureNearlyAllTheAudio)
 }
 
 } // namespace
+
+namespace {
+
+// A 64 KiB tmpfs at a folder for the life of the object, unmounted at the end.
+struct SmallDisk {
+    explicit SmallDisk(const QString& at) : path(at.toStdString())
+    {
+        QDir().mkpath(at);
+        mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=64k") == 0;
+        why = mounted ? 0 : errno;
+    }
+    ~SmallDisk()
+    {
+        if (mounted) umount2(path.c_str(), MNT_DETACH);
+    }
+    // Fills the disk, then frees this many 4 KiB pages again.
+    void Fill(int freePages) const
+    {
+        const std::string filler = path + "/filler";
+        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const std::string page(4096, 'x');
+        off_t size = 0;
+        for (ssize_t n; (n = write(fd, page.data(), page.size())) > 0;) size += n;
+        EXPECT_EQ(ftruncate(fd, size / 4096 * 4096 - freePages * 4096), 0);
+        close(fd);
+    }
+    std::string path;
+    bool mounted = false;
+    int why = 0;
+};
+
+QByteArray Contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// A full disk under one monitor's rows or picture: that monitor says so in
+// one line and writes nothing more, no partial row stays and the old picture
+// stays whole; the other monitor goes on to its summary, and the status is 1.
+TEST(LiveRun, FullDiskStopsOneMonitorsOutputAndLosesNoGoodData)
+{
+    QTemporaryDir dir;
+    const SmallDisk disk(dir.filePath("full"));
+    const QString full = QString::fromStdString(disk.path);
+    if (!disk.mounted)
+        std::cerr << "no tmpfs (" << std::strerror(disk.why) << "): rows to /dev/full, no picture case\n";
+    const QString rows = disk.mounted ? full + "/a.csv" : "/dev/full", png = full + "/a.png";
+    const struct {
+        const char* what;
+        QString file, keys; // a's output that fails, and its keys
+        int freePages;
+    } cases[] = {
+        {"rows", rows, "output = " + rows + "\nrate = 48000\nfft-size = 1024\n", 1},
+        {"picture", png, "output = " + dir.filePath("a.csv") + "\nplot = " + png + "\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!disk.mounted && c.file == png) continue;
+        QFile::remove(dir.filePath("b.csv"));
+        QByteArray old; // a picture from before
+        if (c.file == png) {
+            QImage picture(320, 200, QImage::Format_RGB32);
+            picture.fill(Qt::gray);
+            picture.save(png);
+            old = Contents(png);
+        }
+        if (disk.mounted) disk.Fill(c.freePages);
+        const QString ini = dir.filePath("m.ini");
+        std::ofstream(ini.toStdString())
+            << "[a]\ninput = Test signal 1000 Hz, S/N 20 dB\nformat = csv\n" << c.keys.toStdString()
+            << "[b]\ninput = Test signal 1000 Hz, S/N 20 dB\nformat = csv\nsummary = true\noutput = "
+            << dir.filePath("b.csv").toStdString() << "\n";
+        const Outcome r = Measure({"--config", ini, "--duration", "3", "--plot", dir.filePath("all.png")});
+        SCOPED_TRACE(r.err.toStdString());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err.count('\n'), 1);
+        EXPECT_TRUE(r.err.startsWith("parlune-measure: a: " + c.file + ": cannot write"));
+        EXPECT_TRUE(r.err.contains("No space left on device"));
+        const QByteArray b = Contents(dir.filePath("b.csv")); // header, rows, summary
+        EXPECT_GT(b.count('\n'), 2);
+        EXPECT_TRUE(QString(b).trimmed().section('\n', -1).startsWith("summary: "));
+        if (c.file == png) {
+            EXPECT_EQ(Contents(png), old) << "the old picture is gone";
+            EXPECT_FALSE(QImage(png).isNull());
+        } else if (disk.mounted) {
+            const QByteArray csv = Contents(rows);
+            ASSERT_GT(csv.count('\n'), 10) << "a wrote rows until the disk was full";
+            EXPECT_TRUE(csv.endsWith('\n')) << "a partial row: " << csv.right(60).toStdString();
+            const qsizetype columns = csv.left(csv.indexOf('\n')).count(',');
+            for (const QByteArray& line : csv.trimmed().split('\n'))
+                EXPECT_EQ(line.count(','), columns) << line.toStdString();
+        }
+        QFile::remove(full + "/filler");
+    }
+}
