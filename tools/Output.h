@@ -19,13 +19,16 @@
 bool ReaderGone();
 
 // Finds out before a run whether a picture can be written there (status 1
-// if not), leaving no empty file behind.
+// if not: also a FIFO or a folder, which is not opened), leaving no empty
+// file behind.
 void CheckWritable(const std::string& path);
 
 // Where rows and lines go: standard output, or a file appended to.  A live
 // run hands each line to the system at once, so a killed run loses nothing
 // written.  A failed write stops the run (status 1); a closed pipe ends it
-// quietly (status 0).
+// quietly (status 0).  A path that is not a file to write (a FIFO, a
+// folder) is refused unopened (status 1).  Monitors that write to one place
+// share one Output.
 class Output {
 public:
     Output() = default;
@@ -35,6 +38,8 @@ public:
     Output& operator=(const Output&) = delete;
 
     void Line(std::string_view text);
+    // A header line: written once, however many reports share the output.
+    void Header(std::string_view text);
     // Before a message on stderr, so the two keep their order on a terminal.
     void Flush() { std::fflush(file_); }
 
@@ -44,6 +49,7 @@ private:
     bool owned_ = false;
     const char* eol_ = "\n";
     bool flushEach_ = false;
+    bool headed_ = false;
 };
 
 // Count, mean, minimum and maximum of a figure in dB.
@@ -60,8 +66,10 @@ struct Spread {
 class Report {
 public:
     // name labels the messages and the picture; a live run's log lines carry
-    // the time of day, a recording's the position in it.
-    Report(const Options& o, Output& out, std::string name, bool live);
+    // the time of day, a recording's the position in it.  A monitor of a
+    // config file starts each line with its name (`field`, "" for none): a
+    // CSV column "monitor", a log line's first field, before "summary:".
+    Report(const Options& o, Output& out, std::string name, bool live, const std::string& field = "");
 
     // One block's result, the block covering startS .. endS seconds from the
     // start; gives the corrected S/N in 2500 Hz where the block has one.
@@ -83,6 +91,7 @@ private:
     const Options& o_;
     Output& out_;
     std::string name_;
+    std::string prefix_; // before every line: the monitor's field and separator, or ""
     bool live_;
     LogSchedule schedule_;
     std::int64_t blocks_ = 0;
