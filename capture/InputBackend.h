@@ -53,6 +53,10 @@ BackendList DefaultBackends();
 void SetServerWait(int ms);
 // True when the last enumeration got no reply and listed the test signals alone.
 bool ServerDidNotAnswer();
+// True when the last enumeration reached no audio server (none running, or
+// it did not answer): the server's devices may be missing from the list, so
+// a device number may now fall on a test signal.
+bool ServerDevicesMissing();
 // Replaces the device list until ResetBackends(); open handles stay usable.
 void SetBackendsForTest(BackendList list);
 // Back to the real list, enumerated afresh at the next query.

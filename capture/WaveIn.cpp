@@ -48,6 +48,7 @@ struct Layer {
     bool forTest = false;
     int serverWaitMs = 5000;    // how long an enumeration waits for the audio server
     bool serverSilent = false;  // the last enumeration got no reply from it
+    bool serverMissing = false; // the last enumeration reached no server (absent or silent)
     std::map<HWAVEIN, std::unique_ptr<Session>> sessions;
     HWAVEIN nextHandle = 1; // never reused, so a closed handle stays unknown
     QObject* waker = nullptr;
@@ -188,7 +189,9 @@ MMRESULT CheckFormat(const WAVEFORMATEX* f)
 BackendList DefaultBackends()
 {
     BackendList list;
-    L().serverSilent = AppendPulseInputs(list, L().serverWaitMs) == ServerState::Silent;
+    const ServerState server = AppendPulseInputs(list, L().serverWaitMs);
+    L().serverSilent = server == ServerState::Silent;
+    L().serverMissing = server != ServerState::Answers;
     AppendTestSignals(list);
     return list;
 }
@@ -196,6 +199,8 @@ BackendList DefaultBackends()
 void SetServerWait(int ms) { L().serverWaitMs = ms; }
 
 bool ServerDidNotAnswer() { return L().serverSilent; }
+
+bool ServerDevicesMissing() { return L().serverMissing; }
 
 void SetBackendsForTest(BackendList list)
 {
@@ -210,6 +215,7 @@ void ResetBackends()
     L().enumerated = false;
     L().forTest = false;
     L().serverSilent = false;
+    L().serverMissing = false;
 }
 
 std::string TruncateName(const std::string& name, std::size_t maxBytes)

@@ -2,12 +2,25 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 #include <string_view>
 
+#include <sys/stat.h>
+
+#include "engine/Fault.h"
+#include "tools/Files.h"
 #include "tools/Stop.h"
 
 namespace {
+
+constexpr std::size_t kMaxConfigBytes = 1 << 20; // the most a config file may hold
+constexpr std::size_t kMaxLineBytes = 4096;      // the most one line may hold
+constexpr std::size_t kMaxMonitors = 256;        // the most sections one process runs
+const std::string kUtf8Bom = "\xEF\xBB\xBF";
+
+bool Blank(char c) { return c == ' ' || c == '\t'; }
+bool CommentMark(char c) { return c == '#' || c == ';'; }
 
 std::string_view Trimmed(std::string_view s)
 {
@@ -16,89 +29,195 @@ std::string_view Trimmed(std::string_view s)
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
-// A value may be quoted to keep its blanks at the ends.
-std::string_view Unquoted(std::string_view v)
+// True when what follows a value or a section's ']' is nothing or a comment
+// after a blank.
+bool OnlyComment(std::string_view after)
 {
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) return v.substr(1, v.size() - 2);
-    return v;
+    const std::string_view rest = Trimmed(after);
+    return rest.empty() || (CommentMark(rest[0]) && Blank(after[0]));
 }
 
-// "~/..." in a file name is in the home folder, as a shell would have it.
-std::string Home(std::string_view value)
+// The value after a key's '=': a quoted value is what lies between its
+// quotes (blanks, '#' and ';' included); an unquoted one ends before a '#'
+// or ';' that follows a blank, and loses its blanks at the ends.  *why is
+// set when something other than a comment follows the closing quote.
+std::string_view ValueOf(std::string_view after, std::string* why)
 {
-    const char* home = std::getenv("HOME");
-    if (value.rfind("~/", 0) == 0 && home != nullptr) return home + std::string(value.substr(1));
-    return std::string(value);
+    const auto start = after.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return {};
+    if (const char quote = after[start]; quote == '"' || quote == '\'') {
+        if (const auto close = after.find(quote, start + 1); close != std::string_view::npos) {
+            if (!OnlyComment(after.substr(close + 1)))
+                *why = "text after the closing quote: '" + Shown(Trimmed(after.substr(close + 1))) + "'";
+            return after.substr(start + 1, close - start - 1);
+        }
+    }
+    std::size_t end = after.size();
+    for (std::size_t i = start + 1; i < after.size(); ++i)
+        if (CommentMark(after[i]) && Blank(after[i - 1])) {
+            end = i;
+            break;
+        }
+    return Trimmed(after.substr(start, end - start));
 }
 
-// The option's own message without its leading "--key: ", which the
-// config's message names already.
+// The option's own message without its leading "--key: " or "--key ",
+// which the config's message names already.
 std::string Why(const std::string& message, std::string_view key)
 {
-    const std::string prefix = "--" + std::string(key) + ": ";
-    return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message;
+    for (const std::string& prefix : {"--" + std::string(key) + ": ", "--" + std::string(key) + " "})
+        if (message.rfind(prefix, 0) == 0) return message.substr(prefix.size());
+    return message;
+}
+
+// The file's text, refused (status 2) unless it is a regular file of at
+// most kMaxConfigBytes.
+std::string Contents(const std::string& path)
+{
+    if (const std::string why = NotAFileToRead(path); !why.empty()) Fail(kExitUsage, path + ": " + why);
+    const std::string tooLarge = path + ": larger than 1 MiB (" + std::to_string(kMaxConfigBytes) +
+                                 " bytes), the most a config file may hold";
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > kMaxConfigBytes)
+        Fail(kExitUsage, tooLarge);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) Fail(kExitUsage, path + ": cannot read the config file");
+    // Read no more than the limit allows, also from a file that grows.
+    std::string text(kMaxConfigBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) Fail(kExitUsage, path + ": cannot read the config file");
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxConfigBytes) Fail(kExitUsage, tooLarge);
+    if (text.rfind(kUtf8Bom, 0) == 0) text.erase(0, kUtf8Bom.size());
+    return text;
 }
 
 } // namespace
 
 std::vector<MonitorConfig> ReadConfig(const std::string& path, const Options& base)
 {
-    std::ifstream in(path);
-    if (!in) Fail(kExitUsage, path + ": cannot read the config file");
+    const std::string text = Contents(path);
     std::vector<MonitorConfig> monitors;
-    std::set<std::string> keys; // of the current section
-    int sectionLine = 0;
-    const auto fail = [&path](int line, std::string_view key, const std::string& why) {
-        Fail(kExitUsage, path + ":" + std::to_string(line) + ": " + (key.empty() ? "" : std::string(key) + ": ") + why);
+    std::set<std::string> names; // of the sections so far
+    const auto fail = [&path](int line, std::string_view key, const std::string& why, int status = kExitUsage) {
+        Fail(status, path + ":" + std::to_string(line) + ": " + (key.empty() ? "" : Shown(key) + ": ") + why);
     };
+    const auto section = [](const MonitorConfig& m) { return "section [" + Shown(m.Name) + "]"; };
+    // Where a key of this section is given, else the section's own line.
+    const auto lineOf = [](const MonitorConfig& m, const std::string& key) {
+        const auto it = m.KeyLines.find(key);
+        return it == m.KeyLines.end() ? m.SectionLine : it->second;
+    };
+    // "~/..." in a file name is in the home folder, as a shell would have it.
+    const auto home = [&fail](int line, std::string_view key, std::string_view value) {
+        if (value.rfind("~/", 0) != 0) return std::string(value);
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || *home == '\0')
+            fail(line, key, "'" + Shown(value) + "' is in the home folder, but HOME is " + (home ? "empty" : "not set"));
+        return home + std::string(value.substr(1));
+    };
+    // Everything a section's values must agree on, its sample rate
+    // included, so nothing opens for a file with a bad section anywhere.
     const auto finish = [&] {
         if (monitors.empty()) return;
-        MonitorConfig& m = monitors.back();
-        if (m.Opts.Input.empty()) fail(sectionLine, "input", "section [" + m.Name + "] names no input");
+        const MonitorConfig& m = monitors.back();
+        if (m.Opts.Input.empty()) fail(m.SectionLine, "input", section(m) + " names no input");
+        if (const std::optional<SettingsError> e = CheckSettings(m.Opts.Measure))
+            fail(lineOf(m, e->Field), e->Field, Why(e->Message.rfind("span: ", 0) == 0 ? e->Message.substr(6) : e->Message, e->Field));
         try {
             CheckOptions(m.Opts);
         } catch (const Stop& s) {
-            fail(sectionLine, "", "section [" + m.Name + "]: " + s.Message);
+            fail(m.SectionLine, "", section(m) + ": " + s.Message);
+        }
+        try {
+            const ChainParams p = CheckedRunParams(m.Opts, m.Opts.Rate, "");
+            CheckRunSizes(p.NFFT, p.FMinBin, p.FMaxBin, p.NAvg);
+        } catch (const SettingsError& e) {
+            fail(lineOf(m, e.Field), e.Field, Why(e.Message, e.Field));
+        } catch (const Fault& f) {
+            fail(m.SectionLine, "", section(m) + ": " + f.what());
         }
     };
-    std::string raw;
-    for (int line = 1; std::getline(in, raw); ++line) {
-        const std::string_view text = Trimmed(raw);
-        if (text.empty() || text[0] == '#' || text[0] == ';') continue;
-        if (text[0] == '[') {
-            if (text.back() != ']' || Trimmed(text.substr(1, text.size() - 2)).empty())
-                fail(line, "", "a section must be [name]");
+    std::set<std::string> keys; // of the current section
+    std::size_t at = 0;
+    for (int line = 1; at < text.size(); ++line) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        if (end - at > kMaxLineBytes)
+            fail(line, "", "longer than " + std::to_string(kMaxLineBytes) + " bytes, the most a line may hold");
+        const std::string_view raw = std::string_view(text).substr(at, end - at);
+        at = end + 1;
+        const std::string_view content = Trimmed(raw);
+        if (content.empty() || CommentMark(content[0])) continue;
+        if (content[0] == '[') {
+            const auto close = content.find(']');
+            const std::string_view name = close == std::string_view::npos ? "" : Trimmed(content.substr(1, close - 1));
+            if (name.empty() || !OnlyComment(content.substr(close + 1))) fail(line, "", "a section must be [name]");
+            for (const char c : name)
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                    fail(line, "", "section [" + Shown(name) + "]: a name holds no control characters");
             finish();
-            const std::string name(Trimmed(text.substr(1, text.size() - 2)));
-            for (const MonitorConfig& m : monitors)
-                if (m.Name == name) fail(line, "", "section [" + name + "] is repeated");
+            if (!names.insert(std::string(name)).second) fail(line, "", "section [" + Shown(name) + "] is repeated");
+            if (monitors.size() == kMaxMonitors)
+                fail(line, "", "more than " + std::to_string(kMaxMonitors) + " sections, the most monitors one process runs");
             // The command line's --plot is the picture of all monitors together.
             Options defaults = base;
             defaults.Input.clear();
             defaults.Plot.clear();
             defaults.PlotSizeTyped = false;
             defaults.PlotWidth = Options{}.PlotWidth, defaults.PlotHeight = Options{}.PlotHeight;
-            monitors.push_back({name, defaults, 0});
+            MonitorConfig& m = monitors.emplace_back();
+            m.Name = name;
+            m.Opts = std::move(defaults);
+            m.SectionLine = line;
+            m.FromFile = true;
             keys.clear();
-            sectionLine = line;
             continue;
         }
-        const auto eq = text.find('=');
+        const auto eq = content.find('=');
         if (eq == std::string_view::npos) fail(line, "", "expected key = value");
-        const std::string key(Trimmed(text.substr(0, eq)));
-        const std::string_view value = Unquoted(Trimmed(text.substr(eq + 1)));
+        const std::string key(Trimmed(content.substr(0, eq)));
         if (key.empty()) fail(line, "", "expected key = value");
+        std::string why;
+        const std::string_view value = ValueOf(content.substr(eq + 1), &why);
         if (monitors.empty()) fail(line, key, "a key before the first [section]");
-        if (!keys.insert(key).second) fail(line, key, "given twice in section [" + monitors.back().Name + "]");
+        if (!keys.insert(key).second) fail(line, key, "given twice in " + section(monitors.back()));
+        if (!why.empty()) fail(line, key, why);
+        if (value.find('\0') != std::string_view::npos) fail(line, key, "a NUL byte in the value '" + Shown(value) + "'");
         MonitorConfig& m = monitors.back();
+        const bool file = key == "output" || key == "plot";
+        const std::string v = file ? home(line, key, value) : std::string(value);
         try {
-            SetMonitorOption(m.Opts, key, key == "output" || key == "plot" ? Home(value) : std::string(value));
+            SetMonitorOption(m.Opts, key, v);
         } catch (const Stop& s) {
             fail(line, key, Why(s.Message, key));
         }
+        // Nothing may block the run's start: a FIFO would, until a reader came.
+        if (file)
+            if (const std::string kind = NotAFileToWrite(v); !kind.empty()) fail(line, key, v + " " + kind, kExitFile);
+        m.KeyLines[key] = line;
         if (key == "input") m.InputLine = line;
     }
     finish();
     if (monitors.empty()) Fail(kExitUsage, path + ": no monitor: the file has no [section]");
+
+    // What monitors share: no picture twice, and one format per output.
+    std::map<std::string, const MonitorConfig*> pictures, outputs;
+    if (!base.Plot.empty()) pictures[SameFileKey(base.Plot)] = nullptr;
+    for (const MonitorConfig& m : monitors) {
+        if (!m.Opts.Plot.empty()) {
+            const auto [it, added] = pictures.emplace(SameFileKey(m.Opts.Plot), &m);
+            if (!added)
+                fail(lineOf(m, "plot"), "plot", m.Opts.Plot + " is already the picture of " +
+                                                    (it->second ? section(*it->second) : std::string("all monitors (--plot)")));
+        }
+        const auto [it, added] = outputs.emplace(m.Opts.Output.empty() ? "" : SameFileKey(m.Opts.Output), &m);
+        if (!added && it->second->Opts.Csv != m.Opts.Csv)
+            fail(lineOf(m, m.KeyLines.count("format") ? "format" : "output"), "format",
+                 std::string(m.Opts.Csv ? "csv" : "log") + " to " +
+                     (m.Opts.Output.empty() ? std::string("standard output") : m.Opts.Output) + ", where " +
+                     section(*it->second) + " writes " + (it->second->Opts.Csv ? "csv" : "log") +
+                     ": monitors that share an output share its format");
+    }
     return monitors;
 }

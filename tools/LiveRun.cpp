@@ -4,14 +4,17 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,7 +22,9 @@
 
 #include "capture/DeviceList.h"
 #include "capture/InputBackend.h"
+#include "capture/TestSignal.h"
 #include "tools/Config.h"
+#include "tools/Files.h"
 #include "tools/Metrics.h"
 #include "tools/Monitor.h"
 #include "tools/SnPlot.h"
@@ -44,8 +49,9 @@ extern "C" void OnStopSignal(int)
     errno = saved;
 }
 
-// Catches the stop signals for the life of a live run; a second signal
-// (SA_RESETHAND) ends the program at once.
+// Catches the stop signals for the life of a live run.  A second signal
+// while the run ends changes nothing: the pictures and summaries are
+// written all the same, and the program ends after them.
 class StopSignals {
 public:
     StopSignals()
@@ -61,12 +67,14 @@ public:
         struct sigaction sa {};
         sa.sa_handler = OnStopSignal;
         sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART | SA_RESETHAND;
+        sa.sa_flags = SA_RESTART;
         for (const int sig : kStopSignals) sigaction(sig, &sa, nullptr);
     }
     ~StopSignals()
     {
-        for (const int sig : kStopSignals) std::signal(sig, SIG_DFL);
+        // Once asked to stop, the program only leaves: a further signal must
+        // not cut short what is still to be flushed.
+        for (const int sig : kStopSignals) std::signal(sig, g_stopSignal != 0 ? SIG_IGN : SIG_DFL);
         notifier_.reset();
         close(g_stopPipe[0]);
         close(g_stopPipe[1]);
@@ -85,13 +93,23 @@ std::uint32_t DeviceId(const std::string& wanted, const std::vector<std::string>
     for (std::size_t id = 0; id < names.size(); ++id)
         if (names[id] == wanted) return static_cast<std::uint32_t>(id);
     if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        if (ServerDidNotAnswer()) Fail(kExitFile, where + ": " + wanted + ": " + kServerSilent);
-        if (wanted.size() <= 9 && std::stoul(wanted) < names.size()) return static_cast<std::uint32_t>(std::stoul(wanted));
-        Fail(kExitUsage, where + ": there is no device " + wanted + "; the numbers are 0 .. " +
+        if (ServerDidNotAnswer()) Fail(kExitFile, where + ": " + Shown(wanted) + ": " + kServerSilent);
+        if (wanted.size() <= 9 && std::stoul(wanted) < names.size()) {
+            const auto id = static_cast<std::uint32_t>(std::stoul(wanted));
+            // Without the server its devices are missing and the numbers
+            // shift: a number must not quietly measure a test signal.
+            const bool testSignal = std::any_of(std::begin(kTestSignals), std::end(kTestSignals),
+                                                [&](const TestSignalKind& k) { return names[id] == k.shortName; });
+            if (testSignal && ServerDevicesMissing())
+                Fail(kExitFile, where + ": " + wanted + " is the test signal '" + names[id] +
+                                    "' only because no audio server answered; give the device by name (see --list-inputs)");
+            return id;
+        }
+        Fail(kExitUsage, where + ": there is no device " + Shown(wanted) + "; the numbers are 0 .. " +
                              std::to_string(names.size() - 1) + " (see --list-inputs)");
     }
-    if (ServerDidNotAnswer()) Fail(kExitFile, where + ": " + wanted + ": " + kServerSilent);
-    Fail(kExitUsage, where + ": no capture device is named '" + wanted + "' (see --list-inputs)");
+    if (ServerDidNotAnswer()) Fail(kExitFile, where + ": " + Shown(wanted) + ": " + kServerSilent);
+    Fail(kExitUsage, where + ": no capture device is named '" + Shown(wanted) + "' (see --list-inputs)");
 }
 
 } // namespace
@@ -110,7 +128,7 @@ int MonitorIndex(const std::vector<MonitorConfig>& configs, const std::string& n
 {
     for (std::size_t i = 0; i < configs.size(); ++i)
         if (configs[i].Name == name) return static_cast<int>(i);
-    Fail(kExitUsage, "--compare: no monitor is named '" + name + "'");
+    Fail(kExitUsage, "--compare: no monitor is named '" + Shown(name) + "'");
 }
 
 // The picture of every monitor's S/N on shared axes, and A - B when asked.
@@ -148,7 +166,9 @@ void MeasureLive(const Options& o)
     std::vector<std::pair<std::uint32_t, std::string>> devices;
     if (configs.empty()) {
         const std::uint32_t id = DeviceId(o.Input, names, "--input");
-        configs.push_back({names[id], o, 0});
+        MonitorConfig& c = configs.emplace_back();
+        c.Name = names[id];
+        c.Opts = o;
         devices.emplace_back(id, names[id]);
     } else {
         for (const MonitorConfig& c : configs) {
@@ -156,19 +176,38 @@ void MeasureLive(const Options& o)
             devices.emplace_back(id, names[id]);
         }
     }
+    if (!o.Output.empty()) CheckFileToWrite(o.Output);
     std::unique_ptr<Metrics> metrics = o.Metrics.empty() ? nullptr : std::make_unique<Metrics>(o.Metrics);
+    // Every monitor is checked before any output opens.
     std::vector<std::unique_ptr<Monitor>> monitors;
     for (std::size_t i = 0; i < configs.size(); ++i)
         monitors.push_back(std::make_unique<Monitor>(configs[i], devices[i].first, devices[i].second, metrics.get()));
+    // Monitors that write to one place share its Output, and so one CSV header.
+    std::map<std::string, std::shared_ptr<Output>> outputs;
+    std::vector<std::shared_ptr<Output>> outputOf;
+    for (const MonitorConfig& c : configs) {
+        std::shared_ptr<Output>& out = outputs[c.Opts.Output.empty() ? "" : SameFileKey(c.Opts.Output)];
+        if (out == nullptr) out = std::make_shared<Output>(c.Opts.Output, c.Opts.Csv ? "\n" : "\r\n", c.FromFile ? c.Name : "");
+        outputOf.push_back(out);
+    }
 
     const StopSignals stopSignals;
     bool timeUp = false;
+    QElapsedTimer started;
     QTimer duration;
     duration.setSingleShot(true);
-    QObject::connect(&duration, &QTimer::timeout, [&timeUp] { timeUp = true; });
+    // A timer takes at most about 24 days, and may fire a little early: it
+    // is set again for what is left until the whole duration has passed.
+    const auto armDuration = [&] {
+        const double leftMs = o.Duration * 1000 - static_cast<double>(started.elapsed());
+        if (leftMs <= 0) timeUp = true;
+        else duration.start(static_cast<int>(std::min(std::ceil(leftMs), 2e9)));
+    };
+    QObject::connect(&duration, &QTimer::timeout, armDuration);
     const auto stopping = [&timeUp] { return timeUp || g_stopSignal != 0; };
-    for (auto& m : monitors) m->Open();
-    if (o.Duration > 0) duration.start(static_cast<int>(std::min(o.Duration * 1000, 2e9)));
+    for (std::size_t i = 0; i < monitors.size(); ++i) monitors[i]->Open(outputOf[i]);
+    started.start();
+    if (o.Duration > 0) armDuration();
 
     // One event loop for every monitor: the input layer posts an event when
     // a buffer completes or an input is lost, so this sleeps until then.

@@ -34,9 +34,8 @@ const char* WhyNotOpen(MMRESULT r)
 } // namespace
 
 Monitor::Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::string& device, Metrics* metrics)
-    : o_(c.Opts), name_(c.Name), device_(device), n_(o_.Measure.FftSize),
-      blockS_(n_ / static_cast<double>(o_.Rate)), p_(RunParams(o_, o_.Rate, c.Name)),
-      out_(o_.Output, o_.Csv ? "\n" : "\r\n", name_), id_(deviceId)
+    : o_(c.Opts), name_(c.Name), device_(device), named_(c.FromFile), n_(o_.Measure.FftSize),
+      blockS_(n_ / static_cast<double>(o_.Rate)), p_(RunParams(o_, o_.Rate, c.Name)), id_(deviceId)
 {
     try {
         CheckRunSizes(p_.NFFT, p_.FMinBin, p_.FMaxBin, p_.NAvg);
@@ -50,12 +49,13 @@ Monitor::Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::stri
 }
 
 // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
-void Monitor::Open()
+void Monitor::Open(std::shared_ptr<Output> out)
 {
+    out_ = std::move(out);
     if (const MMRESULT r = Start(); r != MMSYSERR_NOERROR)
         Fail(kExitFile, device_ + ": cannot open the input for 16-bit stereo at " + std::to_string(o_.Rate) +
                             " Hz: " + WhyNotOpen(r));
-    report_ = std::make_unique<Report>(o_, out_, name_, true);
+    report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "");
     if (series_ != nullptr) series_->Up();
     clock_.start();
 }
@@ -74,7 +74,7 @@ bool Monitor::Service()
     if (!input_->Lost()) return true;
     input_.reset();
     if (up_ && series_ != nullptr) series_->Lost();
-    if (up_) out_.Flush();
+    if (up_) out_->Flush();
     if (!o_.Reconnect) return false;
     if (up_) {
         std::fprintf(stderr, "parlune-measure: %s: input lost; opening it again when it comes back\n", name_.c_str());

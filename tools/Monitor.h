@@ -19,12 +19,15 @@
 
 class Monitor {
 public:
-    // Checks the settings against the rate and opens the outputs; throws
-    // Stop (status 2 for a bad value, 1 for an output that cannot be written).
+    // Checks the settings against the rate and the picture's place, and
+    // leaves no file behind: the lines' output is opened later.  Throws Stop
+    // (status 2 for a bad value, 1 for a picture that cannot be written).
     Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::string& device, Metrics* metrics);
 
-    // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
-    void Open();
+    // Opens the input and queues its buffers, its lines going to `out`
+    // (opened once every monitor has been checked, maybe shared with
+    // others); throws Stop (status 1) when the input does not open.
+    void Open(std::shared_ptr<Output> out);
     // Measures every full buffer; false when the input is lost for good
     // (no reconnect).  With reconnect the audio server is asked off the
     // event loop every 3 s, and the input reopened once it answers.
@@ -37,7 +40,7 @@ public:
     const std::string& Name() const { return name_; }
     const std::vector<SnPoint>& Points() const { return report_->Points(); }
     // True once an output of this monitor failed (one line said so): it writes nothing more.
-    bool Failed() const { return out_.Failed(); }
+    bool Failed() const { return out_ != nullptr && out_->Failed(); }
 
 private:
     MMRESULT Start();
@@ -47,11 +50,12 @@ private:
 
     const Options o_;
     std::string name_, device_;
+    bool named_; // a config file's monitor: its lines carry its name
     std::int32_t n_;
     double blockS_; // one block, s
     ChainParams p_;
     ChainState state_;
-    Output out_;
+    std::shared_ptr<Output> out_; // from Open on
     std::uint32_t id_;
     std::unique_ptr<CaptureSession> input_; // nullptr while waiting to reopen
     std::unique_ptr<Report> report_;

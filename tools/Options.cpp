@@ -35,10 +35,12 @@ CSV rows end in LF, their start_s counting from the opening of the input.
 Lines go to standard output or, with --output, are appended to a file; each
 is flushed as it is written.  The run lasts until SIGINT, SIGTERM or SIGHUP,
 or for --duration; then the input is released, the --plot picture and the
---summary line are written, and the exit status is 0.  A block of digital
-silence (a muted receiver) does not end a live run: it is a CSV row with
-empty figures, and the summary counts it as not measured.  A closed pipe on
-standard output (| head) ends any run as a signal does, without a message.
+--summary line are written, and the exit status is 0.  Further stop signals
+while that is written are ignored; the program ends once it is done.  A
+block of digital silence (a muted receiver) does not end a live run: it is a
+CSV row with empty figures, and the summary counts it as not measured.  A
+closed pipe on standard output (| head) ends any run as a signal does,
+without a message.
 A live input is captured without gaps: the next buffer is queued before a
 block is measured, and the summary gives the share of the audio measured.
 
@@ -48,10 +50,17 @@ the section's name being the monitor's.  Each section names its input
 without the dashes (rate, output, format, plot, plot-size, summary,
 reconnect, interval and every measurement option: fft-size, window, average,
 centre, bandwidth, guard, span-low, span-high, threshold, stat-noise, track,
-peak-in-band, square, swap); switches take true or false.  Options on the
-command line are every section's defaults.  All monitors run in one process;
-a bad file is refused with one line naming the file, the line and the key
-before any input opens.  --plot then draws one S/N line per monitor.
+peak-in-band, square, swap); switches take true or false.  A '#' or ';'
+after a blank starts a comment, also after a value; a value in quotes keeps
+its '#'.  Options on the command line are every section's defaults.  All
+monitors run in one process (at most 256); a bad file is refused with one
+line naming the file, the line and the key before any input or output
+opens.  Every line a monitor writes starts with its name: a first CSV column
+"monitor", a first log field; monitors writing to one place share it (one
+CSV header) and must share its format.  --plot then draws one S/N line per
+monitor.  Give inputs by name: a number can name another device once
+devices come or go, and is refused when it falls on a test signal only
+because no audio server answered.
 
 Metrics (--metrics [ADDR:]PORT): the Prometheus text format at
 http://ADDR:PORT/metrics, ADDR 127.0.0.1 unless given.  Gauges, labelled by
@@ -81,7 +90,10 @@ sample rate, or an unknown device; 3 the measurement ended (no noise
 outside the signal and guard bands, or, in a recording, a bin of zero power
 as in silence); 4 the live input stopped delivering (device unplugged,
 audio server gone), noticed within three block lengths (at least 1 s; 10 s
-for a new stream's first audio); the lines written so far are kept.
+for a new stream's first audio); the lines written so far are kept; 5 out of
+memory.  A FIFO, a folder or a device is refused as a config file or a
+recording (status 2 and 1), and a FIFO or a folder as an output or picture
+(status 1), before anything opens.
 )";
 
 enum class Kind {
@@ -96,7 +108,7 @@ struct Option {
     const char* Value; // what the value is called in --help; "" for a switch
     Kind kind;
     double Lo = NAN, Hi = NAN; // Whole: the accepted range
-    const char* Help = "";     // what it does; a range and default are added
+    std::string Help = "";     // what it does; a range and default are added
     std::function<std::string()> Range = {};                  // the range as --help shows it
     std::function<std::string(const Options&)> Default = {}; // the default as --help shows it
     std::function<void(Options&, std::string_view text, double value)> Set = {};
@@ -107,7 +119,7 @@ std::string Span(double lo, double hi) { return Text(lo) + " .. " + Text(hi); }
 
 [[noreturn]] void Bad(std::string_view name, const std::string& why, std::string_view text)
 {
-    Fail(kExitUsage, std::string(name) + ": " + why + ", not '" + std::string(text) + "'");
+    Fail(kExitUsage, std::string(name) + ": " + why + ", not '" + Shown(text) + "'");
 }
 
 double NumberOf(std::string_view name, std::string_view text)
@@ -115,7 +127,7 @@ double NumberOf(std::string_view name, std::string_view text)
     try {
         return WholeTextNumber(text);
     } catch (const Fault&) {
-        Fail(kExitUsage, std::string(name) + ": not a number: '" + std::string(text) + "'");
+        Fail(kExitUsage, std::string(name) + ": not a number: '" + Shown(text) + "'");
     }
 }
 
@@ -148,7 +160,7 @@ std::int16_t WindowOf(std::string_view text)
     };
     for (auto [name, pos] : names)
         if (s == name) return pos;
-    Fail(kExitUsage, "--window: unknown window '" + std::string(text) +
+    Fail(kExitUsage, "--window: unknown window '" + Shown(text) +
                          "' (hamming, blackman-harris, hanning, hft95, none or 0 .. 4)");
 }
 
@@ -168,10 +180,12 @@ const std::vector<Option>& Table()
          }},
         {"--rate", "HZ", Kind::Whole, kMinRate, kMaxRate, "live input: sample rate, a whole number", {},
          [](const O& o) { return Text(o.Rate); }, [](O& o, auto, double v) { o.Rate = static_cast<std::int32_t>(v); }},
-        {"--duration", "S", Kind::Number, NAN, NAN, "live input: stop after S seconds, > 0",
+        {"--duration", "S", Kind::Number, NAN, NAN,
+         "live input: stop after S seconds, above 0 and at most " + Text(kMaxDurationS),
          {}, [](const O&) { return std::string("until a signal"); },
          [](O& o, std::string_view t, double v) {
-             if (!(v > 0 && v < 1e9)) Bad("--duration", "must be above 0 seconds", t);
+             if (!(v > 0 && v <= kMaxDurationS))
+                 Bad("--duration", "must be above 0 and at most " + Text(kMaxDurationS) + " seconds", t);
              o.Duration = v;
          }},
         {"--reconnect", "", Kind::Switch, NAN, NAN,
@@ -432,7 +446,7 @@ Options ParseOptions(int argc, char** argv)
             throw Stop{0, ""};
         }
         const Option* opt = Find(name);
-        if (opt == nullptr) Fail(kExitUsage, "unknown option '" + std::string(arg) + "' (see --help)");
+        if (opt == nullptr) Fail(kExitUsage, "unknown option '" + Shown(arg) + "' (see --help)");
         std::string_view text;
         if (opt->kind == Kind::Switch) {
             if (inlineValue) Fail(kExitUsage, std::string(name) + ": takes no value");
@@ -465,22 +479,48 @@ Options ParseOptions(int argc, char** argv)
     return o;
 }
 
-ChainParams RunParams(const Options& o, double rate, const std::string& what)
+ChainParams CheckedRunParams(const Options& o, double rate, const std::string& what)
 {
     MeasureSettings s = o.Measure;
     const double nyquist = rate / 2;
     if (!o.SpanHighTyped && !(s.SpanHighHz < nyquist) && s.CentreHz >= 0 && s.CentreHz <= nyquist) {
         // The default suits 12000 Hz and above; a slower file gets its top bin.
         s.SpanHighHz = TopSpanHz(rate, s.FftSize);
-        std::fflush(stdout);
-        std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
-                     what.c_str(), PlainText(o.Measure.SpanHighHz).c_str(), Fixed(s.SpanHighHz, 2).c_str());
+        if (!what.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
+                         what.c_str(), PlainText(o.Measure.SpanHighHz).c_str(), Fixed(s.SpanHighHz, 2).c_str());
+        }
         if (!(s.SpanLowHz < s.SpanHighHz))
-            Fail(kExitUsage, what + ": --span-low must lie below " + Fixed(s.SpanHighHz, 2) + " Hz for this sample rate");
+            throw SettingsError{"span-low", "--span-low must lie below " + Fixed(s.SpanHighHz, 2) + " Hz for this sample rate"};
     }
+    return BlockParamsFor(s, rate);
+}
+
+ChainParams RunParams(const Options& o, double rate, const std::string& what)
+{
     try {
-        return BlockParamsFor(s, rate);
+        return CheckedRunParams(o, rate, what);
     } catch (const SettingsError& e) {
         Fail(kExitUsage, what + ": " + e.Message);
     }
+}
+
+std::string Shown(std::string_view text)
+{
+    constexpr std::size_t kShown = 80; // bytes shown at most before the cut
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // Cut only before a character's first byte, never inside it.
+        if (out.size() >= kShown && (c & 0xC0) != 0x80) return out + "\u2026";
+        if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }

@@ -8,6 +8,9 @@
 
 #include "engine/MeasureSettings.h"
 
+// The longest --duration, s (31 years).
+inline constexpr double kMaxDurationS = 999999999;
+
 struct Options {
     MeasureSettings Measure;        // the measurement, in physical units
     bool SpanHighTyped = false;     // else the default follows each file's sample rate
@@ -46,6 +49,9 @@ void SetMonitorOption(Options& o, std::string_view key, std::string_view value);
 // brought down to the rate (said on stderr) when it was not typed.  Bad
 // values are refused (status 2), named by `what`.
 ChainParams RunParams(const Options& o, double rate, const std::string& what);
+// The same check throwing the SettingsError that names the option at fault;
+// the note on stderr names `what`, and is left out when `what` is "".
+ChainParams CheckedRunParams(const Options& o, double rate, const std::string& what);
 
 // The checks that tie options together (the span, --plot-size without
 // --plot); throws Stop (status 2).

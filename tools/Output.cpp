@@ -15,17 +15,30 @@
 #include "engine/LogLine.h"
 #include "engine/Measurement.h"
 #include "engine/Results.h"
+#include "tools/Files.h"
 #include "tools/Stop.h"
 #include "tools/WriteAll.h"
 
 namespace {
+
 bool g_readerGone = false;
+
+// A CSV field: quoted when it holds a comma or a quote.
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"") == std::string::npos) return text;
+    std::string out = "\"";
+    for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
 } // namespace
 
 bool ReaderGone() { return g_readerGone; }
 
 void CheckWritable(const std::string& path)
 {
+    CheckFileToWrite(path);
     QFile f(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())));
     const bool existed = f.exists();
     if (!f.open(QIODevice::Append)) Fail(kExitFile, path + ": cannot write: " + f.errorString().toStdString());
@@ -56,6 +69,7 @@ Output::Output(const std::string& path, const char* eol, std::string monitor)
     : monitor_(std::move(monitor)), eol_(eol)
 {
     if (!path.empty()) {
+        CheckFileToWrite(path);
         fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
         if (fd_ < 0) Fail(kExitFile, path + ": cannot open for appending: " + std::strerror(errno));
         name_ = path;
@@ -103,6 +117,13 @@ void Output::Failure(const std::string& what)
                  what.c_str());
 }
 
+void Output::Header(std::string_view text)
+{
+    if (headed_) return;
+    headed_ = true;
+    Line(text);
+}
+
 void Spread::Add(double v)
 {
     ++Count;
@@ -116,8 +137,9 @@ std::string Spread::Text() const
     return "mean " + Fixed(Sum / Count, 2) + " dB, min " + Fixed(Min, 2) + " dB, max " + Fixed(Max, 2) + " dB";
 }
 
-Report::Report(const Options& o, Output& out, std::string name, bool live)
-    : o_(o), out_(out), name_(std::move(name)), live_(live)
+Report::Report(const Options& o, Output& out, std::string name, bool live, const std::string& field)
+    : o_(o), out_(out), name_(std::move(name)), prefix_(field.empty() ? "" : CsvField(field) + (o.Csv ? "," : ", ")),
+      live_(live)
 {
     // Logging is switched on at the start, as the window's log switch does.
     if (live_)
@@ -125,7 +147,8 @@ Report::Report(const Options& o, Output& out, std::string name, bool live)
     else
         schedule_.StartAtPosition(0);
     if (o_.Csv)
-        out_.Line("block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
+        out_.Header(std::string(prefix_.empty() ? "" : "monitor,") +
+                    "block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
 }
 
 std::optional<double> Report::Block(const BlockResult& r, const ChainParams& p, double startS, double endS)
@@ -138,7 +161,7 @@ std::optional<double> Report::Block(const BlockResult& r, const ChainParams& p, 
         ++unmeasured_;
         endS_ = endS;
         gap_ = true;
-        if (o_.Csv) out_.Line(std::to_string(block) + "," + Fixed(startS) + ",,,,,,,0,");
+        if (o_.Csv) out_.Line(prefix_ + std::to_string(block) + "," + Fixed(startS) + ",,,,,,,0,");
         return std::nullopt;
     }
     if (r.End == BlockEnd::Fault) {
@@ -166,7 +189,7 @@ std::optional<double> Report::Block(const BlockResult& r, const ChainParams& p, 
         if (corrected) corrected_.Add(*corrected);
     }
     if (o_.Csv) {
-        std::string row = std::to_string(block) + "," + Fixed(startS) + "," + Fixed(r.PeakHz) + "," +
+        std::string row = prefix_ + std::to_string(block) + "," + Fixed(startS) + "," + Fixed(r.PeakHz) + "," +
                           Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
         if (r.InBand)
             row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1,";
@@ -188,7 +211,7 @@ void Report::LogLineIfDue(const BlockResult& r, double endS)
     const std::optional<DueLine> due = live_ ? schedule_.DueByClock(interval) : schedule_.DueAtPosition(endS, interval);
     if (!due) return;
     schedule_.Logged(*due);
-    out_.Line(LogLine(due->Clock, r.PeakHz, r.PeakLevel, r.NoiseLevel, r.SN1HzDb));
+    out_.Line(prefix_ + LogLine(due->Clock, r.PeakHz, r.PeakLevel, r.NoiseLevel, r.SN1HzDb));
 }
 
 void Report::WritePlot(double endS) const
@@ -221,10 +244,10 @@ void Report::Summary(std::optional<double> measuredShare, Outage outage)
                       ", away " + Fixed(outage.AwayS, 1) + " s";
     if (outage.GapS > 0) unmeasured += "; gaps in the audio " + Fixed(outage.GapS, 1) + " s";
     if (sn_.Count == 0) {
-        out_.Line("summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + unmeasured);
+        out_.Line(prefix_ + "summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + unmeasured);
         return;
     }
-    std::string line = "summary: " + std::to_string(blocks_) + " blocks, " + std::to_string(sn_.Count) +
+    std::string line = prefix_ + "summary: " + std::to_string(blocks_) + " blocks, " + std::to_string(sn_.Count) +
                        " with the peak in the band; S/N 2500Hz " + sn_.Text();
     if (corrected_.Count > 0)
         line += "; corrected over " + std::to_string(corrected_.Count) + " blocks " + corrected_.Text();

@@ -19,7 +19,8 @@
 bool ReaderGone();
 
 // Finds out before a run whether a picture can be written there (status 1
-// if not), leaving no empty file behind.
+// if not: also a FIFO or a folder, which is not opened), leaving no empty
+// file behind.
 void CheckWritable(const std::string& path);
 
 // Where rows and lines go: standard output, or a file appended to.  Each
@@ -28,7 +29,9 @@ void CheckWritable(const std::string& path);
 // all (a short write on a full disk is taken back out).  A closed pipe ends
 // the run quietly (status 0).  Any other failure stops the run (status 1),
 // or, for a monitor's output, is one line on stderr and the end of that
-// monitor's writing (lines, picture, summary) while the run goes on.
+// monitor's writing (lines, picture, summary) while the run goes on.  A
+// path that is not a file to write (a FIFO, a folder) is refused unopened
+// (status 1).  Monitors that write to one place share one Output.
 class Output {
 public:
     Output(); // standard output, a failure stops the run
@@ -44,6 +47,8 @@ public:
     void Failure(const std::string& what);
     // True once a monitor's output failed; it writes nothing more.
     bool Failed() const { return failed_; }
+    // A header line: written once, however many reports share the output.
+    void Header(std::string_view text);
     // Before a message on stderr, so the two keep their order on a terminal.
     void Flush() { std::fflush(stdout); }
 
@@ -55,6 +60,7 @@ private:
     const char* eol_ = "\n";
     std::string line_;
     bool failed_ = false;
+    bool headed_ = false;
 };
 
 // Count, mean, minimum and maximum of a figure in dB.
@@ -78,8 +84,10 @@ struct Outage {
 class Report {
 public:
     // name labels the messages and the picture; a live run's log lines carry
-    // the time of day, a recording's the position in it.
-    Report(const Options& o, Output& out, std::string name, bool live);
+    // the time of day, a recording's the position in it.  A monitor of a
+    // config file starts each line with its name (`field`, "" for none): a
+    // CSV column "monitor", a log line's first field, before "summary:".
+    Report(const Options& o, Output& out, std::string name, bool live, const std::string& field = "");
 
     // One block's result, the block covering startS .. endS seconds from the
     // start; gives the corrected S/N in 2500 Hz where the block has one.
@@ -102,6 +110,7 @@ private:
     const Options& o_;
     Output& out_;
     std::string name_;
+    std::string prefix_; // before every line: the monitor's field and separator, or ""
     bool live_;
     LogSchedule schedule_;
     std::int64_t blocks_ = 0;

@@ -11,6 +11,7 @@
 
 #include "engine/NumberText.h"
 #include "engine/Windows.h"
+#include "tools/Files.h"
 #include "tools/Output.h"
 #include "tools/Stop.h"
 
@@ -21,6 +22,8 @@ class Recording {
 public:
     explicit Recording(const std::string& path) : path_(path)
     {
+        // A FIFO would block the opening, a device never end.
+        if (const std::string why = NotAFileToRead(path); !why.empty()) Fail(kExitFile, path + ": " + why);
         // Tell a missing or unreadable file from one that is not audio.
         if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
             std::fclose(f);

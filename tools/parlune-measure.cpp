@@ -71,7 +71,7 @@ int Run(int argc, char** argv, std::unique_ptr<QCoreApplication>& app, bool& aud
         return s.Status;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "parlune-measure: out of memory\n");
-        return kExitMeasurement;
+        return kExitMemory;
     }
 }
 
