@@ -12,7 +12,7 @@
 #include <fstream>
 #include <map>
 
-#include "Http.h"
+#include "support/Http.h"
 #include "PulseServer.h"
 #include "support/Eventually.h"
 #include "capture/TestSignal.h"

@@ -3,6 +3,8 @@
 // 2, and nothing opened), gapless capture, and a full disk under one monitor.
 #include <gtest/gtest.h>
 
+#include "support/Eventually.h"
+#include "support/Http.h"
 #include "support/MeasureRun.h"
 
 #include <fcntl.h>
@@ -17,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -67,12 +70,13 @@ TEST(Config, BadFilesAndAddressesAreOneLineAndStartNothing)
     QTcpServer taken; // a port in use, and addresses that are not this machine's or not addresses
     ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
     const QString inUse = QString("127.0.0.1:%1").arg(taken.serverPort());
-    for (const QString& where : {inUse, QString("192.0.2.1:9464"), QString("9464x"), QString("70000")}) {
+    for (const QString& where : {inUse, QString("192.0.2.1:9464"), QString("9464x"), QString("70000"), QString("[::1]:9464")}) {
         std::ofstream(dir.filePath("m.ini").toStdString()) << ok;
         const Outcome r = Measure({"--config", dir.filePath("m.ini"), "--metrics", where, "--duration", "1"});
         SCOPED_TRACE(where.toStdString() + " -> " + r.err.toStdString());
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(r.err.startsWith("parlune-measure: --metrics: "));
+        EXPECT_EQ(r.err.contains("IPv6 addresses are not supported"), where.startsWith('['));
         EXPECT_EQ(r.err.count('\n'), 1);
         EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
     }
@@ -95,6 +99,48 @@ TEST(LiveRun, SmallBlocksMeasureNearlyAllTheAudio)
     const auto m = share.match(summary);
     ASSERT_TRUE(m.hasMatch()) << summary.toStdString();
     EXPECT_GE(m.captured(1).toDouble(), 95) << summary.toStdString();
+}
+
+// Pictures in every form of a config run: a section's own alone, with the
+// picture of all monitors, and with the comparison panel too.
+TEST(LiveRun, EveryPictureIsDrawn)
+{
+    QTemporaryDir dir;
+    const QString own = dir.filePath("a.png"), all = dir.filePath("all.png"), config = dir.filePath("m.ini");
+    std::ofstream(config.toStdString()) << "[a]\ninput = Test signal 1000 Hz, S/N 20 dB\nplot = " << own.toStdString()
+                                        << "\n[b]\ninput = Test signal drifting, S/N 0 dB\n";
+    for (const QStringList& args : {QStringList{}, QStringList{"--plot", all}, QStringList{"--plot", all, "--compare", "a,b"}}) {
+        QFile::remove(own), QFile::remove(all);
+        const Outcome r = Measure(QStringList{"--config", config, "--duration", "1.5"} + args);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_FALSE(QImage(own).isNull());
+        EXPECT_EQ(QImage(all).isNull(), args.isEmpty());
+    }
+}
+
+// A stopped process (or a suspended machine) is a gap in the audio, counted
+// in the metrics and the summary, and not a lost input.
+TEST(LiveRun, AStoppedProcessIsAGapNotALoss)
+{
+    const QString name = "Test signal 1000 Hz, S/N 20 dB";
+    const quint16 port = FreeLoopbackPort();
+    const QUrl url(QString("http://127.0.0.1:%1/metrics").arg(port));
+    Started p;
+    p.start(PARLUNE_MEASURE_BIN, {"--input", name, "--fft-size", "1024", "--summary", "--format", "csv", "--metrics",
+                                  QString::number(port)});
+    ASSERT_EVENTUALLY(Metric(Get(url), "parlune_blocks_measured_total", name) >= 2, 10000);
+    ::kill(static_cast<pid_t>(p.processId()), SIGSTOP);
+    QTest::qWait(3000);
+    ::kill(static_cast<pid_t>(p.processId()), SIGCONT);
+    ASSERT_EVENTUALLY(Metric(Get(url), "parlune_audio_gap_seconds_total", name) > 0, 5000);
+    EXPECT_NEAR(Metric(Get(url), "parlune_audio_gap_seconds_total", name), 3, 0.5);
+    EXPECT_EQ(Metric(Get(url), "parlune_input_losses_total", name), 0);
+    p.terminate();
+    const Outcome r = Finish(p, 5000);
+    const QRegularExpression gaps(R"(; gaps in the audio (\d+\.\d) s$)");
+    const auto m = gaps.match(r.out.trimmed().split('\n').last());
+    ASSERT_TRUE(m.hasMatch()) << r.out.right(300).toStdString();
+    EXPECT_NEAR(m.captured(1).toDouble(), 3, 0.5);
 }
 
 } // namespace

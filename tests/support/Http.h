@@ -35,7 +35,7 @@ inline QByteArray Get(const QUrl& url, int ms = 5000)
 // A series' value in the Prometheus text format, NaN when it is not there.
 inline double Metric(const QByteArray& text, const QString& name, const QString& monitor)
 {
-    const QRegularExpression line("^" + name + "\\{monitor=\"" + monitor + "\"\\} (\\S+)$",
+    const QRegularExpression line("^" + name + "\\{monitor=\"" + QRegularExpression::escape(monitor) + "\"\\} (\\S+)$",
                                   QRegularExpression::MultilineOption);
     const auto m = line.match(QString::fromUtf8(text));
     return m.hasMatch() ? m.captured(1).toDouble() : NAN;
