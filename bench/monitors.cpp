@@ -1,13 +1,15 @@
-// Eight monitors at 48000 Hz and 8192 points in one parlune-measure (CSV to
-// /dev/null), its metrics endpoint scraped once a second: the share of one
-// core it uses once running (from 5 s to the end, out of /proc), and its
-// peak resident memory.  Targets: at most 3% of one core; at most 25 MB +
-// 2 MB per monitor.
-//   BM_EightMonitors/0: all on the virtual cable of a private PulseAudio
-//     server started here (null sink `cable`, remap source `cable_in`),
-//     with noise played into it: the real input path.
-//   BM_EightMonitors/1: on the built-in test signals, whose generator (a
-//     sine and Gaussian noise made per sample) runs in the same process.
+// Monitors in one parlune-measure (CSV to /dev/null), its metrics endpoint
+// scraped: the share of one core it uses once running (from 5 s to the end,
+// out of /proc), its peak resident memory, and how far its resident memory
+// grew from 5 s to the end.  Arguments: input (0: the virtual cable of a
+// private PulseAudio server started here, null sink `cable` and remap
+// source `cable_in`, with noise played into it, the real input path; 1:
+// the built-in test signals, whose generator, a sine and Gaussian noise
+// made per sample, runs in the same process), monitors, rate (Hz), FFT
+// size, scrapes a second, seconds.
+//   8 monitors at 48000 Hz / 8192: at most 3% of one core, 25 MB + 2 MB each.
+//   64 test-signal monitors at the defaults and at 48000 Hz / 1024, and one
+//   scraped 10 times a second for 2 minutes (memory must stay flat).
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,13 +20,12 @@
 #include <QThread>
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <fstream>
 #include <unistd.h>
 
 namespace {
 
-constexpr int kMonitors = 8;
-constexpr int kSeconds = 30;
 
 // utime + stime of a process, seconds.
 double CpuSeconds(qint64 pid)
@@ -35,13 +36,14 @@ double CpuSeconds(qint64 pid)
     return (fields[11].toDouble() + fields[12].toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// Peak resident set (VmHWM), MB.
-double PeakMb(qint64 pid)
+// A field of /proc/PID/status in kB ("VmHWM:" the peak resident set,
+// "VmRSS:" the current one), as MB.
+double StatusMb(qint64 pid, const char* field)
 {
     QFile f(QString("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toDouble() / 1024;
+        if (line.startsWith(field)) return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ')[0].toDouble() / 1024;
     return 0;
 }
 
@@ -98,16 +100,18 @@ bool Scrape(quint16 port)
     return reply.contains("parlune_blocks_measured_total");
 }
 
-void BM_EightMonitors(benchmark::State& state)
+void BM_Monitors(benchmark::State& state)
 {
     const bool testSignals = state.range(0) == 1;
+    const auto monitors = static_cast<int>(state.range(1)), scrapesPerS = static_cast<int>(state.range(4)),
+               seconds = static_cast<int>(state.range(5));
     PulseCable cable;
     if (!testSignals && !cable.Start()) return state.SkipWithError("no private PulseAudio server (pulseaudio, pacat)");
     QTemporaryDir dir;
     const QString config = dir.filePath("monitors.ini");
     {
         std::ofstream ini(config.toStdString());
-        for (int i = 0; i < kMonitors; ++i)
+        for (int i = 0; i < monitors; ++i)
             ini << "[m" << i << "]\ninput = "
                 << (testSignals ? (i % 2 ? "Test signal drifting, S/N 0 dB" : "Test signal 1000 Hz, S/N 20 dB") : "cable_in")
                 << "\n";
@@ -118,31 +122,42 @@ void BM_EightMonitors(benchmark::State& state)
     probe.close();
     for (auto _ : state) {
         QProcess p;
-        p.start(PARLUNE_MEASURE_BIN, {"--config", config, "--rate", "48000", "--fft-size", "8192", "--format", "csv",
-                                      "--output", "/dev/null", "--metrics", QString("127.0.0.1:%1").arg(port),
-                                      "--duration", QString::number(kSeconds + 1)});
+        p.start(PARLUNE_MEASURE_BIN, {"--config", config, "--rate", QString::number(state.range(2)), "--fft-size",
+                                      QString::number(state.range(3)), "--format", "csv", "--output", "/dev/null",
+                                      "--metrics", QString("127.0.0.1:%1").arg(port), "--duration",
+                                      QString::number(seconds + 1)});
         if (!p.waitForStarted(5000)) return state.SkipWithError("parlune-measure did not start");
         QElapsedTimer clock;
         clock.start();
-        double cpuAt5 = -1, cpuEnd = 0, peak = 0;
+        double cpuAt5 = -1, cpuEnd = 0, peak = 0, rssAt5 = 0, rssEnd = 0;
         int scrapes = 0;
-        for (int second = 1; second <= kSeconds; ++second) {
-            QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, second * 1000 - clock.elapsed())));
+        for (int tick = 1; tick <= seconds * scrapesPerS; ++tick) {
+            QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, tick * 1000 / scrapesPerS - clock.elapsed())));
             scrapes += Scrape(port);
-            if (second == 5) cpuAt5 = CpuSeconds(p.processId());
+            if (tick == 5 * scrapesPerS) cpuAt5 = CpuSeconds(p.processId()), rssAt5 = StatusMb(p.processId(), "VmRSS:");
             cpuEnd = CpuSeconds(p.processId());
-            peak = PeakMb(p.processId());
+            rssEnd = StatusMb(p.processId(), "VmRSS:");
+            peak = StatusMb(p.processId(), "VmHWM:");
         }
         p.waitForFinished(10000);
-        state.counters["cpu_percent_of_a_core"] = 100 * (cpuEnd - cpuAt5) / (kSeconds - 5);
+        state.counters["cpu_percent_of_a_core"] = 100 * (cpuEnd - cpuAt5) / (seconds - 5);
         state.counters["peak_rss_mb"] = peak;
+        state.counters["rss_growth_mb"] = rssEnd - rssAt5;
         state.counters["scrapes_answered"] = scrapes;
     }
 }
 
 } // namespace
 
-BENCHMARK(BM_EightMonitors)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_Monitors)
+    ->ArgNames({"cable0_signal1", "monitors", "rate", "fft", "scrapes_per_s", "s"})
+    ->Args({0, 8, 48000, 8192, 1, 30})
+    ->Args({1, 8, 48000, 8192, 1, 30})
+    ->Args({1, 64, 12000, 8192, 1, 30})
+    ->Args({1, 64, 48000, 1024, 1, 30})
+    ->Args({1, 1, 12000, 8192, 10, 120})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv)
 {
