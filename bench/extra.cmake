@@ -9,3 +9,8 @@ if(TARGET bench_monitors AND TARGET parlune-measure)
   target_compile_definitions(bench_monitors PRIVATE PARLUNE_MEASURE_BIN="$<TARGET_FILE:parlune-measure>")
   add_dependencies(bench_monitors parlune-measure)
 endif()
+# bench_monitors scrapes the metrics endpoint.
+if(TARGET bench_monitors)
+  find_package(Qt6 REQUIRED COMPONENTS Network)
+  target_link_libraries(bench_monitors PRIVATE Qt6::Network)
+endif()
