@@ -13,7 +13,7 @@
 namespace {
 
 constexpr int kOpenWaitMs = 2000;  // for the server to accept or refuse a new stream
-constexpr double kFragmentS = 0.02; // audio per hand-over, s
+constexpr double kFragmentS = 0.1; // audio per hand-over, s
 constexpr double kPendingS = 2.0;   // most audio kept while the user-interface thread is busy, s
 
 class PulseStream final : public InputStream {

@@ -151,10 +151,8 @@ bool WriteComparePlot(const Options& o, const std::vector<std::unique_ptr<Monito
 
 } // namespace
 
-void MeasureLive(const Options& o)
+void MeasureLive(const Options& o, std::vector<MonitorConfig> configs)
 {
-    std::vector<MonitorConfig> configs;
-    if (!o.Config.empty()) configs = ReadConfig(o.Config, o);
     std::optional<std::pair<int, int>> compare;
     if (!o.CompareA.empty()) {
         if (o.Plot.empty()) Fail(kExitUsage, "--compare: only with --plot");

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <new>
 
 #include "capture/LeaveProcess.h"
+#include "tools/Config.h"
 #include "tools/LiveRun.h"
 #include "tools/Options.h"
 #include "tools/Output.h"
@@ -22,10 +24,13 @@ namespace {
 
 // Text in the picture needs a Qt application, the sound input an event
 // loop; headless unless told otherwise.
-std::unique_ptr<QCoreApplication> QtFor(const Options& o, char* program)
+std::unique_ptr<QCoreApplication> QtFor(const Options& o, const std::vector<MonitorConfig>& monitors, char* program)
 {
     const bool live = o.ListInputs || !o.Input.empty() || !o.Config.empty();
-    if (o.Plot.empty() && !live) return nullptr;
+    const bool pictures = !o.Plot.empty() || std::any_of(monitors.begin(), monitors.end(), [](const MonitorConfig& m) {
+                              return !m.Opts.Plot.empty();
+                          });
+    if (!pictures && !live) return nullptr;
     // Qt's own notes (no runtime folder, fonts) would break the one line per error.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
@@ -33,8 +38,6 @@ std::unique_ptr<QCoreApplication> QtFor(const Options& o, char* program)
     });
     static int qtArgc = 1;
     static char* qtArgv[] = {program, nullptr};
-    // Any section of a config file may draw a picture of its own.
-    const bool pictures = !o.Plot.empty() || !o.Config.empty();
     if (!pictures) return std::make_unique<QCoreApplication>(qtArgc, qtArgv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     return std::make_unique<QGuiApplication>(qtArgc, qtArgv);
@@ -44,7 +47,10 @@ int Run(int argc, char** argv, std::unique_ptr<QCoreApplication>& app, bool& aud
 {
     try {
         const Options o = ParseOptions(argc, argv);
-        app = QtFor(o, argv[0]);
+        // A config file's sections may each draw a picture of their own.
+        std::vector<MonitorConfig> monitors;
+        if (!o.Config.empty()) monitors = ReadConfig(o.Config, o);
+        app = QtFor(o, monitors, argv[0]);
         audio = o.ListInputs || !o.Input.empty() || !o.Config.empty();
         if (o.ListInputs) {
             ListInputs();
@@ -53,7 +59,7 @@ int Run(int argc, char** argv, std::unique_ptr<QCoreApplication>& app, bool& aud
         // Found out now, not after a night's recording.
         if (!o.Plot.empty()) CheckWritable(o.Plot);
         if (!o.Input.empty() || !o.Config.empty()) {
-            MeasureLive(o);
+            MeasureLive(o, std::move(monitors));
             return 0;
         }
         // The ring alone is 64 MiB at the largest size: one for all files.
