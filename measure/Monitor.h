@@ -13,9 +13,9 @@
 #include "capture/AudioServer.h"
 #include "capture/CaptureSession.h"
 #include "engine/BlockChain.h"
-#include "tools/Config.h"
-#include "tools/Metrics.h"
-#include "tools/Output.h"
+#include "measure/Config.h"
+#include "measure/Metrics.h"
+#include "measure/Output.h"
 
 class Monitor {
 public:

@@ -3,8 +3,8 @@
 #pragma once
 #include <vector>
 
-#include "tools/Config.h"
-#include "tools/Options.h"
+#include "measure/Config.h"
+#include "measure/Options.h"
 
 // Lists the capture devices on standard output: number, tab, name.
 void ListInputs();

@@ -1,4 +1,4 @@
-#include "tools/Recording.h"
+#include "measure/Recording.h"
 
 #include <sndfile.h>
 
@@ -11,9 +11,9 @@
 
 #include "engine/NumberText.h"
 #include "engine/Windows.h"
-#include "tools/Files.h"
-#include "tools/Output.h"
-#include "tools/Stop.h"
+#include "measure/Files.h"
+#include "measure/Output.h"
+#include "measure/Stop.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <new>
 
 #include "capture/LeaveProcess.h"
-#include "tools/Config.h"
-#include "tools/LiveRun.h"
-#include "tools/Options.h"
-#include "tools/Output.h"
-#include "tools/Recording.h"
-#include "tools/Stop.h"
+#include "measure/Config.h"
+#include "measure/LiveRun.h"
+#include "measure/Options.h"
+#include "measure/Output.h"
+#include "measure/Recording.h"
+#include "measure/Stop.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/Files.h"
+#include "measure/Files.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <system_error>
 
-#include "tools/Stop.h"
+#include "measure/Stop.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/SnPlot.h"
+#include "measure/SnPlot.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -18,7 +18,7 @@
 #include <cstring>
 #include <limits>
 
-#include "tools/WriteAll.h"
+#include "measure/WriteAll.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/Metrics.h"
+#include "measure/Metrics.h"
 
 #include <prometheus/counter.h>
 #include <prometheus/exposer.h>
@@ -11,7 +11,7 @@
 #include <exception>
 
 #include "engine/Measurement.h"
-#include "tools/Stop.h"
+#include "measure/Stop.h"
 
 using prometheus::Counter;
 using prometheus::Family;

@@ -10,7 +10,7 @@
 #include <map>
 #include <utility>
 
-#include "tools/SnPlot.h"
+#include "measure/SnPlot.h"
 
 namespace {
 

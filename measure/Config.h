@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/Options.h"
+#include "measure/Options.h"
 
 struct MonitorConfig {
     std::string Name;  // the section's name

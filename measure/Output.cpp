@@ -1,4 +1,4 @@
-#include "tools/Output.h"
+#include "measure/Output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,9 +15,9 @@
 #include "engine/LogLine.h"
 #include "engine/Measurement.h"
 #include "engine/Results.h"
-#include "tools/Files.h"
-#include "tools/Stop.h"
-#include "tools/WriteAll.h"
+#include "measure/Files.h"
+#include "measure/Stop.h"
+#include "measure/WriteAll.h"
 
 namespace {
 

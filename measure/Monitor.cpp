@@ -1,4 +1,4 @@
-#include "tools/Monitor.h"
+#include "measure/Monitor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include "engine/Fault.h"
 #include "engine/RunSizes.h"
 #include "engine/Windows.h"
-#include "tools/Stop.h"
+#include "measure/Stop.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "engine/BlockChain.h"
 #include "log/LogSchedule.h"
-#include "tools/Options.h"
-#include "tools/SnPlot.h"
+#include "measure/Options.h"
+#include "measure/SnPlot.h"
 
 // True once a write found the reading end of standard output's pipe closed.
 bool ReaderGone();

@@ -1,4 +1,4 @@
-#include "tools/Config.h"
+#include "measure/Config.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 
 #include "engine/Fault.h"
-#include "tools/Files.h"
-#include "tools/Stop.h"
+#include "measure/Files.h"
+#include "measure/Stop.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/Options.h"
+#include "measure/Options.h"
 
 #include <cctype>
 #include <cmath>
@@ -9,8 +9,8 @@
 
 #include "engine/Fault.h"
 #include "engine/NumberText.h"
-#include "tools/SnPlot.h"
-#include "tools/Stop.h"
+#include "measure/SnPlot.h"
+#include "measure/Stop.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/LiveRun.h"
+#include "measure/LiveRun.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,12 +23,12 @@
 #include "capture/DeviceList.h"
 #include "capture/InputBackend.h"
 #include "capture/TestSignal.h"
-#include "tools/Config.h"
-#include "tools/Files.h"
-#include "tools/Metrics.h"
-#include "tools/Monitor.h"
-#include "tools/SnPlot.h"
-#include "tools/Stop.h"
+#include "measure/Config.h"
+#include "measure/Files.h"
+#include "measure/Metrics.h"
+#include "measure/Monitor.h"
+#include "measure/SnPlot.h"
+#include "measure/Stop.h"
 
 namespace {
 

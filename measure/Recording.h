@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/BlockChain.h"
-#include "tools/Options.h"
+#include "measure/Options.h"
 
 // Measures one file with the options; output to standard output.  Throws
 // Stop on a bad file, a frequency that does not suit its rate, or a block
