@@ -37,24 +37,6 @@ TEST_F(AnalysisOptions, TypedRateSetsTheSpanChosenRateRunsNothing)
     EXPECT_EQ(w.binWidthLabel.Caption(), "46.88 Hz bins"); // the rate box shows the chosen 48000
 }
 
-TEST_F(AnalysisOptions, BinWidthAndPeriodReadOuts)
-{
-    const struct { const char* rate; int sizeIndex, avg; const char *res, *period; } cases[] = {
-        {"12000", 3, 4, "1.46 Hz bins", "2.7"}, {"12000", 0, 1, "11.72 Hz bins", "0.1"},
-        {"6000", 8, 1, "0.02 Hz bins", "43.7"}, {"12k", 0, 1, "--- Hz bins", "85.3"}, {"abc", 0, 1, "--- Hz bins", "---"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.rate);
-        Parlune& w = Load();
-        w.sampleRateBox.UserType(c.rate);
-        w.fftSizeBox.UserChoose(c.sizeIndex);
-        w.averagingBar.DragTo(c.avg);
-        EXPECT_EQ(w.binWidthLabel.Caption(), c.res);
-        QTest::keyClicks(w.periodBox.edit(), "99"); // a read-out: typing is replaced at once
-        EXPECT_EQ(w.periodBox.Text(), c.period);
-    }
-}
-
 TEST_F(AnalysisOptions, ThresholdStatisticsAndLock)
 {
     Parlune& w = Load();
