@@ -1,5 +1,6 @@
 // The waveIn layer's rules, driven through fake devices: records, open
 // results, buffer filling, gaps, reset and close.
+#include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+#include "capture/CaptureSession.h"
 #include "support/FakeInput.h"
 #include "support/WaveBlock.h"
 
@@ -170,3 +172,36 @@ TEST_F(WaveInLoss, SlowFirstDataIsNotALoss)
     EXPECT_FALSE(waveInIsLost(h));
     EXPECT_EQ(blk.hdr.dwBytesRecorded, 4u * 1024);
 }
+
+namespace {
+
+// Gapless capture as a monitor runs it: three buffers queued, each put back
+// after use.  A device that delivers in pieces smaller than a buffer, every
+// 50 ms for 1.5 s, fills them in order with nothing lost, and is never taken
+// for lost (every delivery restarts the silence limit of 1 s).
+TEST_F(WaveInLoss, GaplessBuffersFillInTurnAndSteadyAudioIsNotALoss)
+{
+    auto device = std::make_shared<FakeInput>("Line In");
+    SetBackendsForTest({device});
+    CaptureSession session;
+    ASSERT_EQ(session.Open(0, Stereo16()), MMSYSERR_NOERROR);
+    ASSERT_EQ(session.Start(), MMSYSERR_NOERROR);
+    constexpr int kFrames = 1024, kPiece = 256, kPieces = 30;
+    ASSERT_TRUE(session.QueueBuffers(3, 4 * kFrames));
+    int pushed = 0, full = 0;
+    QTimer feed;
+    QObject::connect(&feed, &QTimer::timeout, [&] { device->Push(Ramp(kPiece * pushed++, kPiece)); });
+    feed.start(50);
+    while (pushed < kPieces && !session.Lost()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        for (; const std::int16_t* frames = session.Full(); ++full) {
+            EXPECT_EQ(std::vector(frames, frames + 4), Ramp(kFrames * full, 2)) << "buffer " << full;
+            EXPECT_EQ(frames[2 * kFrames - 2], kFrames * full + kFrames - 1);
+            ASSERT_TRUE(session.Requeue());
+        }
+    }
+    EXPECT_FALSE(session.Lost());
+    EXPECT_EQ(full, kPiece * kPieces / kFrames);
+}
+
+} // namespace
