@@ -203,7 +203,7 @@ void MeasureLive(const Options& o, std::vector<MonitorConfig> configs)
     };
     QObject::connect(&duration, &QTimer::timeout, armDuration);
     const auto stopping = [&timeUp] { return timeUp || g_stopSignal != 0; };
-    for (std::size_t i = 0; i < monitors.size(); ++i) monitors[i]->Open(outputOf[i]);
+    for (std::size_t i = 0; i < monitors.size(); ++i) monitors[i]->Open(outputOf[i], together);
     started.start();
     if (o.Duration > 0) armDuration();
 

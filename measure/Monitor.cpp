@@ -49,13 +49,13 @@ Monitor::Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::stri
 }
 
 // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
-void Monitor::Open(std::shared_ptr<Output> out)
+void Monitor::Open(std::shared_ptr<Output> out, bool pictured)
 {
     out_ = std::move(out);
     if (const MMRESULT r = Start(); r != MMSYSERR_NOERROR)
         Fail(kExitFile, device_ + ": cannot open the input for 16-bit stereo at " + std::to_string(o_.Rate) +
                             " Hz: " + WhyNotOpen(r));
-    report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "");
+    report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "", pictured);
     if (series_ != nullptr) series_->Up();
     clock_.start();
 }

@@ -27,7 +27,8 @@ public:
     // Opens the input and queues its buffers, its lines going to `out`
     // (opened once every monitor has been checked, maybe shared with
     // others); throws Stop (status 1) when the input does not open.
-    void Open(std::shared_ptr<Output> out);
+    // `pictured`: the run's picture of all monitors draws this one's points.
+    void Open(std::shared_ptr<Output> out, bool pictured);
     // Measures every full buffer; false when the input is lost for good
     // (no reconnect).  With reconnect the audio server is asked off the
     // event loop every 3 s, and the input reopened once it answers.

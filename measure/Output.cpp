@@ -137,9 +137,9 @@ std::string Spread::Text() const
     return "mean " + Fixed(Sum / Count, 2) + " dB, min " + Fixed(Min, 2) + " dB, max " + Fixed(Max, 2) + " dB";
 }
 
-Report::Report(const Options& o, Output& out, std::string name, bool live, const std::string& field)
+Report::Report(const Options& o, Output& out, std::string name, bool live, const std::string& field, bool pictured)
     : o_(o), out_(out), name_(std::move(name)), prefix_(field.empty() ? "" : CsvField(field) + (o.Csv ? "," : ", ")),
-      live_(live)
+      live_(live), pictured_(pictured || !o.Plot.empty())
 {
     // Logging is switched on at the start, as the window's log switch does.
     if (live_)
@@ -182,7 +182,7 @@ std::optional<double> Report::Block(const BlockResult& r, const ChainParams& p, 
     std::optional<double> corrected;
     gap_ = gap_ || !r.InBand;
     if (r.InBand) {
-        points_.push_back({endS, SN2500HzDb(r.SN1HzDb), gap_});
+        if (pictured_) points_.push_back({endS, SN2500HzDb(r.SN1HzDb), gap_});
         gap_ = false;
         sn_.Add(SN2500HzDb(r.SN1HzDb));
         corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);

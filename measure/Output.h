@@ -87,7 +87,10 @@ public:
     // the time of day, a recording's the position in it.  A monitor of a
     // config file starts each line with its name (`field`, "" for none): a
     // CSV column "monitor", a log line's first field, before "summary:".
-    Report(const Options& o, Output& out, std::string name, bool live, const std::string& field = "");
+    // The picture's points are kept only when some picture draws them
+    // (`pictured`), so a long watch without one does not grow.
+    Report(const Options& o, Output& out, std::string name, bool live, const std::string& field = "",
+           bool pictured = false);
 
     // One block's result, the block covering startS .. endS seconds from the
     // start; gives the corrected S/N in 2500 Hz where the block has one.
@@ -116,6 +119,7 @@ private:
     std::int64_t blocks_ = 0;
     std::int64_t unmeasured_ = 0; // live blocks that faulted (silence)
     Spread sn_, corrected_;       // over the blocks with the peak in the band; corrected: where positive
+    bool pictured_;
     std::vector<SnPoint> points_;
     bool gap_ = false;
     bool resetShown_ = false;
