@@ -103,6 +103,10 @@ enum class Kind {
     Text,   // any text
 };
 
+// Where an option may be given besides the command line of any run.
+constexpr unsigned kLiveOnly = 1; // a live input only: a recording has its own rate and length
+constexpr unsigned kRunWide = 2;  // the whole run: not a key of a config section
+
 struct Option {
     const char* Name;  // long form
     const char* Value; // what the value is called in --help; "" for a switch
@@ -112,6 +116,7 @@ struct Option {
     std::function<std::string()> Range = {};                  // the range as --help shows it
     std::function<std::string(const Options&)> Default = {}; // the default as --help shows it
     std::function<void(Options&, std::string_view text, double value)> Set = {};
+    unsigned Scope = 0; // kLiveOnly, kRunWide; 0: every form, and a config section's key
 };
 
 std::string Text(double x) { return PlainText(x); }
@@ -171,7 +176,7 @@ const std::vector<Option>& Table()
         {"--list-inputs", "", Kind::Switch, NAN, NAN,
          "print the capture devices as the window's device box lists them, one per line: the number --input "
          "takes, a tab, the name (the last two are the test signals)",
-         {}, {}, [](O& o, auto, double on) { o.ListInputs = on != 0; }},
+         {}, {}, [](O& o, auto, double on) { o.ListInputs = on != 0; }, kRunWide},
         {"--input", "DEVICE", Kind::Text, NAN, NAN,
          "measure this capture device, given by its name as --list-inputs prints it or by its number", {}, {},
          [](O& o, std::string_view t, double) {
@@ -179,7 +184,7 @@ const std::vector<Option>& Table()
              o.Input = t;
          }},
         {"--rate", "HZ", Kind::Whole, kMinRate, kMaxRate, "live input: sample rate, a whole number", {},
-         [](const O& o) { return Text(o.Rate); }, [](O& o, auto, double v) { o.Rate = static_cast<std::int32_t>(v); }},
+         [](const O& o) { return Text(o.Rate); }, [](O& o, auto, double v) { o.Rate = static_cast<std::int32_t>(v); }, kLiveOnly},
         {"--duration", "S", Kind::Number, NAN, NAN,
          "live input: stop after S seconds, above 0 and at most " + Text(kMaxDurationS),
          {}, [](const O&) { return std::string("until a signal"); },
@@ -187,22 +192,22 @@ const std::vector<Option>& Table()
              if (!(v > 0 && v <= kMaxDurationS))
                  Bad("--duration", "must be above 0 and at most " + Text(kMaxDurationS) + " seconds", t);
              o.Duration = v;
-         }},
+         }, kLiveOnly | kRunWide},
         {"--reconnect", "", Kind::Switch, NAN, NAN,
          "live input: a lost input is opened again when it comes back (the audio server asked every 3 s, however "
          "long it was away) instead of ending the run with status 4; other monitors go on meanwhile",
-         {}, {}, [](O& o, auto, double on) { o.Reconnect = on != 0; }},
+         {}, {}, [](O& o, auto, double on) { o.Reconnect = on != 0; }, kLiveOnly},
         {"--config", "FILE", Kind::Text, NAN, NAN, "measure the monitors of this INI file (see above)", {}, {},
          [](O& o, std::string_view t, double) {
              if (t.empty()) Fail(kExitUsage, "--config: needs a file name");
              o.Config = t;
-         }},
+         }, kRunWide},
         {"--metrics", "[ADDR:]PORT", Kind::Text, NAN, NAN,
          "live: serve the figures in the Prometheus text format (see above)", {}, {},
          [](O& o, std::string_view t, double) {
              if (t.empty()) Fail(kExitUsage, "--metrics: needs a port");
              o.Metrics = t;
-         }},
+         }, kLiveOnly | kRunWide},
         {"--compare", "A,B", Kind::Text, NAN, NAN,
          "with --config and --plot: also draw the difference of monitor A's S/N less B's, with its mean and spread",
          {}, {}, [](O& o, std::string_view t, double) {
@@ -211,12 +216,12 @@ const std::vector<Option>& Table()
                  Bad("--compare", "must be two monitor names, A,B", t);
              o.CompareA = t.substr(0, comma);
              o.CompareB = t.substr(comma + 1);
-         }},
+         }, kRunWide},
         {"--output", "FILE", Kind::Text, NAN, NAN, "live input: append the lines to FILE instead of standard output",
          {}, {}, [](O& o, std::string_view t, double) {
              if (t.empty()) Fail(kExitUsage, "--output: needs a file name");
              o.Output = t;
-         }},
+         }, kLiveOnly},
         {"--fft-size", "N", Kind::Whole, kMinNFFT, kMaxNFFT, "points per block, a power of two", {},
          [](const O& o) { return Text(o.Measure.FftSize); },
          [](O& o, std::string_view t, double v) {
@@ -322,20 +327,6 @@ const std::vector<Option>& Table()
     return table;
 }
 
-// Options that only a live input takes.
-bool LiveOnly(std::string_view name)
-{
-    return name == "--rate" || name == "--duration" || name == "--output" || name == "--reconnect" ||
-           name == "--metrics";
-}
-
-// Options a config file's section may not give: they belong to the whole run.
-bool RunWide(std::string_view name)
-{
-    return name == "--list-inputs" || name == "--config" || name == "--metrics" || name == "--compare" ||
-           name == "--duration";
-}
-
 const Option* Find(std::string_view name)
 {
     if (name == "--center") name = "--centre";
@@ -408,7 +399,7 @@ void SetMonitorOption(Options& o, std::string_view key, std::string_view value)
 {
     const std::string name = "--" + std::string(key);
     const Option* opt = Find(name);
-    if (opt == nullptr || RunWide(opt->Name)) Fail(kExitUsage, "not a key a monitor takes (see --help)");
+    if (opt == nullptr || (opt->Scope & kRunWide) != 0) Fail(kExitUsage, "not a key a monitor takes (see --help)");
     if (opt->kind != Kind::Switch) return Apply(o, *opt, opt->Name, value);
     const std::string v = Squeezed(value);
     if (v == "true" || v == "yes" || v == "on" || v == "1") return opt->Set(o, value, 1);
@@ -456,7 +447,7 @@ Options ParseOptions(int argc, char** argv)
             else Fail(kExitUsage, std::string(name) + ": needs a value");
         }
         Apply(o, *opt, opt->Name, text);
-        if (LiveOnly(name)) live.emplace_back(name);
+        if ((opt->Scope & kLiveOnly) != 0) live.emplace_back(name);
     }
     CheckOptions(o);
     if (o.ListInputs) {
