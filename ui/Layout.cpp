@@ -1,8 +1,5 @@
 // The main window as laid out: every control with its place, texts, colours,
-// ranges and tool tips as it stands before the stored settings are applied;
-// the wiring of control events to handlers; the secondary windows.
-#include <QApplication>
-#include <QCloseEvent>
+// ranges and tool tips as it stands before the stored settings are applied.
 #include <map>
 #include <optional>
 #include <string>
@@ -309,74 +306,3 @@ void Parlune::CreateControls()
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         QWidget::setTabOrder(tabOrder[i - 1]->widget(), tabOrder[i]->widget());
 }
-
-void Parlune::ConnectHandlers()
-{
-    startButton.onClick = [this] { Start_Click(); };
-    stopButton.onClick = [this] { Stopit_Click(); };
-    deviceBox.onClick = [this] { DeviceBox_Click(); };
-    windowTypeBox.onChange = [this] { WindType_Change(); };
-    sampleRateBox.onChange = [this] { SRate_Change(); };
-    fftSizeBox.onClick = [this] { FFTSize_Click(); };
-    averagingBar.onChange = [this] { AvScroll_Change(); };
-    thresholdBar.onChange = [this] { DispThreshold_Change(); };
-    peakingRefBar.onChange = [this] { PeakingRef_Change(); };
-    periodBox.onChange = [this] { DetPeriod_Change(); };
-    lockButton.onClick = [this] { Lock_Click(); };
-    statNoiseCheck.onClick = [this] { UseStatNoise_Click(); };
-    centreFrequencyBox.onChange = [this] { CF_Change(); };
-    bandwidthBox.onChange = [this] { SigBW_Change(); };
-    centreBar.onChange = [this] { CFUD_Change(); };
-    bandwidthBar.onChange = [this] { SigBWUD_Change(); };
-    guardBar.onChange = [this] { GB_Change(); };
-    spanLowBar.onChange = [this] { FMin_Change(); };
-    spanHighBar.onChange = [this] { FMax_Change(); };
-    peakToCentreButton.onClick = [this] { CFToPeak_Click(); };
-    preset5kHzOption.onClick = [this] { Wide_Click(); };
-    presetSsbOption.onClick = [this] { SSB_Click(); };
-    presetNarrowOption.onClick = [this] { WideCW_Click(); };
-    presetCw800Option.onClick = [this] { CW800_Click(); };
-    logToFileCheck.onClick = [this] { LogToFile_Click(); };
-    clockTimer.onTimer = [this] { Timer1_Timer(); };
-    spectrumPlot.onMouseMove = [this](int button, int shift, double x, double y) {
-        Spectrum_MouseMove(button, shift, x, y);
-    };
-    spectrumPlot.onMouseDown = [this](int button, int shift, double x, double y) {
-        Spectrum_MouseDown(button, shift, x, y);
-    };
-}
-
-// Closing ends the program at once, also in the middle of a run.  A run loop
-// nested inside the Start handler keeps running until it sees Closing (or
-// StopReq) and returns; the application's event loop then ends on the quit
-// request made here.
-void Parlune::closeEvent(QCloseEvent* e)
-{
-    Closing = true;
-    StopReq = true;
-    Form_Unload();
-    if (monWF_)
-        monWF_->hide();
-    if (monHisto_)
-        monHisto_->hide();
-    e->accept();
-    QCoreApplication::quit();
-}
-
-namespace {
-// A secondary window: a top-level window of its own, owned by the main window
-// and deleted when the user closes it (the next use makes a fresh one).
-template <class W> W& SecondaryWindow(QPointer<W>& slot, QWidget* owner)
-{
-    if (!slot) {
-        slot = new W(owner);
-        slot->setWindowFlag(Qt::Window, true);
-        slot->setAttribute(Qt::WA_DeleteOnClose);
-        slot->hide();
-    }
-    return *slot;
-}
-} // namespace
-
-MonWF& Parlune::monWF() { return SecondaryWindow(monWF_, this); }
-MonHisto& Parlune::monHisto() { return SecondaryWindow(monHisto_, this); }
