@@ -17,6 +17,7 @@
 
 #include "display/WaterfallWindow.h"
 #include "engine/Averaging.h"
+#include "engine/FrequencyPlan.h"
 #include "engine/WholeNumber.h"
 #include "display/WaterfallDraw.h"
 #include "display/Palette.h"
@@ -81,7 +82,7 @@ void WaterfallLine(MonWF& wf, std::shared_ptr<WaterfallRing>& WFRing, const Spec
     WaterfallRing& ring = RingFor(WFRing, wf);
     const double g = wf.gainBar.Value() / 20.0;
     const int t = wf.thresholdBar.Value();
-    const std::int32_t kLast = static_cast<std::int32_t>(std::floor(0.45 * NFFT));
+    const std::int32_t kLast = static_cast<std::int32_t>(std::floor(kTopShareOfRate * NFFT));
     const double scaleLeft = wf.waterfallPicture.ScaleLeft();
     const double scaleWidth = wf.waterfallPicture.ScaleWidth();
     const int width = ring.rows.width();

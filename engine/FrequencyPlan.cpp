@@ -73,7 +73,7 @@ double SpanWidthBins(int fmin, int fmax, std::int32_t nfft, double rate)
 std::optional<int> UpperLimitForRate(double rate)
 {
     if (rate > 4000 && rate <= 48000)
-        return RoundToInt16(0.45 * rate);
+        return RoundToInt16(kTopShareOfRate * rate);
     return std::nullopt;
 }
 

@@ -53,6 +53,9 @@ std::string SpanText(int fmin, int fmax);
 float SpanLeftBins(int fmin, std::int32_t nfft, double rate);
 double SpanWidthBins(int fmin, int fmax, std::int32_t nfft, double rate);
 
+// The highest share of the sample rate that the span and the waterfall reach.
+inline constexpr double kTopShareOfRate = 0.45;
+
 // Upper span limit a new sample rate asks for: 0.45 x rate (halves to
 // even) when 4000 < rate <= 48000, nothing otherwise.
 std::optional<int> UpperLimitForRate(double rate);

@@ -38,13 +38,13 @@ struct RunningFlag {
 };
 
 // No noise could be measured: tell the user and put the signal bandwidth back
-// to 100 Hz, through its controls as if the user had set it.
+// to the engine's reset bandwidth, through its controls as if the user had set it.
 void ResetBandwidth(Parlune& w)
 {
     MsgBox(&w, kNoNoiseMessage);
     w.SigBWBins = ResetSigBWBins(w.NFFT, w.SampleRate);
-    w.bandwidthBar.setValue(100);
-    w.bandwidthBox.setText("100");
+    w.bandwidthBar.setValue(static_cast<int>(kResetBandwidthHz));
+    w.bandwidthBox.setText(QString::number(kResetBandwidthHz));
 }
 
 } // namespace
@@ -99,7 +99,7 @@ void Parlune::Start_Click()
             centreBar.setSmallChange(RoundToInt16(SR / N));
     });
     Step([&] { periodBox.setText(QString::fromStdString(FormatPattern(CheckedDiv(NAvg, SR) * N, "#0.0"))); });
-    Step([&] { spanHighBar.setMax(RoundToInt16(SR * 0.45)); });
+    Step([&] { spanHighBar.setMax(RoundToInt16(SR * kTopShareOfRate)); });
     Step([&] { spectrumPlot.setScaleLeft(static_cast<float>(CheckedDiv(spanLowBar.Value(), SR) * N)); });
     Step([&] { spectrumPlot.setScaleWidth(static_cast<float>(CheckedDiv(spanHighBar.Value() - spanLowBar.Value(), SR) * N)); });
     Step([&] {
