@@ -1,16 +1,25 @@
-// Several inputs on one picture: pairing for the difference, each line at its
-// level in its own colour with a legend, gaps kept, and the difference panel's
-// mean and spread where they belong.  Colours are read from the picture.
+// The S/N pictures: a recording's, each block where its value puts it; and
+// several inputs on one (in process): pairing for the difference, each line
+// at its level in its own colour with a legend, gaps kept, and the
+// difference panel's mean and spread where they belong.  Colours are read
+// from the picture.
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QImageReader>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
+#include <tuple>
 #include <utility>
 
 #include "measure/SnPlot.h"
+#include "support/MeasureRun.h"
+#include "support/ToneNoise.h"
+#include "support/WavFile.h"
 
 namespace {
 
@@ -30,21 +39,30 @@ auto Flat(double db) { return [db](int) { return db; }; }
 
 bool Coloured(QRgb c) { return qRed(c) != qGreen(c) || qGreen(c) != qBlue(c); }
 
-// The panels' frames: rows and columns that are mostly pure black.
-struct Frames { std::vector<int> rows, cols; };
-Frames FindFrames(const QImage& img)
+// A panel in its frame, and where a share of its width or height lies.
+struct Panel {
+    int left, right, top, bottom;
+    int X(double share) const { return int(std::lround(left + share * (right - left))); }
+    int Y(double share) const { return int(std::lround(bottom - share * (bottom - top))); }
+};
+
+// The panels top down, framed by the only pure black: two columns and a pair
+// of rows each more than a quarter black.  None when the lines are not so.
+std::vector<Panel> Panels(const QImage& img)
 {
-    Frames f;
-    auto black = [&](int x, int y) { return img.pixel(x, y) == qRgb(0, 0, 0); };
-    for (int x = 0, n = 0; x < img.width(); ++x, n = 0) {
-        for (int y = 0; y < img.height(); ++y) n += black(x, y);
-        if (n > img.height() / 4) f.cols.push_back(x);
-    }
-    for (int y = 0, n = 0; y < img.height(); ++y, n = 0) {
-        for (int x = 0; x < img.width(); ++x) n += black(x, y);
-        if (n > img.width() / 4) f.rows.push_back(y);
-    }
-    return f;
+    auto lines = [&img](int along, int across, bool columns) {
+        std::vector<int> at;
+        for (int i = 0, n = 0; i < along; ++i, n = 0) {
+            for (int j = 0; j < across; ++j) n += img.pixel(columns ? i : j, columns ? j : i) == qRgb(0, 0, 0);
+            if (n > across / 4) at.push_back(i);
+        }
+        return at;
+    };
+    const std::vector<int> cols = lines(img.width(), img.height(), true), rows = lines(img.height(), img.width(), false);
+    std::vector<Panel> panels;
+    for (std::size_t i = 0; cols.size() == 2 && rows.size() % 2 == 0 && i < rows.size(); i += 2)
+        panels.push_back({cols[0], cols[1], rows[i], rows[i + 1]});
+    return panels;
 }
 
 // The commonest colour along a row between two columns (exclusive).
@@ -57,16 +75,57 @@ QRgb Dominant(const QImage& img, int y, int x0, int x1)
 
 } // namespace
 
+// The picture: a PNG of the asked size in which each block's S/N sits where its
+// value puts it.  The frame, the only pure black, spans 0 s .. the last block's
+// end and the whole tens of dB around the values.
+TEST(Plot, PutsEachBlockWhereItsValueBelongs)
+{
+    QTemporaryDir dir;
+    auto v = ToneNoise{.Snr2500Db = 10}.Stereo16(180000); // 15 s at 10 dB, 15 s at 30 dB: 43 blocks
+    const auto loud = ToneNoise{.Snr2500Db = 30, .Seed = 2}.Stereo16(180000);
+    v.insert(v.end(), loud.begin(), loud.end());
+    const QString png = dir.filePath("sn.png");
+    const Outcome r = Measure({"--format", "csv", "--plot", png, "--plot-size", "640x360", WriteWav(dir, "step.wav", v)});
+    ASSERT_EQ(std::pair(r.status, r.err), std::pair(0, QString()));
+    QImageReader reader(png);
+    EXPECT_EQ(reader.format(), "png");
+    const QImage img = reader.read();
+    ASSERT_EQ(img.size(), QSize(640, 360));
+    const std::vector<Panel> panels = Panels(img);
+    ASSERT_EQ(panels.size(), 1u);
+    const Panel& p = panels[0];
+    std::vector<double> sn; // per block, from the CSV
+    for (const auto& row : Rows(r.out)) row.at("in_band") == "1" ? sn.push_back(row.at("sn_2500hz_db").toDouble()) : void();
+    ASSERT_EQ(sn.size(), 43u);
+    const auto [mn, mx] = std::minmax_element(sn.begin(), sn.end());
+    const double lo = std::floor(*mn / 10) * 10, hi = std::max(std::ceil(*mx / 10) * 10, lo + 10);
+    const double mean = std::accumulate(sn.begin(), sn.end(), 0.0) / 43;
+    auto x = [&](double blockEnd) { return p.X(blockEnd / 43); };
+    auto y = [&](double db) { return p.Y((db - lo) / (hi - lo)); };
+    auto traceNear = [&](int px, int py) {
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy) {
+                const QRgb c = img.pixel(std::clamp(px + dx, 0, 639), std::clamp(py + dy, 0, 359));
+                if (qBlue(c) > 150 && qRed(c) < 80 && qGreen(c) < 120) return true;
+            }
+        return false;
+    };
+    for (int b : {2, 10, 30, 42}) {
+        SCOPED_TRACE(b);
+        EXPECT_TRUE(traceNear(x(b + 1), y(sn[b])));
+        EXPECT_FALSE(traceNear(x(b + 1), y(sn[b] + (b < 21 ? 20 : -20)))); // the other level
+    }
+    for (double mark : {*mn, mean, *mx}) { // a coloured line left of the first point
+        int marked = 0;
+        for (int px = p.left + 1; px < x(1) - 2; ++px) marked += Coloured(img.pixel(px, y(mark)));
+        EXPECT_GT(marked, 3) << mark;
+    }
+}
+
 TEST(ComparePlot, DifferencePairsEachPointWithTheNearestOverlappingBlock)
 {
     auto ramp = [](int t) { return double(t); };
-    const struct {
-        const char* what;
-        std::vector<SnPoint> a, b;
-        std::size_t pairs;
-        double mean, spread;
-        int gaps;
-    } cases[] = {
+    const struct { const char* what; std::vector<SnPoint> a, b; std::size_t pairs; double mean, spread; int gaps; } cases[] = {
         {"same moments", Every1s(1, 10, Flat(23)), Every1s(1, 10, Flat(17)), 10, 6, 0, 0},
         {"b's blocks end 0.3 s later: the one overlapping most", Every1s(1, 10, ramp),
          [&] { auto b = Every1s(1, 10, ramp); for (SnPoint& p : b) p.TimeS += 0.3; return b; }(), 10, 0, 0, 0},
@@ -98,12 +157,11 @@ TEST(ComparePlot, EachSeriesInItsOwnColourAtItsLevelWithALegend)
     const std::vector<SnSeries> series{{"A", Every1s(0, 60, Flat(23), [](int t) { return t >= 25 && t <= 35; })},
                                        {"B", Every1s(0, 60, Flat(17))}};
     const QImage img = DrawComparePlot(series, 60, {640, 400}, "t", std::nullopt);
-    const Frames f = FindFrames(img);
-    ASSERT_EQ(f.rows.size(), 2u);
-    ASSERT_EQ(f.cols.size(), 2u);
-    const int left = f.cols[0], right = f.cols[1], top = f.rows[0], bottom = f.rows[1];
-    auto x = [&](double t) { return int(std::lround(left + t / 60 * (right - left))); };
-    auto y = [&](double db) { return int(std::lround(bottom - (db - 10) / 20 * (bottom - top))); };
+    const std::vector<Panel> panels = Panels(img);
+    ASSERT_EQ(panels.size(), 1u);
+    const Panel& p = panels[0];
+    auto x = [&](double t) { return p.X(t / 60); };
+    auto y = [&](double db) { return p.Y((db - 10) / 20); };
     auto near = [&](QRgb c, int px, int py) {
         for (int dy = -3; dy <= 3; ++dy)
             if (img.pixel(px, py + dy) == c) return true;
@@ -119,52 +177,44 @@ TEST(ComparePlot, EachSeriesInItsOwnColourAtItsLevelWithALegend)
     EXPECT_NE(a, b);
     for (double t : {3.0, 20.0, 45.0, 58.0}) {
         SCOPED_TRACE(t);
-        EXPECT_TRUE(near(a, x(t), y(23)));
-        EXPECT_FALSE(near(a, x(t), y(17)));
-        EXPECT_TRUE(near(b, x(t), y(17)));
-        EXPECT_FALSE(near(b, x(t), y(23)));
+        EXPECT_EQ(std::tuple(near(a, x(t), y(23)), near(a, x(t), y(17)), near(b, x(t), y(17)), near(b, x(t), y(23))),
+                  std::tuple(true, false, true, false));
     }
     for (double t : {27.0, 30.0, 33.0}) {
         SCOPED_TRACE(t);
-        EXPECT_FALSE(near(a, x(t), y(23))); // A's gap stays open
-        EXPECT_TRUE(near(b, x(t), y(17)));
+        EXPECT_EQ(std::pair(near(a, x(t), y(23)), near(b, x(t), y(17))), std::pair(false, true)); // A's gap stays open
     }
     // The legend: each colour also away from both lines.
     for (QRgb c : {a, b}) {
         int swatch = 0;
-        for (int py = top + 1; py < bottom; ++py)
+        for (int py = p.top + 1; py < p.bottom; ++py)
             if (std::abs(py - y(23)) > 4 && std::abs(py - y(17)) > 4)
-                for (int px = left + 1; px < right; ++px) swatch += img.pixel(px, py) == c;
+                for (int px = p.left + 1; px < p.right; ++px) swatch += img.pixel(px, py) == c;
         EXPECT_GT(swatch, 10) << std::hex << c;
     }
 }
 
 TEST(ComparePlot, DifferencePanelShowsMeanAndSpreadOrSaysNothingPairs)
 {
-    const struct {
-        const char* what;
-        std::vector<SnPoint> a, b;
-        bool pairs;
-    } cases[] = {
+    const struct { const char* what; std::vector<SnPoint> a, b; bool pairs; } cases[] = {
         {"A - B alternates 5 and 7 dB", Every1s(0, 59, [](int t) { return t % 2 ? 22.0 : 24.0; }), Every1s(0, 59, Flat(17)), true},
         {"no common blocks", Every1s(0, 29, Flat(23)), Every1s(31, 60, Flat(17)), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const QImage img = DrawComparePlot({{"A", c.a}, {"B", c.b}}, 60, {640, 480}, "t", std::pair{0, 1});
-        const Frames f = FindFrames(img);
-        ASSERT_EQ(f.rows.size(), 4u); // two panels
-        ASSERT_EQ(f.cols.size(), 2u);
-        const int left = f.cols[0], right = f.cols[1], top = f.rows[2], bottom = f.rows[3];
+        const std::vector<Panel> panels = Panels(img);
+        ASSERT_EQ(panels.size(), 2u);
+        const auto [left, right, top, bottom] = panels[1];
         // The axis: 0 .. 10 dB around the differences' 5 .. 7 dB.
-        auto y = [&](double db) { return int(std::lround(bottom - db / 10 * (bottom - top))); };
+        auto y = [&](double db) { return panels[1].Y(db / 10); };
         auto dark = [&](int y0, int y1, int x0, int x1) { // text (grey 51), not the difference line (grey 90)
             int n = 0;
             for (int py = y0; py <= y1; ++py)
                 for (int px = x0; px <= x1; ++px) n += qGray(img.pixel(px, py)) < 70;
             return n;
         };
-        EXPECT_GT(dark(f.rows[1] + 1, top - 1, left, right), 20); // the caption between the panels
+        EXPECT_GT(dark(panels[0].bottom + 1, top - 1, left, right), 20); // the caption between the panels
         const int mid = (top + bottom) / 2, third = (right - left) / 3;
         EXPECT_EQ(dark(mid - 8, mid + 2, left + third, right - third) > 20, !c.pairs); // "no common blocks"
         if (!c.pairs) {
@@ -193,12 +243,11 @@ TEST(ComparePlot, LinesAtTheEndsOfTheDataStayInsideTheFrames)
         SCOPED_TRACE(testing::Message() << "A " << a << " dB, B " << b << " dB");
         const std::vector<SnSeries> series{{"A", Every1s(0, 60, Flat(a))}, {"B", Every1s(0, 60, Flat(b))}};
         const QImage img = DrawComparePlot(series, 60, {640, 480}, "t", std::pair{0, 1});
-        const Frames f = FindFrames(img);
-        ASSERT_EQ(f.rows.size(), 4u);
-        ASSERT_EQ(f.cols.size(), 2u);
+        const std::vector<Panel> panels = Panels(img);
+        ASSERT_EQ(panels.size(), 2u);
         // The rows of a panel's column (away from the legend) in a colour, frame rows included; each strictly inside.
         auto rowsOf = [&](int x, int panel, auto is) {
-            const int top = f.rows[2 * panel], bottom = f.rows[2 * panel + 1];
+            const int top = panels[panel].top, bottom = panels[panel].bottom;
             std::vector<int> at;
             for (int y = top; y <= bottom; ++y)
                 if (is(img.pixel(x, y))) at.push_back(y);
@@ -208,7 +257,7 @@ TEST(ComparePlot, LinesAtTheEndsOfTheDataStayInsideTheFrames)
         };
         for (double t : {20.0, 30.0, 40.0}) {
             SCOPED_TRACE(t);
-            const int x = int(std::lround(f.cols[0] + t / 60 * (f.cols[1] - f.cols[0])));
+            const int x = panels[0].X(t / 60);
             std::vector<QRgb> colours; // of the S/N lines, top down
             for (int y : rowsOf(x, 0, Coloured))
                 if (colours.empty() || colours.back() != img.pixel(x, y)) colours.push_back(img.pixel(x, y));
