@@ -59,69 +59,56 @@ private:
     std::string name_;
 };
 
-TEST_F(Settings, FirstStartWithAnEmptyStore)
+// Every entry: the text closing stores after the user's changes, what the
+// next start shows of it, and what a start without it (an empty store) shows.
+TEST_F(Settings, EveryEntryRoundTripsAndHasItsDefault)
 {
-    Parlune& w = Load();
-    EXPECT_EQ(std::tuple(w.NFFT, w.SampleRate, w.SigBWBins, w.thresholdBar.Value(), w.spanLowBar.Value(), w.spanHighBar.Value()),
-              std::tuple(1024, 12000.0, 17, 0, 20, 5000));
-    // The centre: the bin nearest 1000 Hz.
-    EXPECT_EQ(QStringList({w.sampleRateBox.Text(), w.bandwidthBox.Text(), w.spanBox.Text(), w.centreFrequencyBox.Text(), w.windowTypeBox.Text()}),
-              QStringList({" 12000", "200", " 20 -  5000", "996.1", "Blackman Harris"}));
-    EXPECT_TRUE(w.preset5kHzOption.Value());
-    EXPECT_EQ(std::pair(w.Left(), w.Top()), std::pair(105, 105)); // 100 twips, to the nearest pixel
-    EXPECT_FALSE(w.monWF().isVisible() || w.monHisto().isVisible());
-}
-
-TEST_F(Settings, StoredPlanSizeTextAndKeySpelling)
-{
-    WriteSetting("Values", "SampRate", " 12000");
-    EXPECT_EQ(ReadSetting("Values", "Samprate", "absent"), " 12000"); // keys ignore letter case
-    WriteSetting("Values", "NSamp", " 8192");
-    WriteSetting("Values", "FFTSIZE", "8192");
-    WriteSetting("Values", "CFB", " 683");
-    WriteSetting("Values", "NBINS", " 137");
-    Parlune& w = Load();
-    EXPECT_EQ(w.centreFrequencyBox.Text(), "1000.5");
-    EXPECT_EQ(w.bandwidthBox.Text(), "201");
-    EXPECT_EQ(w.SigBWBins, 137);
-
-    WriteSetting("Values", "FFTSIZE", "4096"); // the size text wins over NSamp
-    EXPECT_EQ(Load().NFFT, 4096);
-}
-
-TEST_F(Settings, EveryEntryRoundTrips)
-{
-    {
-        Parlune& w = Load();
-        w.setLeft(1500);
-        w.setTop(900);
-        w.sampleRateBox.UserType("24000");
-        w.fftSizeBox.UserChoose(2); // 4096
-        w.centreFrequencyBox.setText("1234");
-        w.bandwidthBar.DragTo(300);
-        w.averagingBar.DragTo(5);
-        w.thresholdBar.DragTo(30);
-        w.logFileBox.setText("Mëssungen, Nacht.txt");
-        w.spanLowBar.DragTo(700);
-        w.spanHighBar.DragTo(9000);
-        w.Form_Unload();
-    }
-    const char* stored[][3] = {
-        {"FormPlace", "Left", " 1500"}, {"FormPlace", "Top", " 900"}, {"Values", "Samprate", " 24000"},
-        {"Values", "NSamp", " 4096"},   {"Values", "CFB", " 211"},    {"Values", "NBINS", " 51"},
-        {"Values", "FMIN", " 700"},     {"Values", "FMAX", " 9000"},  {"Values", "AVSCR", " 5"},
-        {"Values", "THRESH", " 30"},    {"Values", "FILENAME", "Mëssungen, Nacht.txt"},
-        {"Values", "FFTSIZE", "4096"},  {"Values", "SBW", "300"},
+    struct Entry { const char *group, *key, *stored, *afterStart, *whenMissing; };
+    const Entry entries[] = {
+        {"FormPlace", "Left", " 1500", "1500", "105"}, // by default 100 twips, to the nearest pixel
+        {"FormPlace", "Top", " 900", "900", "105"},
+        {"Values", "Samprate", " 24000", " 24000|24000", " 12000|12000"},
+        {"Values", "NSamp", " 4096", "4096", "1024"},
+        {"Values", "FFTSIZE", "4096", "4096", "1024"},
+        {"Values", "CFB", " 211", "1236.3|211", "996.1|85"}, // by default the bin nearest 1000 Hz
+        {"Values", "NBINS", " 51", "51", "17"},
+        {"Values", "SBW", "300", "299|299", "200|200"}, // re-derived from the bins
+        {"Values", "FMIN", " 700", "20| 20 -  5000", "20| 20 -  5000"}, // every start ends on the wide span
+        {"Values", "FMAX", " 9000", "5000", "5000"},
+        {"Values", "AVSCR", " 5", "5", "1"},
+        {"Values", "THRESH", " 30", "30", "0"},
+        {"Values", "FILENAME", "Mëssungen, Nacht.txt", "Mëssungen, Nacht.txt", "Parlune.txt"},
     };
-    for (const auto& e : stored) EXPECT_EQ(ReadSetting(e[0], e[1], "absent"), QString::fromUtf8(e[2])) << e[1];
+    // What the window shows of each entry, against one column of the table.
+    const auto expectShown = [&](Parlune& w, const char* Entry::*column) {
+        const auto n = [](double x) { return QString::number(x); };
+        const QStringList shown{n(w.Left()), n(w.Top()), w.sampleRateBox.Text() + "|" + n(w.SampleRate), n(w.NFFT),
+                                w.fftSizeBox.Text(), w.centreFrequencyBox.Text() + "|" + n(w.CFBin), n(w.SigBWBins),
+                                n(w.bandwidthBar.Value()) + "|" + w.bandwidthBox.Text(), n(w.spanLowBar.Value()) + "|" + w.spanBox.Text(),
+                                n(w.spanHighBar.Value()), n(w.averagingBar.Value()), n(w.thresholdBar.Value()), w.logFileBox.Text()};
+        ASSERT_EQ(std::size_t(shown.size()), std::size(entries));
+        for (std::size_t i = 0; i < std::size(entries); ++i) EXPECT_EQ(shown[i].toStdString(), entries[i].*column) << entries[i].key;
+    };
 
-    Parlune& w = Load();
-    EXPECT_EQ(std::pair(w.Left(), w.Top()), std::pair(1500, 900));
-    EXPECT_EQ(std::tuple(w.SampleRate, w.NFFT, w.CFBin, w.SigBWBins), std::tuple(24000.0, 4096, 211, 51));
-    EXPECT_EQ(w.bandwidthBar.Value(), 299); // re-derived from the bins
-    EXPECT_EQ(std::pair(w.averagingBar.Value(), w.thresholdBar.Value()), std::pair(5, 30));
-    EXPECT_EQ(w.logFileBox.Text(), QString::fromUtf8("Mëssungen, Nacht.txt"));
-    EXPECT_EQ(w.spanBox.Text(), " 20 -  5000"); // every start ends on the wide span
+    Parlune* w = &Load();
+    expectShown(*w, &Entry::whenMissing);
+    EXPECT_EQ(w->windowTypeBox.Text(), "Blackman Harris");
+    EXPECT_TRUE(w->preset5kHzOption.Value());
+    EXPECT_FALSE(w->monWF().isVisible() || w->monHisto().isVisible());
+
+    w->setLeft(1500), w->setTop(900);
+    w->sampleRateBox.UserType("24000");
+    w->fftSizeBox.UserChoose(2); // 4096
+    w->centreFrequencyBox.setText("1234");
+    w->bandwidthBar.DragTo(300);
+    w->spanLowBar.DragTo(700), w->spanHighBar.DragTo(9000);
+    w->averagingBar.DragTo(5), w->thresholdBar.DragTo(30);
+    w->logFileBox.setText("Mëssungen, Nacht.txt");
+    w->Form_Unload();
+    for (const auto& e : entries) EXPECT_EQ(ReadSetting(e.group, e.key, "absent").toStdString(), e.stored) << e.key;
+
+    WriteSetting("Values", "NSamp", " 8192"); // the size text wins over it
+    expectShown(Load(), &Entry::afterStart);
 }
 
 TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
