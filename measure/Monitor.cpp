@@ -94,14 +94,13 @@ void Monitor::Finish(double endS)
     report_->Summary(Coverage(endS), {losses_, awayS_, gapS_});
 }
 
-
 MMRESULT Monitor::Start()
 {
     input_ = std::make_unique<CaptureSession>();
     const MMRESULT r = input_->Open(id_, Stereo16Format(static_cast<std::uint32_t>(o_.Rate)));
-    // Enough buffers for a quarter of a second, at least two: a sound
-    // server hands audio over in chunks of up to about 50 ms, and what
-    // finds no queued buffer is lost.
+    // Enough buffers for a quarter of a second, at least two: the input
+    // hands audio over in pieces of up to 100 ms, and what finds no queued
+    // buffer is lost.
     const int buffers = std::max(2, static_cast<int>(std::ceil(kQueuedS / blockS_)));
     if (r == MMSYSERR_NOERROR && input_->Start() == MMSYSERR_NOERROR && input_->QueueBuffers(buffers, BlockBytes(n_)))
         return MMSYSERR_NOERROR;
