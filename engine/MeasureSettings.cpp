@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "engine/Fault.h"
 #include "engine/FrequencyPlan.h"
@@ -10,33 +11,36 @@
 
 namespace {
 
-std::string Whole(double x) { return PlainText(x); }
+std::string Range(double lo, double hi) { return PlainText(lo) + " .. " + PlainText(hi); }
 
-SettingsError Bad(const char* field, const std::string& why) { return {field, std::string("--") + field + why}; }
+// Each field's range check, in the order a run checks them.
+const char* const kFields[] = {"fft-size", "window", "average", "bandwidth", "guard", "span-low", "threshold", "interval"};
 
 } // namespace
 
+std::string FieldProblem(const MeasureSettings& s, std::string_view field)
+{
+    if (field == "fft-size") {
+        if (s.FftSize < kMinNFFT || s.FftSize > kMaxNFFT) return "must be a whole number " + Range(kMinNFFT, kMaxNFFT);
+        if (!IsFFTSize(s.FftSize)) return "must be a power of two";
+    }
+    if (field == "window" && !WindowEnbw(s.Window)) return "must be a list position 0 .. 4";
+    if (field == "average" && (s.Average < 1 || s.Average > kMaxAvg)) return "must be a whole number " + Range(1, kMaxAvg);
+    if (field == "bandwidth" && !(s.BandwidthHz > 0)) return "must be above 0 Hz";
+    if (field == "guard" && !(s.Guard >= 0 && s.Guard <= kMaxGuard)) return "must lie in " + Range(0, kMaxGuard);
+    if (field == "span-low" && !(s.SpanLowHz >= 0)) return "must be 0 Hz or more";
+    if (field == "threshold" && (s.Threshold < 0 || s.Threshold > kMaxThreshold))
+        return "must be a whole number " + Range(0, kMaxThreshold);
+    if (field == "interval" && !(s.IntervalS >= 0)) return "must be 0 or more seconds";
+    return "";
+}
+
 std::optional<SettingsError> CheckSettings(const MeasureSettings& s)
 {
-    const auto range = [](double lo, double hi) { return Whole(lo) + " .. " + Whole(hi); };
-    if (!IsFFTSize(s.FftSize))
-        return Bad("fft-size", ": must be a power of two " + range(kMinNFFT, kMaxNFFT) + ", not " + Whole(s.FftSize));
-    if (!WindowEnbw(s.Window))
-        return Bad("window", ": must be a list position 0 .. 4, not " + Whole(s.Window));
-    if (s.Average < 1 || s.Average > kMaxAvg)
-        return Bad("average", ": must be a whole number " + range(1, kMaxAvg) + ", not " + Whole(s.Average));
-    if (!(s.BandwidthHz > 0))
-        return Bad("bandwidth", ": must be above 0 Hz, not " + Whole(s.BandwidthHz));
-    if (!(s.Guard >= 0 && s.Guard <= kMaxGuard))
-        return Bad("guard", ": must lie in " + range(0, kMaxGuard) + ", not " + Whole(s.Guard));
-    if (!(s.SpanLowHz >= 0))
-        return Bad("span-low", ": must be 0 Hz or more");
-    if (!(s.SpanLowHz < s.SpanHighHz))
-        return SettingsError{"span-low", "span: --span-low must lie below --span-high"};
-    if (s.Threshold < 0 || s.Threshold > kMaxThreshold)
-        return Bad("threshold", ": must be a whole number " + range(0, kMaxThreshold) + ", not " + Whole(s.Threshold));
-    if (!(s.IntervalS >= 0))
-        return Bad("interval", ": must be 0 or more seconds, not " + Whole(s.IntervalS));
+    for (const char* field : kFields)
+        if (const std::string why = FieldProblem(s, field); !why.empty())
+            return SettingsError{field, std::string("--") + field + ": " + why};
+    if (!(s.SpanLowHz < s.SpanHighHz)) return SettingsError{"span-low", "span: --span-low must lie below --span-high"};
     return std::nullopt;
 }
 
@@ -77,4 +81,31 @@ ChainParams BlockParamsFor(const MeasureSettings& s, double rate)
     p.PeakInSigBand = s.PeakInBand;
     p.TrackSig = s.Track;
     return p;
+}
+
+RunPlan PlanRun(const MeasureSettings& s, double rate, bool spanHighTyped)
+{
+    MeasureSettings used = s;
+    RunPlan plan;
+    if (!spanHighTyped && !(s.SpanHighHz < rate / 2) && s.CentreHz >= 0 && s.CentreHz <= rate / 2) {
+        // The default suits 12000 Hz and above; a slower rate gets its top bin.
+        used.SpanHighHz = TopSpanHz(rate, s.FftSize);
+        plan.SpanHighLoweredHz = used.SpanHighHz;
+        if (!(used.SpanLowHz < used.SpanHighHz)) {
+            char top[32];
+            std::snprintf(top, sizeof top, "%.2f", used.SpanHighHz);
+            throw SettingsError{"span-low", std::string("--span-low must lie below ") + top + " Hz for this sample rate"};
+        }
+    }
+    plan.Params = BlockParamsFor(used, rate);
+    return plan;
+}
+
+void StartRun(ChainState& state, const ChainParams& p, std::int16_t window)
+{
+    CheckRunSizes(p.NFFT, p.FMinBin, p.FMaxBin, p.NAvg);
+    const std::optional<WindowTable> table = MakeWindow(window, p.NFFT);
+    if (!table) throw Fault(Fault::Kind::OutOfRange, "no window at list position " + PlainText(window));
+    StartChain(state, p.NFFT);
+    state.Window = table->Coef;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/BlockChain.h"
 #include "engine/RunSizes.h"
@@ -36,7 +37,13 @@ struct SettingsError {
     std::string Message; // "must be a power of two 1024 .. 262144, not 3000"
 };
 
-// The rate-independent ranges; the first bad field, or nothing.
+// Why one field's value is out of its range ("must lie in 0 .. 2"), or ""
+// when it is fine; field is the option's name ("guard").  Only the ranges
+// that hold at any sample rate.
+std::string FieldProblem(const MeasureSettings& s, std::string_view field);
+
+// The rate-independent ranges and the span's order; the first bad field, or
+// nothing.
 std::optional<SettingsError> CheckSettings(const MeasureSettings& s);
 
 // The block parameters of a run at this sample rate: bins from hertz as a
@@ -44,6 +51,21 @@ std::optional<SettingsError> CheckSettings(const MeasureSettings& s);
 // Throws SettingsError when a frequency does not suit the rate; the span's
 // top must lie below half the rate and is kept on the highest ring bin.
 ChainParams BlockParamsFor(const MeasureSettings& s, double rate);
+
+// A run's block parameters as BlockParamsFor gives them, but with the
+// span's default top (spanHighTyped false) brought down to the highest bin
+// below half the rate where the rate is too low for it; the top used then
+// is in SpanHighLoweredHz.
+struct RunPlan {
+    ChainParams Params;
+    std::optional<double> SpanHighLoweredHz;
+};
+RunPlan PlanRun(const MeasureSettings& s, double rate, bool spanHighTyped);
+
+// A fresh run's state from its plan: the sizes checked (Fault, OutOfRange,
+// for sizes the arrays cannot take), the arrays made and cleared, and the
+// window table of list position `window` for p.NFFT points.
+void StartRun(ChainState& state, const ChainParams& p, std::int16_t window);
 
 // The highest frequency the span may reach at this rate and size: the
 // last bin below half the rate, in hertz.

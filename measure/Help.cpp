@@ -1,5 +1,8 @@
 // The --help text: the program's description, then every option of the
 // table with its range and default, words wrapped to 79 columns.
+#include <algorithm>
+
+#include "measure/Metrics.h"
 #include "measure/OptionTable.h"
 
 namespace {
@@ -52,22 +55,17 @@ monitor.  Give inputs by name: a number can name another device once
 devices come or go, and is refused when it falls on a test signal only
 because no audio server answered.
 
-Metrics (--metrics [ADDR:]PORT): the Prometheus text format at
-http://ADDR:PORT/metrics, ADDR 127.0.0.1 unless given.  Gauges, labelled by
-monitor: parlune_snr_2500hz_db, parlune_snr_2500hz_corrected_db,
-parlune_snr_1hz_db, parlune_snr_bin_db (set only by blocks with the peak in
-the band; other blocks leave them at the last such block's value),
-parlune_peak_frequency_hertz, parlune_peak_level_db, parlune_noise_level_db,
-parlune_input_up, parlune_last_block_timestamp_seconds,
-parlune_block_length_seconds; counters parlune_blocks_measured_total,
-parlune_input_losses_total and parlune_audio_gap_seconds_total (time the
-input delivered nothing while up: a stopped process, a suspended machine);
-parlune_build_info{version}.  A lost input's S/N, peak and noise series are
-removed, parlune_input_up reads 0 and the loss is counted.  IPv6 addresses
-are not supported.
-
-Options (a value may follow as the next argument or after '='):
 )";
+
+// The metrics paragraph, its list of series from the metrics' own table.
+std::string MetricsParagraph()
+{
+    return "Metrics (--metrics [ADDR:]PORT): the Prometheus text format at http://ADDR:PORT/metrics, ADDR 127.0.0.1 "
+           "unless given.  " +
+           MetricsListText() +
+           "; parlune_build_info{version}.  A lost input's S/N, peak and noise series are removed, parlune_input_up "
+           "reads 0 and the loss is counted.  IPv6 addresses are not supported.";
+}
 
 const char* const kOutro = R"(
 With several files each file's output is preceded by a line "==> FILE <==".
@@ -85,6 +83,30 @@ memory.  A FIFO, a folder or a device is refused as a config file or a
 recording (status 2 and 1), and a FIFO or a folder as an output or picture
 (status 1), before anything opens.
 )";
+
+// A paragraph filled to 76 columns, breaking only at blanks; two blanks
+// after a sentence stay two.
+std::string Filled(const std::string& text)
+{
+    constexpr std::size_t kWidth = 76;
+    std::string out, line;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t wordStart = text.find_first_not_of(' ', pos);
+        const std::size_t wordEnd = std::min(text.find(' ', wordStart), text.size());
+        const std::string gap = text.substr(pos, wordStart - pos);
+        const std::string word = text.substr(wordStart, wordEnd - wordStart);
+        if (!line.empty() && line.size() + gap.size() + word.size() > kWidth) {
+            out += line + "\n";
+            line = word;
+        } else {
+            if (!line.empty()) line += gap;
+            line += word;
+        }
+        pos = wordEnd;
+    }
+    return out + line + "\n";
+}
 
 // Words wrapped to fit after a 21-column indent, 79 columns in all.
 std::string Wrapped(std::string text)
@@ -116,14 +138,14 @@ std::string Wrapped(std::string text)
 std::string HelpText()
 {
     const Options defaults;
-    std::string help = kIntro;
+    std::string help = kIntro + Filled(MetricsParagraph()) +
+                       "\nOptions (a value may follow as the next argument or after '='):\n";
     for (const Option& o : OptionTable()) {
         std::string head = std::string("  ") + o.Name + (*o.Value ? std::string(" ") + o.Value : "");
         head += std::string(head.size() < 21 ? 21 - head.size() : 1, ' ');
         std::string text = o.Help;
-        if (o.Range) text += " " + o.Range();
-        else if (o.kind == Kind::Whole) text += " " + Span(o.Lo, o.Hi);
-        if (o.Default) text += " (" + o.Default(defaults) + ")";
+        if (o.Range || o.kind == Kind::Whole) text.append(" ").append(o.Range ? o.Range() : Span(o.Lo, o.Hi));
+        if (o.Default) text.append(" (").append(o.Default(defaults)).append(")");
         help += head + Wrapped(text);
     }
     help += "  -h, --help         this text\n  --version          print the program's version\n";

@@ -7,6 +7,7 @@
 #include <prometheus/registry.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <exception>
 
@@ -17,34 +18,64 @@ using prometheus::Counter;
 using prometheus::Family;
 using prometheus::Gauge;
 
+namespace {
+
+const char* const kInBandNote =
+    "set only by blocks with the peak in the band; other blocks leave them at the last such block's value";
+
+const MetricInfo kMetrics[kMetricCount] = {
+    {"parlune_snr_2500hz_db", false, "S/N in 2500 Hz, dB, of the last block with the peak in the band", ""},
+    {"parlune_snr_2500hz_corrected_db", false,
+     "S/N in 2500 Hz with the noise taken out of the signal band, dB, of the last block with the peak in the band", ""},
+    {"parlune_snr_1hz_db", false, "S/N in 1 Hz, dB, of the last block with the peak in the band", ""},
+    {"parlune_snr_bin_db", false, "S/N in one noise-equivalent bin, dB, of the last block with the peak in the band",
+     kInBandNote},
+    {"parlune_peak_frequency_hertz", false, "Frequency of the spectrum's peak, Hz", ""},
+    {"parlune_peak_level_db", false, "Level of the spectrum's peak above the display threshold, dB", ""},
+    {"parlune_noise_level_db", false, "Noise level per bin above the display threshold, dB", ""},
+    {"parlune_input_up", false, "1 while the monitor's input delivers audio, 0 once it is lost", ""},
+    {"parlune_last_block_timestamp_seconds", false, "Unix time of the end of the last measured block", ""},
+    {"parlune_block_length_seconds", false, "Duration of one block: FFT size over sample rate", ""},
+    {"parlune_blocks_measured_total", true, "Blocks measured", ""},
+    {"parlune_input_losses_total", true, "Times the input was lost", ""},
+    {"parlune_audio_gap_seconds_total", true,
+     "Time the input delivered nothing while it was up (a stopped process, a suspended machine), s",
+     "time the input delivered nothing while up: a stopped process, a suspended machine"},
+};
+
+int Index(Metric m) { return static_cast<int>(m); }
+
+} // namespace
+
+const MetricInfo& Info(Metric m) { return kMetrics[Index(m)]; }
+
+std::string MetricsListText()
+{
+    std::string gauges, counters, last; // the last counter joins the list with "and"
+    for (const MetricInfo& m : kMetrics) {
+        const std::string item = std::string(m.Name) + (*m.Note ? std::string(" (") + m.Note + ")" : "");
+        if (!m.Counter) {
+            gauges += (gauges.empty() ? "" : ", ") + item;
+            continue;
+        }
+        if (!last.empty()) counters += (counters.empty() ? "" : ", ") + last;
+        last = item;
+    }
+    return "Gauges, labelled by monitor: " + gauges + "; counters " + counters + " and " + last;
+}
+
 struct Metrics::Families {
-    explicit Families(prometheus::Registry& r)
-        : sn2500(G(r, "parlune_snr_2500hz_db", "S/N in 2500 Hz, dB, of the last block with the peak in the band")),
-          corrected(G(r, "parlune_snr_2500hz_corrected_db",
-                      "S/N in 2500 Hz with the noise taken out of the signal band, dB, of the last block with the peak in the band")),
-          sn1Hz(G(r, "parlune_snr_1hz_db", "S/N in 1 Hz, dB, of the last block with the peak in the band")),
-          snBin(G(r, "parlune_snr_bin_db", "S/N in one noise-equivalent bin, dB, of the last block with the peak in the band")),
-          peakHz(G(r, "parlune_peak_frequency_hertz", "Frequency of the spectrum's peak, Hz")),
-          peakDb(G(r, "parlune_peak_level_db", "Level of the spectrum's peak above the display threshold, dB")),
-          noiseDb(G(r, "parlune_noise_level_db", "Noise level per bin above the display threshold, dB")),
-          up(G(r, "parlune_input_up", "1 while the monitor's input delivers audio, 0 once it is lost")),
-          last(G(r, "parlune_last_block_timestamp_seconds", "Unix time of the end of the last measured block")),
-          length(G(r, "parlune_block_length_seconds", "Duration of one block: FFT size over sample rate")),
-          blocks(prometheus::BuildCounter().Name("parlune_blocks_measured_total").Help("Blocks measured").Register(r)),
-          losses(prometheus::BuildCounter().Name("parlune_input_losses_total").Help("Times the input was lost").Register(r)),
-          gaps(prometheus::BuildCounter()
-                   .Name("parlune_audio_gap_seconds_total")
-                   .Help("Time the input delivered nothing while it was up (a stopped process, a suspended machine), s")
-                   .Register(r)),
-          info(G(r, "parlune_build_info", "The program's version, as a label; always 1"))
+    explicit Families(prometheus::Registry& r) : info(prometheus::BuildGauge().Name("parlune_build_info").Help("The program's version, as a label; always 1").Register(r))
     {
+        for (int i = 0; i < kMetricCount; ++i) {
+            if (kMetrics[i].Counter)
+                counters[i] = &prometheus::BuildCounter().Name(kMetrics[i].Name).Help(kMetrics[i].Help).Register(r);
+            else
+                gauges[i] = &prometheus::BuildGauge().Name(kMetrics[i].Name).Help(kMetrics[i].Help).Register(r);
+        }
     }
-    static Family<Gauge>& G(prometheus::Registry& r, const char* name, const char* help)
-    {
-        return prometheus::BuildGauge().Name(name).Help(help).Register(r);
-    }
-    Family<Gauge> &sn2500, &corrected, &sn1Hz, &snBin, &peakHz, &peakDb, &noiseDb, &up, &last, &length;
-    Family<Counter> &blocks, &losses, &gaps;
+    Family<Gauge>* gauges[kMetricCount] = {};
+    Family<Counter>* counters[kMetricCount] = {};
     Family<Gauge>& info;
 };
 
@@ -67,18 +98,6 @@ std::string BindAddress(const std::string& where)
                         std::stoi(port) <= 65535;
     if (!digits || addr.empty()) Fail(kExitUsage, "--metrics: must be [ADDR:]PORT with a port 1 .. 65535, not '" + where + "'");
     return addr + ":" + port;
-}
-
-void Set(Gauge*& g, Family<Gauge>& f, const std::string& monitor, double v)
-{
-    if (g == nullptr) g = &f.Add({{"monitor", monitor}});
-    g->Set(v);
-}
-
-void Drop(Gauge*& g, Family<Gauge>& f)
-{
-    if (g != nullptr) f.Remove(g);
-    g = nullptr;
 }
 
 } // namespace
@@ -109,49 +128,56 @@ MonitorMetrics& Metrics::Add(const std::string& monitor, double blockLengthS)
     return *monitors_.back();
 }
 
-MonitorMetrics::MonitorMetrics(Metrics& m, const std::string& name, double blockLengthS)
-    : m_(m), name_(name), up_(&m.f_->up.Add({{"monitor", name}})), last_(&m.f_->last.Add({{"monitor", name}})),
-      blocks_(&m.f_->blocks.Add({{"monitor", name}})), losses_(&m.f_->losses.Add({{"monitor", name}})),
-      gaps_(&m.f_->gaps.Add({{"monitor", name}}))
+MonitorMetrics::MonitorMetrics(Metrics& m, const std::string& name, double blockLengthS) : m_(m), name_(name)
 {
-    m.f_->length.Add({{"monitor", name}}).Set(blockLengthS);
+    for (const Metric g : {Metric::Up, Metric::LastBlock, Metric::BlockLength}) Set(g, 0);
+    for (const Metric c : {Metric::Blocks, Metric::Losses, Metric::Gaps})
+        counters_[Index(c)] = &m.f_->counters[Index(c)]->Add({{"monitor", name}});
+    Set(Metric::BlockLength, blockLengthS);
 }
 
-void MonitorMetrics::Block(const BlockResult& r, std::optional<double> correctedDb, double unixTime)
+void MonitorMetrics::Set(Metric m, double v)
 {
-    Metrics::Families& f = *m_.f_;
-    up_->Set(1);
-    last_->Set(unixTime);
-    blocks_->Increment();
-    Set(peakHz_, f.peakHz, name_, r.PeakHz);
-    Set(peakDb_, f.peakDb, name_, r.PeakLevel);
-    Set(noiseDb_, f.noiseDb, name_, r.NoiseLevel);
-    if (!r.InBand) return;
-    Set(sn2500_, f.sn2500, name_, SN2500HzDb(r.SN1HzDb));
-    Set(sn1Hz_, f.sn1Hz, name_, r.SN1HzDb);
-    Set(snBin_, f.snBin, name_, r.SNBinDb);
-    if (correctedDb) Set(corrected_, f.corrected, name_, *correctedDb);
+    prometheus::Gauge*& g = gauges_[Index(m)];
+    if (g == nullptr) g = &m_.f_->gauges[Index(m)]->Add({{"monitor", name_}});
+    g->Set(v);
+}
+
+void MonitorMetrics::Block(const MeasuredBlock& b)
+{
+    if (!b.Measured) return;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    Set(Metric::Up, 1);
+    Set(Metric::LastBlock, std::chrono::duration<double>(now).count());
+    counters_[Index(Metric::Blocks)]->Increment();
+    Set(Metric::PeakHz, b.R.PeakHz);
+    Set(Metric::PeakDb, b.R.PeakLevel);
+    Set(Metric::NoiseDb, b.R.NoiseLevel);
+    if (!b.InBand()) return;
+    Set(Metric::Sn2500, *b.Sn2500Db);
+    Set(Metric::Sn1Hz, b.R.SN1HzDb);
+    Set(Metric::SnBin, b.R.SNBinDb);
+    if (b.CorrectedDb) Set(Metric::Corrected, *b.CorrectedDb);
 }
 
 void MonitorMetrics::Lost()
 {
     Remove();
-    up_->Set(0);
-    losses_->Increment();
+    Set(Metric::Up, 0);
+    counters_[Index(Metric::Losses)]->Increment();
 }
 
-void MonitorMetrics::Up() { up_->Set(1); }
+void MonitorMetrics::Up() { Set(Metric::Up, 1); }
 
-void MonitorMetrics::Gap(double seconds) { gaps_->Increment(seconds); }
+void MonitorMetrics::Gap(double seconds) { counters_[Index(Metric::Gaps)]->Increment(seconds); }
 
+// The measurement series go; the input's own stay.
 void MonitorMetrics::Remove()
 {
-    Metrics::Families& f = *m_.f_;
-    Drop(sn2500_, f.sn2500);
-    Drop(corrected_, f.corrected);
-    Drop(sn1Hz_, f.sn1Hz);
-    Drop(snBin_, f.snBin);
-    Drop(peakHz_, f.peakHz);
-    Drop(peakDb_, f.peakDb);
-    Drop(noiseDb_, f.noiseDb);
+    for (const Metric m : {Metric::Sn2500, Metric::Corrected, Metric::Sn1Hz, Metric::SnBin, Metric::PeakHz,
+                           Metric::PeakDb, Metric::NoiseDb}) {
+        prometheus::Gauge*& g = gauges_[Index(m)];
+        if (g != nullptr) m_.f_->gauges[Index(m)]->Remove(g);
+        g = nullptr;
+    }
 }

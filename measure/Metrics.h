@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/BlockChain.h"
+#include "measure/BlockOutputs.h"
 
 namespace prometheus {
 class Counter;
@@ -20,12 +20,28 @@ class Family;
 
 class Metrics;
 
-// One monitor's series.
-class MonitorMetrics {
+// The series of every monitor, in the order --help lists them.
+enum class Metric {
+    Sn2500, Corrected, Sn1Hz, SnBin, PeakHz, PeakDb, NoiseDb, Up, LastBlock, BlockLength, // gauges
+    Blocks, Losses, Gaps,                                                                    // counters
+};
+inline constexpr int kMetricCount = static_cast<int>(Metric::Gaps) + 1;
+struct MetricInfo {
+    const char* Name;
+    bool Counter;
+    const char* Help;     // the endpoint's HELP line
+    const char* Note;     // what --help adds after the name, or ""
+};
+const MetricInfo& Info(Metric m);
+// --help's list of the series: "Gauges, labelled by monitor: ...; counters ...".
+std::string MetricsListText();
+
+// One monitor's series: an output of its measurement.
+class MonitorMetrics final : public BlockOutput {
 public:
-    // A measured block ending at unixTime (s); the S/N series only when the
-    // peak is in the band (corrected: when defined).
-    void Block(const BlockResult& r, std::optional<double> correctedDb, double unixTime);
+    // A measured block, stamped with the time now; the S/N series only when
+    // the peak is in the band (corrected: when defined).
+    void Block(const MeasuredBlock& b) override;
     void Lost(); // the input has gone: measurement series removed, the loss counted
     void Up();   // the input is open again
     void Gap(double seconds); // audio that never came while the input was up
@@ -34,16 +50,12 @@ private:
     friend class Metrics;
     MonitorMetrics(Metrics& m, const std::string& name, double blockLengthS);
     void Remove();
+    void Set(Metric m, double v);
     Metrics& m_;
     std::string name_;
-    prometheus::Gauge* up_;
-    prometheus::Gauge* last_;
-    prometheus::Counter* blocks_;
-    prometheus::Counter* losses_;
-    prometheus::Counter* gaps_;
-    // Measurement series, present while the input is up (and, for S/N, once set).
-    prometheus::Gauge *sn2500_ = nullptr, *corrected_ = nullptr, *sn1Hz_ = nullptr, *snBin_ = nullptr;
-    prometheus::Gauge *peakHz_ = nullptr, *peakDb_ = nullptr, *noiseDb_ = nullptr;
+    // Each gauge's series, present while the input is up (and, for S/N, once set).
+    prometheus::Gauge* gauges_[kMetricCount] = {};
+    prometheus::Counter* counters_[kMetricCount] = {};
 };
 
 class Metrics {

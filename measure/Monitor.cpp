@@ -4,13 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include <QDateTime>
-
 #include "capture/DeviceList.h"
 #include "capture/InputBackend.h"
 #include "engine/Fault.h"
-#include "engine/RunSizes.h"
-#include "engine/Windows.h"
 #include "measure/Stop.h"
 
 namespace {
@@ -38,13 +34,11 @@ Monitor::Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::stri
       blockS_(n_ / static_cast<double>(o_.Rate)), p_(RunParams(o_, o_.Rate, c.Name)), id_(deviceId)
 {
     try {
-        CheckRunSizes(p_.NFFT, p_.FMinBin, p_.FMaxBin, p_.NAvg);
+        StartRun(state_, p_, o_.Measure.Window);
     } catch (const Fault& f) {
         Fail(kExitUsage, name_ + ": " + f.what());
     }
     if (!o_.Plot.empty()) CheckWritable(o_.Plot);
-    StartChain(state_, n_);
-    state_.Window = MakeWindow(o_.Measure.Window, n_)->Coef;
     if (metrics != nullptr) series_ = &metrics->Add(name_, blockS_);
 }
 
@@ -55,7 +49,7 @@ void Monitor::Open(std::shared_ptr<Output> out, bool pictured)
     if (const MMRESULT r = Start(); r != MMSYSERR_NOERROR)
         Fail(kExitFile, device_ + ": cannot open the input for 16-bit stereo at " + std::to_string(o_.Rate) +
                             " Hz: " + WhyNotOpen(r));
-    report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "", pictured);
+    report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "", pictured, series_);
     if (series_ != nullptr) series_->Up();
     clock_.start();
 }
@@ -140,10 +134,7 @@ void Monitor::Measure(const std::int16_t* frames, double end)
     resumed_ = false;
     if (first_ < 0) first_ = end - blockS_;
     ++captured_;
-    const BlockResult r = RunBlock(frames, p_, state_);
-    const std::optional<double> corrected = report_->Block(r, p_, std::max(0.0, end - blockS_), end);
-    if (series_ != nullptr && r.End == BlockEnd::Measured)
-        series_->Block(r, corrected, static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000);
+    report_->Block(RunBlock(frames, p_, state_), p_, std::max(0.0, end - blockS_), end);
     last_ = end;
     if (end - plotted_ >= 60) {
         report_->WritePlot(end);

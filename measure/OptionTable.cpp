@@ -117,11 +117,7 @@ const std::vector<Option>& OptionTable()
          }, kLiveOnly},
         {"--fft-size", "N", Kind::Whole, kMinNFFT, kMaxNFFT, "points per block, a power of two", {},
          [](const O& o) { return Text(o.Measure.FftSize); },
-         [](O& o, std::string_view t, double v) {
-             const auto n = static_cast<std::int32_t>(v);
-             if ((n & (n - 1)) != 0) Bad("--fft-size", "must be a power of two", t);
-             o.Measure.FftSize = n;
-         }},
+         [](O& o, auto, double v) { o.Measure.FftSize = static_cast<std::int32_t>(v); }},
         {"--window", "W", Kind::Text, NAN, NAN,
          "hamming, blackman-harris, hanning, hft95 (flat top), none, or the list position 0 .. 4 in that order", {},
          [](const O& o) { return std::string(kWindowNames[o.Measure.Window]); },
@@ -136,16 +132,10 @@ const std::vector<Option>& OptionTable()
          [](O& o, auto, double v) { o.Measure.CentreHz = v; }},
         {"--bandwidth", "HZ", Kind::Number, NAN, NAN, "signal bandwidth, > 0 and at least half a bin", {},
          [](const O& o) { return Text(o.Measure.BandwidthHz); },
-         [](O& o, std::string_view t, double v) {
-             if (!(v > 0)) Bad("--bandwidth", "must be above 0 Hz", t);
-             o.Measure.BandwidthHz = v;
-         }},
+         [](O& o, auto, double v) { o.Measure.BandwidthHz = v; }},
         {"--guard", "G", Kind::Number, NAN, NAN, "guard band on each side as a multiple of the bandwidth,",
          [] { return Span(0, kMaxGuard); }, [](const O& o) { return Text(o.Measure.Guard); },
-         [](O& o, std::string_view t, double v) {
-             if (!(v >= 0 && v <= kMaxGuard)) Bad("--guard", "must lie in " + Span(0, kMaxGuard), t);
-             o.Measure.Guard = v;
-         }},
+         [](O& o, auto, double v) { o.Measure.Guard = v; }},
         {"--span-low", "HZ", Kind::Number, NAN, NAN, "lowest analysed frequency, >= 0", {},
          [](const O& o) { return Text(o.Measure.SpanLowHz); }, [](O& o, auto, double v) { o.Measure.SpanLowHz = v; }},
         {"--span-high", "HZ", Kind::Number, NAN, NAN,
@@ -175,10 +165,7 @@ const std::vector<Option>& OptionTable()
          "log format: seconds of recording (live: of the clock) between lines, >= 0; 0 writes every block whose "
          "peak is in the band",
          {}, [](const O& o) { return Text(o.Measure.IntervalS); },
-         [](O& o, std::string_view t, double v) {
-             if (!(v >= 0)) Bad("--interval", "must be 0 or more seconds", t);
-             o.Measure.IntervalS = v;
-         }},
+         [](O& o, auto, double v) { o.Measure.IntervalS = v; }},
         {"--format", "F", Kind::Text, NAN, NAN,
          "log: lines as in the window's log file, the first field being the recording position hh:mm:ss at the "
          "block's end; csv: a header and one row per block, S/N fields empty when the peak is outside the band; "
@@ -236,4 +223,6 @@ void ApplyOption(Options& o, const Option& opt, std::string_view name, std::stri
     if (opt.kind == Kind::Whole) value = WholeOf(name, text, opt.Lo, opt.Hi);
     if (opt.kind == Kind::Number) value = NumberOf(name, text);
     opt.Set(o, text, value);
+    // A measurement setting's range is the engine's.
+    if (const std::string why = FieldProblem(o.Measure, opt.Name + 2); !why.empty()) Bad(opt.Name, why, text);
 }

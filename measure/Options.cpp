@@ -93,20 +93,13 @@ Options ParseOptions(int argc, char** argv)
 
 ChainParams CheckedRunParams(const Options& o, double rate, const std::string& what)
 {
-    MeasureSettings s = o.Measure;
-    const double nyquist = rate / 2;
-    if (!o.SpanHighTyped && !(s.SpanHighHz < nyquist) && s.CentreHz >= 0 && s.CentreHz <= nyquist) {
-        // The default suits 12000 Hz and above; a slower file gets its top bin.
-        s.SpanHighHz = TopSpanHz(rate, s.FftSize);
-        if (!what.empty()) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
-                         what.c_str(), PlainText(o.Measure.SpanHighHz).c_str(), Fixed(s.SpanHighHz, 2).c_str());
-        }
-        if (!(s.SpanLowHz < s.SpanHighHz))
-            throw SettingsError{"span-low", "--span-low must lie below " + Fixed(s.SpanHighHz, 2) + " Hz for this sample rate"};
+    const RunPlan plan = PlanRun(o.Measure, rate, o.SpanHighTyped);
+    if (plan.SpanHighLoweredHz && !what.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
+                     what.c_str(), PlainText(o.Measure.SpanHighHz).c_str(), Fixed(*plan.SpanHighLoweredHz, 2).c_str());
     }
-    return BlockParamsFor(s, rate);
+    return plan.Params;
 }
 
 ChainParams RunParams(const Options& o, double rate, const std::string& what)

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <optional>
 
-#include "engine/LogLine.h"
 #include "engine/Measurement.h"
 #include "engine/Results.h"
 #include "measure/Files.h"
@@ -124,94 +123,47 @@ void Output::Header(std::string_view text)
     Line(text);
 }
 
-void Spread::Add(double v)
-{
-    ++Count;
-    Sum += v;
-    Min = std::min(Min, v);
-    Max = std::max(Max, v);
-}
-
-std::string Spread::Text() const
-{
-    return "mean " + Fixed(Sum / Count, 2) + " dB, min " + Fixed(Min, 2) + " dB, max " + Fixed(Max, 2) + " dB";
-}
-
-Report::Report(const Options& o, Output& out, std::string name, bool live, const std::string& field, bool pictured)
+Report::Report(const Options& o, Output& out, std::string name, bool live, const std::string& field, bool pictured,
+               BlockOutput* more)
     : o_(o), out_(out), name_(std::move(name)), prefix_(field.empty() ? "" : CsvField(field) + (o.Csv ? "," : ", ")),
-      live_(live), pictured_(pictured || !o.Plot.empty())
+      live_(live)
 {
-    // Logging is switched on at the start, as the window's log switch does.
-    if (live_)
-        schedule_.StartByClock();
-    else
-        schedule_.StartAtPosition(0);
     if (o_.Csv)
-        out_.Header(std::string(prefix_.empty() ? "" : "monitor,") +
-                    "block,start_s,peak_hz,peak_db,noise_db,sn_bin_db,sn_1hz_db,sn_2500hz_db,in_band,sn_2500hz_corrected_db");
+        lines_ = std::make_unique<CsvRows>(out_, prefix_);
+    else
+        lines_ = std::make_unique<LogLines>(out_, prefix_, live_, o_.Measure.IntervalS);
+    outputs_ = {&summary_};
+    if (pictured || !o_.Plot.empty()) outputs_.push_back(&plot_);
+    outputs_.push_back(lines_.get());
+    if (more != nullptr) outputs_.push_back(more);
 }
 
-std::optional<double> Report::Block(const BlockResult& r, const ChainParams& p, double startS, double endS)
+void Report::Block(const BlockResult& r, const ChainParams& p, double startS, double endS)
 {
-    const std::int64_t block = blocks_;
-    if (r.End == BlockEnd::Fault && live_) {
-        // A live watch goes on through digital silence (a muted receiver):
-        // the block is a row without figures.
-        ++blocks_;
-        ++unmeasured_;
-        endS_ = endS;
-        gap_ = true;
-        if (o_.Csv) out_.Line(prefix_ + std::to_string(block) + "," + Fixed(startS) + ",,,,,,,0,");
-        return std::nullopt;
-    }
-    if (r.End == BlockEnd::Fault) {
+    MeasuredBlock b{r, blocks_, startS, endS, true, std::nullopt, std::nullopt};
+    // A live watch goes on through digital silence (a muted receiver): the
+    // block is one without figures.
+    b.Measured = !(r.End == BlockEnd::Fault && live_);
+    if (r.End == BlockEnd::Fault && b.Measured) {
         out_.Flush();
-        Fail(kExitMeasurement, name_ + ": block " + std::to_string(block) + ": measurement ended: " + r.FaultText +
+        Fail(kExitMeasurement, name_ + ": block " + std::to_string(blocks_) + ": measurement ended: " + r.FaultText +
                                    " (a bin of zero power, as in silence?)");
     }
     if (r.End == BlockEnd::NoNoise)
-        Fail(kExitMeasurement, name_ + ": block " + std::to_string(block) + ": " + kNoNoiseMessage);
+        Fail(kExitMeasurement, name_ + ": block " + std::to_string(blocks_) + ": " + kNoNoiseMessage);
     if (r.BandwidthReset && !resetShown_) {
         out_.Flush();
-        std::fprintf(stderr, "parlune-measure: %s: block %lld: %s\n", name_.c_str(), static_cast<long long>(block),
+        std::fprintf(stderr, "parlune-measure: %s: block %lld: %s\n", name_.c_str(), static_cast<long long>(blocks_),
                      kNoNoiseMessage);
         resetShown_ = true;
     }
     ++blocks_;
     endS_ = endS;
-    std::optional<double> corrected;
-    gap_ = gap_ || !r.InBand;
-    if (r.InBand) {
-        if (pictured_) points_.push_back({endS, SN2500HzDb(r.SN1HzDb), gap_});
-        gap_ = false;
-        sn_.Add(SN2500HzDb(r.SN1HzDb));
-        corrected = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);
-        if (corrected) corrected_.Add(*corrected);
+    if (b.Measured && r.InBand) {
+        b.Sn2500Db = SN2500HzDb(r.SN1HzDb);
+        b.CorrectedDb = CorrectedSN2500HzDb(r.SigPower, r.NoisePower, p.SigBWHz);
     }
-    if (o_.Csv) {
-        std::string row = prefix_ + std::to_string(block) + "," + Fixed(startS) + "," + Fixed(r.PeakHz) + "," +
-                          Fixed(r.PeakLevel) + "," + Fixed(r.NoiseLevel) + ",";
-        if (r.InBand)
-            row += Fixed(r.SNBinDb) + "," + Fixed(r.SN1HzDb) + "," + Fixed(SN2500HzDb(r.SN1HzDb)) + ",1,";
-        else
-            row += ",,,0,";
-        if (corrected) row += Fixed(*corrected);
-        out_.Line(row);
-    } else if (r.InBand) {
-        LogLineIfDue(r, endS);
-    }
-    return corrected;
-}
-
-// Every --interval seconds while the peak is in the band, as the window
-// logs: a live run by the time of day, a recording by the position in it.
-void Report::LogLineIfDue(const BlockResult& r, double endS)
-{
-    const double interval = o_.Measure.IntervalS;
-    const std::optional<DueLine> due = live_ ? schedule_.DueByClock(interval) : schedule_.DueAtPosition(endS, interval);
-    if (!due) return;
-    schedule_.Logged(*due);
-    out_.Line(prefix_ + LogLine(due->Clock, r.PeakHz, r.PeakLevel, r.NoiseLevel, r.SN1HzDb));
+    for (BlockOutput* output : outputs_) output->Block(b);
 }
 
 void Report::WritePlot(double endS) const
@@ -220,7 +172,7 @@ void Report::WritePlot(double endS) const
     // A device name may hold a '/' ("S/N"): only a recording's is a path.
     const QString name = QString::fromLocal8Bit(name_.data(), static_cast<qsizetype>(name_.size()));
     const QString label = live_ ? name : QFileInfo(name).fileName();
-    const QImage img = DrawSnPlot(points_, endS, QSize(o_.PlotWidth, o_.PlotHeight), label + QStringLiteral(": S/N in 2500 Hz"));
+    const QImage img = DrawSnPlot(plot_.Points(), endS, QSize(o_.PlotWidth, o_.PlotHeight), label + QStringLiteral(": S/N in 2500 Hz"));
     if (const std::string why = WritePng(img, o_.Plot); !why.empty())
         out_.Failure(o_.Plot + ": cannot write the picture: " + why);
 }
@@ -235,21 +187,5 @@ void Report::WritePlotAfterStop(double endS) const
 
 void Report::Summary(std::optional<double> measuredShare, Outage outage)
 {
-    if (!o_.Summary) return;
-    std::string unmeasured =
-        unmeasured_ > 0 ? "; " + std::to_string(unmeasured_) + " not measured (digital silence)" : "";
-    if (measuredShare) unmeasured += "; " + Fixed(100 * *measuredShare, 1) + "% of the audio measured";
-    if (outage.Losses > 0)
-        unmeasured += "; input lost " + std::to_string(outage.Losses) + (outage.Losses == 1 ? " time" : " times") +
-                      ", away " + Fixed(outage.AwayS, 1) + " s";
-    if (outage.GapS > 0) unmeasured += "; gaps in the audio " + Fixed(outage.GapS, 1) + " s";
-    if (sn_.Count == 0) {
-        out_.Line(prefix_ + "summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + unmeasured);
-        return;
-    }
-    std::string line = prefix_ + "summary: " + std::to_string(blocks_) + " blocks, " + std::to_string(sn_.Count) +
-                       " with the peak in the band; S/N 2500Hz " + sn_.Text();
-    if (corrected_.Count > 0)
-        line += "; corrected over " + std::to_string(corrected_.Count) + " blocks " + corrected_.Text();
-    out_.Line(line + unmeasured);
+    if (o_.Summary) out_.Line(prefix_ + summary_.Text(measuredShare, outage));
 }

@@ -1,19 +1,18 @@
-// What parlune-measure writes of a measurement, block by block: log lines or
-// CSV rows, the summary and the points of the S/N picture, to standard
-// output or a file appended to.
+// Where parlune-measure's lines go (standard output or a file appended to,
+// a closed pipe ending the run quietly), and the report of one measurement
+// that hands each block to its outputs.
 #pragma once
 #include <cstdint>
 #include <cstdio>
-#include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/BlockChain.h"
-#include "log/LogSchedule.h"
 #include "measure/Options.h"
-#include "measure/SnPlot.h"
+#include "measure/BlockOutputs.h"
 
 // True once a write found the reading end of standard output's pipe closed.
 bool ReaderGone();
@@ -63,24 +62,9 @@ private:
     bool headed_ = false;
 };
 
-// Count, mean, minimum and maximum of a figure in dB.
-struct Spread {
-    std::int64_t Count = 0;
-    double Sum = 0, Min = std::numeric_limits<double>::infinity(), Max = -std::numeric_limits<double>::infinity();
-    void Add(double v);
-    std::string Text() const;
-};
-
-// What a live input went through: losses, the time it was away, and the
-// audio that never came while it was up (a stopped process), s.
-struct Outage {
-    int Losses = 0;
-    double AwayS = 0, GapS = 0;
-};
-
-// The output of one measurement, recording or live.  A block that ends a
-// recording's measurement stops it here (status 3); a live run goes on
-// through digital silence.
+// The output of one measurement, recording or live: every block goes to
+// its outputs.  A block that ends a recording's measurement stops it here
+// (status 3); a live run goes on through digital silence.
 class Report {
 public:
     // name labels the messages and the picture; a live run's log lines carry
@@ -88,13 +72,13 @@ public:
     // config file starts each line with its name (`field`, "" for none): a
     // CSV column "monitor", a log line's first field, before "summary:".
     // The picture's points are kept only when some picture draws them
-    // (`pictured`), so a long watch without one does not grow.
+    // (`pictured`), so a long watch without one does not grow.  `more`: one
+    // more output (a monitor's metrics), or nullptr.
     Report(const Options& o, Output& out, std::string name, bool live, const std::string& field = "",
-           bool pictured = false);
+           bool pictured = false, BlockOutput* more = nullptr);
 
-    // One block's result, the block covering startS .. endS seconds from the
-    // start; gives the corrected S/N in 2500 Hz where the block has one.
-    std::optional<double> Block(const BlockResult& r, const ChainParams& p, double startS, double endS);
+    // One block's result, the block covering startS .. endS seconds from the start.
+    void Block(const BlockResult& r, const ChainParams& p, double startS, double endS);
     // The picture of what was measured so far, over 0 .. endS seconds.
     void WritePlot(double endS) const;
     void WritePlot() const { WritePlot(endS_); }
@@ -102,26 +86,22 @@ public:
     // own message is the one line to show.
     void WritePlotAfterStop(double endS) const;
     double EndS() const { return endS_; }
-    const std::vector<SnPoint>& Points() const { return points_; }
+    const std::vector<SnPoint>& Points() const { return plot_.Points(); }
     // The summary line; a live run adds the share of its audio measured and
     // what its input went through.
     void Summary(std::optional<double> measuredShare = std::nullopt, Outage outage = {});
 
 private:
-    void LogLineIfDue(const BlockResult& r, double endS);
-
     const Options& o_;
     Output& out_;
     std::string name_;
     std::string prefix_; // before every line: the monitor's field and separator, or ""
     bool live_;
-    LogSchedule schedule_;
+    std::unique_ptr<BlockOutput> lines_; // CSV rows or log lines
+    SummaryLine summary_;
+    PlotSeries plot_;
+    std::vector<BlockOutput*> outputs_;
     std::int64_t blocks_ = 0;
-    std::int64_t unmeasured_ = 0; // live blocks that faulted (silence)
-    Spread sn_, corrected_;       // over the blocks with the peak in the band; corrected: where positive
-    bool pictured_;
-    std::vector<SnPoint> points_;
-    bool gap_ = false;
     bool resetShown_ = false;
     double endS_ = 0;
 };

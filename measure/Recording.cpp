@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "engine/NumberText.h"
-#include "engine/Windows.h"
 #include "measure/Files.h"
 #include "measure/Output.h"
 #include "measure/Stop.h"
@@ -103,8 +102,7 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
         Fail(kExitFile, path + ": shorter than one block (" + std::to_string(rec.Frames()) + " frames, FFT size " +
                             std::to_string(n) + ")");
     ChainParams p = RunParams(o, rec.Rate(), path);
-    StartChain(state, n);
-    state.Window = MakeWindow(o.Measure.Window, n)->Coef;
+    StartRun(state, p, o.Measure.Window);
 
     Output out;
     Report report(o, out, path, false);
