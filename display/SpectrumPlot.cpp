@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/Fault.h"
+#include "engine/FrequencyPlan.h"
 #include "engine/NumberText.h"
 #include "engine/WholeNumber.h"
 #include "display/PictureSurface.h"
@@ -124,6 +125,6 @@ void PlotPeakMarker(PictureBox& Spectrum, const PlotFrame& f, const LoopState& s
     Spectrum.setForeColor(kPeakColour);
     Spectrum.setCurrentX(p - 2 * w);
     Spectrum.setCurrentY(y - 10);
-    Spectrum.Print(Text(FormatPattern(CheckedDiv(PeakBin * f.SampleRate, f.NFFT), "####0.#Hz")));
+    Spectrum.Print(Text(FormatPattern(BinToHz(PeakBin, f.SampleRate, f.NFFT), "####0.#Hz")));
 }
 

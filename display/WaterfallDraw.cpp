@@ -67,7 +67,7 @@ void WaterfallSetUp(MonWF& wf, double scaleWidth, double SampleRate, std::int32_
     wf.rowCache.setHeight(RoundToInt32(wf.waterfallPicture.ScaleHeight()));
     // The read-out keeps this run's bin width until the next run starts: the
     // picture stays drawn at it whatever the rate box says meanwhile.
-    const double hzPerBin = NFFT > 0 ? SampleRate / NFFT : std::nan("");
+    const double hzPerBin = NFFT > 0 ? BinWidthHz(SampleRate, NFFT) : std::nan("");
     wf.BinWidthHz = [hzPerBin] { return hzPerBin; };
     wf.show();
 }

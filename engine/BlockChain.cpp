@@ -93,7 +93,7 @@ void Sequence(const std::int16_t* frames, ChainParams& p, ChainState& s, BlockRe
     // The peak's level is shown as text: a peak power of 0 ends the run here.
     LevelAboveThreshold(r.PeakAt.PeakPower, p.DispThresh);
     r.PeakLevel = PeakLevelOf(r.PeakAt.PeakPower, p.DispThresh);
-    r.PeakHz = r.PeakAt.PeakBin * p.SampleRate / p.NFFT;
+    r.PeakHz = BinToHz(r.PeakAt.PeakBin, p.SampleRate, p.NFFT);
     r.Reached = BlockStage::Peaked;
 
     r.InBand = PeakInBand(p.CFBin, r.PeakAt.PeakBin, p.SigBWBins);

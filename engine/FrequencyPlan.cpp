@@ -102,3 +102,21 @@ std::int16_t BandwidthSpinFor(std::int32_t bins, double rate, std::int32_t nfft)
 {
     return RoundToInt16(std::floor(0.5 + CheckedDiv(double(bins) * rate, nfft)));
 }
+
+double BinToHz(double bin, double rate, std::int32_t nfft) { return CheckedDiv(bin * rate, nfft); }
+
+double BinWidthHz(double rate, std::int32_t nfft) { return CheckedDiv(rate, nfft); }
+
+double EnbwHz(double enbw, double rate, std::int32_t nfft) { return enbw * rate / nfft; }
+
+double StartPeriodS(std::int32_t nAvg, double rate, std::int32_t nfft) { return CheckedDiv(nAvg, rate) * nfft; }
+
+float StartScaleLeft(double lowHz, double rate, std::int32_t nfft)
+{
+    return static_cast<float>(CheckedDiv(lowHz, rate) * nfft);
+}
+
+float StartScaleWidth(double lowHz, double highHz, double rate, std::int32_t nfft)
+{
+    return static_cast<float>(CheckedDiv(highHz - lowHz, rate) * nfft);
+}

@@ -29,6 +29,20 @@ std::int32_t HzToBin(double hz, double nfft, double rate);
 inline constexpr double kResetBandwidthHz = 100;
 std::int32_t ResetSigBWBins(std::int32_t nfft, double sampleRate);
 
+// Bin to hertz and the bins' width, Hz; fault (DivisionByZero) when nfft is 0.
+double BinToHz(double bin, double rate, std::int32_t nfft); // bin x rate / nfft
+double BinWidthHz(double rate, std::int32_t nfft);          // rate / nfft
+// The width of one noise-equivalent bin of a window, Hz: enbw x rate / nfft.
+double EnbwHz(double enbw, double rate, std::int32_t nfft);
+
+// A run start's read-outs and plot scale, each in its own order: the
+// averaging period nAvg / rate x nfft (s); the plot's left edge and width in
+// bins, low / rate x nfft (single precision) and (high - low) / rate x nfft.
+// Fault (DivisionByZero) on a zero rate.
+double StartPeriodS(std::int32_t nAvg, double rate, std::int32_t nfft);
+float StartScaleLeft(double lowHz, double rate, std::int32_t nfft);
+float StartScaleWidth(double lowHz, double highHz, double rate, std::int32_t nfft);
+
 // Centre bin for a typed centre text.  Faults (NotANumber) unless the whole
 // text is a decimal number, so ".", "-" or letters leave the bin alone.
 std::int32_t CentreBinFromText(std::string_view text, std::int32_t nfft, double rate);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/Fault.h"
+#include "engine/FrequencyPlan.h"
 #include "engine/Measurement.h"
 #include "engine/NumberText.h"
 
@@ -21,13 +22,13 @@ std::string PeakFreqCaption(double peakHz) { return "Freq    " + FormatPattern(p
 
 std::string PeakTolCaption(double sampleRate, std::int32_t nfft)
 {
-    return "\xC2\xB1" + FormatPattern(CheckedDiv(sampleRate, nfft) / 2, "0.0#Hz");
+    return "\xC2\xB1" + FormatPattern(BinWidthHz(sampleRate, nfft) / 2, "0.0#Hz");
 }
 
 std::string SNBinCaption(double snBinDb, double windENBW, double sampleRate, std::int32_t nfft)
 {
     return "S/N FFT Bin  " + FormatPattern(snBinDb, "#0.0dB") + "  (" +
-           FormatPattern(windENBW * sampleRate / nfft, "#0.0Hz") + ")";
+           FormatPattern(EnbwHz(windENBW, sampleRate, nfft), "#0.0Hz") + ")";
 }
 
 std::string SN1HzCaption(double sn1HzDb) { return "    ''     1Hz    " + FormatPattern(sn1HzDb, " #0.0dB"); }

@@ -5,6 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "engine/BlockChain.h"
+
+// Only a complete block with the peak in the band gives a log line: the
+// S/N it would carry is its own.
+inline bool LogsLine(const BlockResult& r) { return r.Reached == BlockStage::Complete && r.InBand; }
+
 // A line that is due: its clock text (hh:mm:ss) and the time it counts from.
 struct DueLine {
     std::string Clock;

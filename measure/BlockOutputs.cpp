@@ -64,7 +64,7 @@ LogLines::LogLines(Output& out, std::string prefix, bool live, double intervalS)
 
 void LogLines::Block(const MeasuredBlock& b)
 {
-    if (!b.InBand()) return;
+    if (!LogsLine(b.R)) return;
     const std::optional<DueLine> due =
         live_ ? schedule_.DueByClock(intervalS_) : schedule_.DueAtPosition(b.EndS, intervalS_);
     if (!due) return;

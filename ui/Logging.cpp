@@ -46,7 +46,7 @@ void Parlune::LogToFile_Click()
 
 void Parlune::LogBlock(const BlockResult& r)
 {
-    if (r.Reached == BlockStage::Complete && r.InBand && LogEnabled != 0)
+    if (LogsLine(r) && LogEnabled != 0)
         LogStep(r);
 }
 

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include "capture/AudioServer.h"
+#include "capture/CaptureSession.h"
 #include "capture/DeviceList.h"
 #include "capture/InputBackend.h"
 #include "display/HistogramDraw.h"
@@ -66,7 +67,6 @@ void Parlune::Start_Click()
     Step([&] { SampleRate = Num(sampleRateBox.Text()); });
     NFFT = size;
     const double SR = SampleRate;
-    const double N = NFFT;
 
     Step([&] {
         fftSizeBox.setEnabled(false);
@@ -75,7 +75,7 @@ void Parlune::Start_Click()
     });
     Step([&] { spectrumPlot.Cls(); });
     Step([&] { guardBox.setText(QString::fromStdString(PlainText(Num(bandwidthBox.Text()) * GuardFactor))); });
-    Step([&] { binWidthLabel.setCaption(QString::fromStdString(FormatPattern(CheckedDiv(Num(sampleRateBox.Text()), N), "##0.0# Hz bins"))); });
+    Step([&] { binWidthLabel.setCaption(QString::fromStdString(FormatPattern(BinWidthHz(Num(sampleRateBox.Text()), NFFT), "##0.0# Hz bins"))); });
     Step([&] { FMinBin = StartBin(spanLowBar.Value(), SR, NFFT); });
     Step([&] { FMaxBin = StartBin(spanHighBar.Value(), SR, NFFT); });
     Step([&] { deviceBox.setBackColor(RGB(255, 255, 255)); });
@@ -89,19 +89,19 @@ void Parlune::Start_Click()
     Step([&] { stopButton.setVisible(true); });
     // The centre is truncated to a bin here, not rounded.
     Step([&] { CFBin = StartCentreBin(WholeTextNumber(centreFrequencyBox.Text().toStdString()), SR, NFFT); });
-    // A fault in the test itself (N = 0) takes the first branch.
+    // A fault in the test itself (no usable bin width) takes the first branch.
     bool fineBins = true;
-    Step([&] { fineBins = CheckedDiv(SR, N) < 1; });
+    Step([&] { fineBins = BinWidthHz(SR, NFFT) < 1; });
     Step([&] {
         if (fineBins)
             centreBar.setSmallChange(1);
         else
-            centreBar.setSmallChange(RoundToInt16(SR / N));
+            centreBar.setSmallChange(RoundToInt16(BinWidthHz(SR, NFFT)));
     });
-    Step([&] { periodBox.setText(QString::fromStdString(FormatPattern(CheckedDiv(NAvg, SR) * N, "#0.0"))); });
+    Step([&] { periodBox.setText(QString::fromStdString(FormatPattern(StartPeriodS(NAvg, SR, NFFT), "#0.0"))); });
     Step([&] { spanHighBar.setMax(RoundToInt16(SR * kTopShareOfRate)); });
-    Step([&] { spectrumPlot.setScaleLeft(static_cast<float>(CheckedDiv(spanLowBar.Value(), SR) * N)); });
-    Step([&] { spectrumPlot.setScaleWidth(static_cast<float>(CheckedDiv(spanHighBar.Value() - spanLowBar.Value(), SR) * N)); });
+    Step([&] { spectrumPlot.setScaleLeft(StartScaleLeft(spanLowBar.Value(), SR, NFFT)); });
+    Step([&] { spectrumPlot.setScaleWidth(StartScaleWidth(spanLowBar.Value(), spanHighBar.Value(), SR, NFFT)); });
     Step([&] {
         WaterfallSetUp(monWF(), spectrumPlot.ScaleWidth(), SampleRate, NFFT);
         monHisto().setWidth(monWF().Width());
@@ -117,13 +117,7 @@ void Parlune::Start_Click()
     Step([&] { startButton.setVisible(false); });
 
     // Capture format: two channels of 16 bits at the chosen rate.
-    Step([&] { WaveFmt.wFormatTag = WAVE_FORMAT_PCM; });
-    Step([&] { WaveFmt.nChannels = 2; });
-    Step([&] { WaveFmt.nSamplesPerSec = static_cast<std::uint32_t>(RoundToInt32(SR)); });
-    Step([&] { WaveFmt.wBitsPerSample = 16; });
-    Step([&] { WaveFmt.nBlockAlign = static_cast<std::uint16_t>(WaveFmt.nChannels * WaveFmt.wBitsPerSample / 8); });
-    Step([&] { WaveFmt.nAvgBytesPerSec = WaveFmt.nBlockAlign * WaveFmt.nSamplesPerSec; });
-    Step([&] { WaveFmt.cbSize = 0; });
+    Step([&] { WaveFmt = Stereo16Format(static_cast<std::uint32_t>(RoundToInt32(SR))); });
 
     // The list position is the device ID; no selection (-1) is the mapper.
     const int position = deviceBox.ListIndex();
