@@ -93,20 +93,38 @@ void SummaryLine::Block(const MeasuredBlock& b)
     if (b.CorrectedDb) corrected_.Add(*b.CorrectedDb);
 }
 
-std::string SummaryLine::Text(std::optional<double> measuredShare, Outage outage) const
+void SummaryLine::Close(const RunEnd& end)
 {
+    const std::optional<double> measuredShare = end.MeasuredShare;
+    const Outage& outage = end.Input;
     std::string tail = unmeasured_ > 0 ? "; " + std::to_string(unmeasured_) + " not measured (digital silence)" : "";
     if (measuredShare) tail += "; " + Fixed(100 * *measuredShare, 1) + "% of the audio measured";
     if (outage.Losses > 0)
         tail += "; input lost " + std::to_string(outage.Losses) + (outage.Losses == 1 ? " time" : " times") +
                 ", away " + Fixed(outage.AwayS, 1) + " s";
     if (outage.GapS > 0) tail += "; gaps in the audio " + Fixed(outage.GapS, 1) + " s";
-    if (sn_.Count == 0) return "summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + tail;
-    std::string line = "summary: " + std::to_string(blocks_) + " blocks, " + std::to_string(sn_.Count) +
+    if (sn_.Count == 0) {
+        out_.Line(prefix_ + "summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + tail);
+        return;
+    }
+    std::string line = prefix_ + "summary: " + std::to_string(blocks_) + " blocks, " + std::to_string(sn_.Count) +
                        " with the peak in the band; S/N 2500Hz " + sn_.Text();
     if (corrected_.Count > 0)
         line += "; corrected over " + std::to_string(corrected_.Count) + " blocks " + corrected_.Text();
-    return line + tail;
+    out_.Line(line + tail);
+}
+
+PlotSeries::PlotSeries(Output& out, std::string file, QString label, QSize size)
+    : out_(out), file_(std::move(file)), label_(std::move(label)), size_(size)
+{
+}
+
+void PlotSeries::Write(double endS) const
+{
+    if (file_.empty() || out_.Failed()) return;
+    const QImage img = DrawSnPlot(points_, endS, size_, label_ + QStringLiteral(": S/N in 2500 Hz"));
+    if (const std::string why = WritePng(img, file_); !why.empty())
+        out_.Failure(file_ + ": cannot write the picture: " + why);
 }
 
 void PlotSeries::Block(const MeasuredBlock& b)

@@ -83,9 +83,8 @@ bool Monitor::Service()
 
 void Monitor::Finish(double endS)
 {
-    report_->WritePlot(endS);
     if (!up_) awayS_ += endS - lostAt_;
-    report_->Summary(Coverage(endS), {losses_, awayS_, gapS_});
+    report_->Finish({endS, Coverage(endS), {losses_, awayS_, gapS_}});
 }
 
 MMRESULT Monitor::Start()

@@ -128,14 +128,18 @@ Report::Report(const Options& o, Output& out, std::string name, bool live, const
     : o_(o), out_(out), name_(std::move(name)), prefix_(field.empty() ? "" : CsvField(field) + (o.Csv ? "," : ", ")),
       live_(live)
 {
+    // A device name may hold a '/' ("S/N"): only a recording's is a path.
+    const QString label = QString::fromLocal8Bit(name_.data(), static_cast<qsizetype>(name_.size()));
+    plot_ = std::make_unique<PlotSeries>(out_, o_.Plot, live_ ? label : QFileInfo(label).fileName(),
+                                         QSize(o_.PlotWidth, o_.PlotHeight));
+    if (o_.Summary) summary_ = std::make_unique<SummaryLine>(out_, prefix_);
     if (o_.Csv)
         lines_ = std::make_unique<CsvRows>(out_, prefix_);
     else
         lines_ = std::make_unique<LogLines>(out_, prefix_, live_, o_.Measure.IntervalS);
-    outputs_ = {&summary_};
-    if (pictured || !o_.Plot.empty()) outputs_.push_back(&plot_);
-    outputs_.push_back(lines_.get());
-    if (more != nullptr) outputs_.push_back(more);
+    BlockOutput* const all[] = {pictured || !o_.Plot.empty() ? plot_.get() : nullptr, summary_.get(), lines_.get(), more};
+    for (BlockOutput* output : all)
+        if (output != nullptr) outputs_.push_back(output);
 }
 
 void Report::Block(const BlockResult& r, const ChainParams& p, double startS, double endS)
@@ -166,17 +170,6 @@ void Report::Block(const BlockResult& r, const ChainParams& p, double startS, do
     for (BlockOutput* output : outputs_) output->Block(b);
 }
 
-void Report::WritePlot(double endS) const
-{
-    if (o_.Plot.empty() || out_.Failed()) return;
-    // A device name may hold a '/' ("S/N"): only a recording's is a path.
-    const QString name = QString::fromLocal8Bit(name_.data(), static_cast<qsizetype>(name_.size()));
-    const QString label = live_ ? name : QFileInfo(name).fileName();
-    const QImage img = DrawSnPlot(plot_.Points(), endS, QSize(o_.PlotWidth, o_.PlotHeight), label + QStringLiteral(": S/N in 2500 Hz"));
-    if (const std::string why = WritePng(img, o_.Plot); !why.empty())
-        out_.Failure(o_.Plot + ": cannot write the picture: " + why);
-}
-
 void Report::WritePlotAfterStop(double endS) const
 {
     try {
@@ -185,7 +178,7 @@ void Report::WritePlotAfterStop(double endS) const
     }
 }
 
-void Report::Summary(std::optional<double> measuredShare, Outage outage)
+void Report::Finish(RunEnd end)
 {
-    if (o_.Summary) out_.Line(prefix_ + summary_.Text(measuredShare, outage));
+    for (BlockOutput* output : outputs_) output->Close(end);
 }

@@ -80,16 +80,14 @@ public:
     // One block's result, the block covering startS .. endS seconds from the start.
     void Block(const BlockResult& r, const ChainParams& p, double startS, double endS);
     // The picture of what was measured so far, over 0 .. endS seconds.
-    void WritePlot(double endS) const;
-    void WritePlot() const { WritePlot(endS_); }
+    void WritePlot(double endS) const { plot_->Write(endS); }
     // After a stop: the picture of what was measured before it; the stop's
     // own message is the one line to show.
     void WritePlotAfterStop(double endS) const;
     double EndS() const { return endS_; }
-    const std::vector<SnPoint>& Points() const { return plot_.Points(); }
-    // The summary line; a live run adds the share of its audio measured and
-    // what its input went through.
-    void Summary(std::optional<double> measuredShare = std::nullopt, Outage outage = {});
+    const std::vector<SnPoint>& Points() const { return plot_->Points(); }
+    // The end of the run: every output closes (the picture, then the summary).
+    void Finish(RunEnd end);
 
 private:
     const Options& o_;
@@ -97,10 +95,9 @@ private:
     std::string name_;
     std::string prefix_; // before every line: the monitor's field and separator, or ""
     bool live_;
-    std::unique_ptr<BlockOutput> lines_; // CSV rows or log lines
-    SummaryLine summary_;
-    PlotSeries plot_;
-    std::vector<BlockOutput*> outputs_;
+    std::unique_ptr<PlotSeries> plot_;
+    std::unique_ptr<BlockOutput> summary_, lines_; // summary_ only with --summary; lines_ CSV or log
+    std::vector<BlockOutput*> outputs_;            // in the order they take a block and close
     std::int64_t blocks_ = 0;
     bool resetShown_ = false;
     double endS_ = 0;

@@ -120,6 +120,5 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
         report.WritePlotAfterStop(report.EndS());
         throw;
     }
-    report.WritePlot();
-    report.Summary();
+    report.Finish({report.EndS(), std::nullopt, {}});
 }
