@@ -20,6 +20,13 @@ using prometheus::Gauge;
 
 namespace {
 
+struct MetricInfo {
+    const char* Name;
+    bool Counter;
+    const char* Help; // the endpoint's HELP line
+    const char* Note; // what --help adds after the name, or ""
+};
+
 const char* const kInBandNote =
     "set only by blocks with the peak in the band; other blocks leave them at the last such block's value";
 
@@ -46,8 +53,6 @@ const MetricInfo kMetrics[kMetricCount] = {
 int Index(Metric m) { return static_cast<int>(m); }
 
 } // namespace
-
-const MetricInfo& Info(Metric m) { return kMetrics[Index(m)]; }
 
 std::string MetricsListText()
 {

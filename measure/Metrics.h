@@ -26,13 +26,6 @@ enum class Metric {
     Blocks, Losses, Gaps,                                                                    // counters
 };
 inline constexpr int kMetricCount = static_cast<int>(Metric::Gaps) + 1;
-struct MetricInfo {
-    const char* Name;
-    bool Counter;
-    const char* Help;     // the endpoint's HELP line
-    const char* Note;     // what --help adds after the name, or ""
-};
-const MetricInfo& Info(Metric m);
 // --help's list of the series: "Gauges, labelled by monitor: ...; counters ...".
 std::string MetricsListText();
 
