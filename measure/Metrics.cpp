@@ -70,7 +70,7 @@ std::string MetricsListText()
 }
 
 struct Metrics::Families {
-    explicit Families(prometheus::Registry& r) : info(prometheus::BuildGauge().Name("parlune_build_info").Help("The program's version, as a label; always 1").Register(r))
+    explicit Families(prometheus::Registry& r)
     {
         for (int i = 0; i < kMetricCount; ++i) {
             if (kMetrics[i].Counter)
@@ -78,10 +78,11 @@ struct Metrics::Families {
             else
                 gauges[i] = &prometheus::BuildGauge().Name(kMetrics[i].Name).Help(kMetrics[i].Help).Register(r);
         }
+        info = &prometheus::BuildGauge().Name("parlune_build_info").Help("The program's version, as a label; always 1").Register(r);
     }
     Family<Gauge>* gauges[kMetricCount] = {};
     Family<Counter>* counters[kMetricCount] = {};
-    Family<Gauge>& info;
+    Family<Gauge>* info = nullptr;
 };
 
 namespace {
@@ -111,7 +112,7 @@ Metrics::Metrics(const std::string& where) : registry_(std::make_shared<promethe
 {
     const std::string bind = BindAddress(where);
     f_ = std::make_unique<Families>(*registry_);
-    f_->info.Add({{"version", PARLUNE_VERSION}}).Set(1);
+    f_->info->Add({{"version", PARLUNE_VERSION}}).Set(1);
     try {
         // Idle or slow clients (a browser tab keeping its connection, a half
         // sent request) each hold a thread until the request time limit:
