@@ -51,12 +51,12 @@ TEST(TestSignal, SteadyToneStaysAt1000HzAndDriftingOneSwingsBy20Hz)
 // The tone's level through waveIn is checked by the runs on the test signal.
 TEST(TestSignal, BlocksThroughWaveInAreNotAheadOfRealTime)
 {
-    BackendList list;
-    AppendTestSignals(list);
-    SetBackendsForTest(list);
+    ResetBackends(); // the real list: the audio server's inputs, if any, then the test signals
+    const auto first = static_cast<std::uint32_t>(waveInGetNumDevs() - std::size(kTestSignals));
+    EXPECT_EQ(waveInFullName(first), kTestSignals[0].name);
     HWAVEIN h = 0;
     const WAVEFORMATEX f = Stereo16();
-    ASSERT_EQ(waveInOpen(&h, 0, &f, 0, 0, 0), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInOpen(&h, first, &f, 0, 0, 0), MMSYSERR_NOERROR);
     ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
     WaveBlock blk;
     for (int block = 0; block < 2; ++block) {

@@ -1,6 +1,7 @@
 // The waveIn layer's rules, driven through fake devices: records, open
 // results, buffer filling, gaps, reset and close.
 #include <QCoreApplication>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cstddef>
@@ -49,6 +50,12 @@ TEST_F(WaveInTest, OpenWritesADistinctHandleOnSuccessAndZeroOnFailure)
     EXPECT_EQ(sizeof(WAVEINCAPSA), 48u); // with a 32-byte name and the formats at 40
     EXPECT_EQ(sizeof(WAVEINCAPSA::szPname), 32u);
     EXPECT_EQ(offsetof(WAVEINCAPSA, dwFormats), 40u);
+    WAVEINCAPSA caps;
+    EXPECT_EQ(waveInGetDevCapsA(0, &caps, 47), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveInGetDevCapsA(0, nullptr, 48), MMSYSERR_INVALPARAM);
+    // Names are cut to 32 bytes between characters; bytes that are no UTF-8 give nothing to keep.
+    EXPECT_EQ(TruncateName(std::string(31, 'a') + "\xC3\xA9"), std::string(31, 'a'));
+    EXPECT_EQ(TruncateName(std::string(40, '\x80')), "");
     WAVEFORMATEX good = Stereo16(), mono8 = good, noRate = Stereo16(0), float32 = good;
     mono8.nChannels = mono8.nBlockAlign = 1;
     mono8.wBitsPerSample = 8;
@@ -101,8 +108,17 @@ TEST_F(WaveInTest, ResetReturnsTheQueuedBufferDoneAndResetCloseAcceptZeroAndClos
     EXPECT_TRUE(blk.Done());
     EXPECT_EQ(blk.hdr.dwBytesRecorded, 12u);
     EXPECT_EQ(a->stream->wanted, 0u);
-
+    // Stopped, it is not watched for silence (1 s after audio), with or without a buffer queued.
+    EXPECT_FALSE(QTest::qWaitFor([&] { return waveInIsLost(h); }, 1500));
     ASSERT_TRUE(blk.Queue(h, 4));
+    EXPECT_FALSE(QTest::qWaitFor([&] { return waveInIsLost(h); }, 1500));
+    ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
+    EXPECT_EQ(a->stream->wanted, 4u); // the new buffer's frames alone
+    WAVEHDR noData;
+    for (const auto& [hdr, size] : {std::pair<WAVEHDR*, std::uint32_t>{&blk.hdr, 31}, {&noData, 32}, {nullptr, 32}}) {
+        EXPECT_EQ(waveInPrepareHeader(h, hdr, size), MMSYSERR_INVALPARAM);
+        EXPECT_EQ(waveInAddBuffer(h, hdr, size), MMSYSERR_INVALPARAM);
+    }
     const HWAVEIN closed = std::exchange(h, 0);
     ASSERT_EQ(waveInClose(closed), MMSYSERR_NOERROR);
     EXPECT_TRUE(blk.Done()); // close returned the queued buffer
@@ -117,41 +133,46 @@ TEST_F(WaveInTest, ResetReturnsTheQueuedBufferDoneAndResetCloseAcceptZeroAndClos
 
 } // namespace
 
-// A started handle on a fresh fake device, closed at the end.
+// A session started on a fresh fake device (its handle h), closed at the end.
 struct WaveInLoss : ::testing::Test {
     void Start()
     {
         dev = std::make_shared<FakeInput>("Line In");
         SetBackendsForTest({dev});
-        const WAVEFORMATEX f = Stereo16();
-        ASSERT_EQ(waveInOpen(&h, 0, &f, 0, 0, 0), MMSYSERR_NOERROR);
-        waveInStart(h);
+        ASSERT_EQ(session.Open(0, Stereo16()), MMSYSERR_NOERROR);
+        ASSERT_EQ(session.Start(), MMSYSERR_NOERROR);
+        h = session.Handle();
     }
     void TearDown() override
     {
-        waveInClose(h);
+        session.Close();
         ResetBackends();
     }
     std::shared_ptr<FakeInput> dev;
+    CaptureSession session;
     HWAVEIN h = 0;
 };
 
 // A device that reports its loss, or goes silent once audio has flowed, ends
 // the wait: the buffer comes back done, the handle reads lost and takes no
-// more buffers, and reset and close still work.  A stream that has not
-// delivered yet gets 10 s to start, not the 1 s of a silent one.
+// more buffers, and reset and close still work.  Silence is a loss after
+// three buffer lengths, at least 1 s; a stream that has not delivered yet
+// (an empty delivery is no audio) gets 10 s to start.
 TEST_F(WaveInLoss, ReportedOrSilentDeviceIsLostAndReleasable)
 {
     enum Case { Reported, SilentAfterData, NeverDelivers };
-    for (const Case c : {Reported, SilentAfterData, NeverDelivers}) {
-        SCOPED_TRACE(c);
+    // At 12000 Hz 1024 frames last 85 ms, 6000 frames 0.5 s.  Never sooner
+    // than due; a loaded machine may wake a little late.
+    const struct { Case c; int frames; double due; } cases[] = {
+        {Reported, 1024, 0.1}, {SilentAfterData, 1024, 1.1}, {SilentAfterData, 6000, 1.6}, {NeverDelivers, 1024, 10}};
+    for (const auto& [c, frames, due] : cases) {
+        SCOPED_TRACE(due);
         Start();
         WaveBlock blk;
         if (c == Reported) QTimer::singleShot(100, [&] { dev->stream->Lost(); });
         if (c == SilentAfterData) QTimer::singleShot(100, [&] { dev->Push(Ramp(0, 10)); });
-        // 1024 frames at 12000 Hz: the silence limit is its 1 s floor.  Never
-        // sooner than due; a loaded machine may wake a little late.
-        const double due = c == Reported ? 0.1 : c == SilentAfterData ? 1.1 : 10.0, waited = blk.Capture(h, 1024);
+        if (c == NeverDelivers) dev->Push({});
+        const double waited = blk.Capture(h, frames);
         EXPECT_TRUE(waited > due - 0.1 && waited < due + 2) << waited;
         EXPECT_TRUE(blk.Done() && waveInIsLost(h));
         EXPECT_EQ(blk.Queue(h, 1024), false);
@@ -162,15 +183,14 @@ TEST_F(WaveInLoss, ReportedOrSilentDeviceIsLostAndReleasable)
 }
 
 // A stream whose first audio comes 2 s after the open (as a new PulseAudio
-// stream's may) fills its buffer and is not lost.
+// stream's may) fills its buffer: the capture waits for it, with no loss.
 TEST_F(WaveInLoss, SlowFirstDataIsNotALoss)
 {
     Start();
     QTimer::singleShot(2000, [&] { dev->Push(Ramp(0, 1024)); });
-    WaveBlock blk;
-    EXPECT_GT(blk.Capture(h, 1024), 1.9); // it waited for the audio
-    EXPECT_FALSE(waveInIsLost(h));
-    EXPECT_EQ(blk.hdr.dwBytesRecorded, 4u * 1024);
+    std::vector<std::int16_t> frames(2 * 1024);
+    EXPECT_EQ(session.Capture(frames.data(), 4 * 1024, [] { return false; }), CaptureEnd::Done);
+    EXPECT_EQ(frames, Ramp(0, 1024));
 }
 
 namespace {
@@ -181,16 +201,12 @@ namespace {
 // for lost (every delivery restarts the silence limit of 1 s).
 TEST_F(WaveInLoss, GaplessBuffersFillInTurnAndSteadyAudioIsNotALoss)
 {
-    auto device = std::make_shared<FakeInput>("Line In");
-    SetBackendsForTest({device});
-    CaptureSession session;
-    ASSERT_EQ(session.Open(0, Stereo16()), MMSYSERR_NOERROR);
-    ASSERT_EQ(session.Start(), MMSYSERR_NOERROR);
+    Start();
     constexpr int kFrames = 1024, kPiece = 256, kPieces = 30;
     ASSERT_TRUE(session.QueueBuffers(3, 4 * kFrames));
     int pushed = 0, full = 0;
     QTimer feed;
-    QObject::connect(&feed, &QTimer::timeout, [&] { device->Push(Ramp(kPiece * pushed++, kPiece)); });
+    QObject::connect(&feed, &QTimer::timeout, [&] { dev->Push(Ramp(kPiece * pushed++, kPiece)); });
     feed.start(50);
     while (pushed < kPieces && !session.Lost()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -202,6 +218,8 @@ TEST_F(WaveInLoss, GaplessBuffersFillInTurnAndSteadyAudioIsNotALoss)
     }
     EXPECT_FALSE(session.Lost());
     EXPECT_EQ(full, kPiece * kPieces / kFrames);
+    session.Close();
+    EXPECT_EQ(dev->stream, nullptr); // the device is closed
 }
 
 } // namespace
