@@ -2,6 +2,7 @@
 // the result texts, on hand-made spectra and samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -58,13 +59,12 @@ TEST(Measurement, BandSumsAndResets)
     EXPECT_FALSE(NoNoise(SumBands(flat.data(), 0, 40, 0, 30, 0.5)));  // noise beyond the guard ...
     EXPECT_TRUE(NoiseCountTooSmall(NoiseBinCount(0, 40, 30, 0.5)));   // ... yet a count of 40 - 45
     EXPECT_FALSE(NoiseCountTooSmall(NoiseBinCount(0, 46, 30, 0.5)));
-    EXPECT_EQ(ResetSigBWBins(8192, 12000), 68); // 68.27
     EXPECT_THROW(ResetSigBWBins(8192, 0), Fault);
 }
 
 TEST(Measurement, HistogramAndStatisticalNoise)
 {
-    const struct { double tenths; int cell; } cases[] = {{372.5, 372}, {373.5, 374}, {1700, 1600}, {-20, 0}};
+    const struct { double tenths; int cell; } cases[] = {{372.5, 372}, {373.5, 374}, {1700, 1600}, {-20, 0}, {0.7, 1}};
     for (auto c : cases) EXPECT_EQ(HistCellOfTenths(c.tenths), c.cell) << c.tenths;
     EXPECT_EQ(HistCell(1e17), 1600); // 170 dB
     EXPECT_THROW(HistCell(0), Fault);
@@ -73,7 +73,7 @@ TEST(Measurement, HistogramAndStatisticalNoise)
     ClearHist(h.data());
     const std::vector<float> s{1e3f, 1e3f, 1e5f, 0.0f};
     FillHist(s.data(), 0, 2, h.data());
-    EXPECT_EQ(std::pair(h[300], h[500]), std::pair(2, 1));
+    EXPECT_EQ(std::tuple(h[300], h[500], std::count(h.begin(), h.end(), 0)), std::tuple(2, 1, std::ptrdiff_t{kHistTop - 1}));
     EXPECT_THROW(FillHist(s.data(), 0, 3, h.data()), Fault); // a zero mean ends the run
 
     std::fill(h.begin(), h.end(), 0);
@@ -84,13 +84,17 @@ TEST(Measurement, HistogramAndStatisticalNoise)
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 900);
     std::fill(h.begin(), h.end(), 0);
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 1601); // never reached
-    h[5] = h[6] = 2; // target half to even: 10 / 4 -> 2, 14 / 4 -> 4
-    EXPECT_EQ(std::pair(StatNoiseCell(h.data(), 0, 10), StatNoiseCell(h.data(), 0, 14)), std::pair(5, 6));
+    h[5] = h[6] = 2; // target half to even: 10 / 4 -> 2, 14 / 4 -> 4; the range's width counts
+    EXPECT_EQ(std::tuple(StatNoiseCell(h.data(), 0, 10), StatNoiseCell(h.data(), 0, 14), StatNoiseCell(h.data(), 20, 34)),
+              std::tuple(5, 6, 6));
+    h[0] = 1;
+    EXPECT_EQ(StatNoiseCell(h.data(), 0, 4), 0);
 
     EXPECT_EQ(StatLevelOf(34.5, 0), 34); // half to even
     EXPECT_EQ(StatLevelOf(34.2, 40), -6);
     EXPECT_DOUBLE_EQ(StatNoisePower(-6, 40), std::pow(10.0, 3.4));
     EXPECT_NEAR(PeakLevelOf(1e5, 40), 10.0, 1e-6);
+    EXPECT_NEAR(PeakLevelOf(0.5, 0), -3.0103, 1e-4);
     EXPECT_EQ(PeakLevelOf(0, 40), 0);
 }
 

@@ -68,14 +68,17 @@ TEST_F(Spectrum, BlockPowerQuarterAfterAClearedRingAnd6dBPerDoubling)
     StoreTone(ring, 1024, 100, 1000, 0);
     const double expected = std::pow(1000.0 * 1024 / 4, 2); // Hann: (A x NFFT / 4)^2
     EXPECT_NEAR(ring(100, 0), expected, 1e-3 * expected);
-    EXPECT_EQ(BinMean(ring, 100, 4), ring(100, 0) / 4);
+    EXPECT_EQ(std::pair(BinMean(ring, 100, 4), BinMean(ring, 100, 1)), std::pair(ring(100, 0) / 4, ring(100, 0)));
+    EXPECT_NO_THROW(BinMean(ring, 0, kMaxAvg));
     EXPECT_THROW(BinMean(ring, 0, 65), Fault);
 
     // re^2 + im^2 in double: 4097^2 + 1 is exact in float, float squares lose the 2.
+    // Bins 0 .. n/2 - 1 only; a one-point block stores nothing.
     const float buf[9] = {0, 4097, 1, 3, -4};
+    ring(2, 5) = 7;
     StoreBlockPower(buf, 4, ring, 5);
-    EXPECT_EQ(ring(0, 5), 16785410.0f);
-    EXPECT_EQ(ring(1, 5), 25.0f);
+    EXPECT_NO_THROW(StoreBlockPower(buf, 1, ring, 5));
+    EXPECT_EQ(std::tuple(ring(0, 5), ring(1, 5), ring(2, 5)), std::tuple(16785410.0f, 25.0f, 7.0f));
 
     StoreTone(ring, 4096, 333, 500, 0);
     StoreTone(ring, 4096, 333, 1000, 1);
