@@ -79,6 +79,11 @@ TEST(Controls, ComboListChoiceIsClickTypingIsChange)
     EXPECT_EQ(state(), std::tuple(QString("4096"), 2, 3, 1));
     QTest::keyClicks(c.combo()->lineEdit(), "6");
     EXPECT_EQ(state(), std::tuple(QString("40966"), -1, 3, 2));
+    c.AddItem("8192"); // at the end; the text stays
+    EXPECT_EQ(std::pair(c.List(3), c.Text()), std::pair(QString("8192"), QString("40966")));
+    EXPECT_TRUE(FaultsOutOfRange([&] { c.AddItem("x", -2); }));
+    c.setListIndex(0), c.setListIndex(-1); // no entry chosen: an empty text
+    EXPECT_EQ(std::pair(c.Text(), c.ListIndex()), std::pair(QString(), -1));
 }
 
 TEST(Controls, ScrollBarStepsRangesAndFaults)
@@ -104,6 +109,10 @@ TEST(Controls, ScrollBarStepsRangesAndFaults)
             EXPECT_TRUE(FaultsOutOfRange([&] { s.setValue(bad); })) << bad;
         EXPECT_EQ(std::pair(s.Value(), changes), std::pair(c.expect, 1)); // a fault changes nothing
     }
+    ScrollBar s;
+    s.create(&h.win, "bar", Qt::Vertical, 0, 0, 255, 1335, 0, 100, 30, 1, 5);
+    s.setMin(40); // a new end moves the value inside the range
+    EXPECT_EQ(s.Value(), 40);
 }
 
 TEST(Controls, ScrollBarRealMouseArrowTroughAndDragRelease)

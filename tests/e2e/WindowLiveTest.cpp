@@ -1,6 +1,6 @@
 // The main window on the private PulseAudio server's `cable_in`, as a user
-// would run it: closing during the capture wait, the server lost and back,
-// a server that does not answer.
+// would run it: closing during the capture wait, the server lost and back;
+// a server that does not answer, also under parlune-measure.
 #include <QElapsedTimer>
 #include <QCheckBox>
 #include <QDir>
@@ -12,6 +12,7 @@
 #include "support/Eventually.h"
 #include "capture/TestSignal.h"
 #include "engine/Measurement.h"
+#include "support/MeasureRun.h"
 #include "support/RunHarness.h"
 #include "support/WaveBlock.h"
 
@@ -74,15 +75,27 @@ TEST_F(RunCableE2E, LosingTheAudioServerMidRunIsShownAndClosingStillSavesEveryth
     QFile::remove(log);
 }
 
-// A server that accepts connections but never answers holds up neither the
-// window nor its list: the test signals are listed at once, and the server's
-// devices are added when it answers, the chosen entry kept.
-TEST_F(CableTest, FrozenServerDoesNotHoldUpTheWindow)
+// A server that accepts connections but never answers holds up neither
+// front-end: parlune-measure's listing and opening give up within 5 s with
+// one line each; the window lists the test signals at once and adds the
+// server's devices when it answers, the chosen entry kept.
+TEST_F(CableTest, FrozenServerHoldsUpNeitherFrontEnd)
 {
     FrozenPulseServer frozen;
     ASSERT_TRUE(frozen.frozen);
     QElapsedTimer clock;
     clock.start();
+    const Outcome list = Measure({"--list-inputs"});
+    EXPECT_LT(clock.elapsed(), 7000);
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.out, QString("0\t%1\n1\t%2\n").arg(kTestSignals[0].shortName, kTestSignals[1].shortName));
+    EXPECT_EQ(list.err, "parlune-measure: the audio server did not answer within 5 s (stopped?); only the test signals are listed\n");
+    clock.restart();
+    const Outcome cable = Measure({"--input", "cable_in", "--duration", "1"});
+    EXPECT_LT(clock.elapsed(), 7000);
+    EXPECT_EQ(std::pair(cable.status, cable.err.count('\n')), std::pair(1, qsizetype(1))) << cable.err.toStdString();
+
+    clock.restart();
     RunHarness h; // the window made, its settings read, its devices listed
     EXPECT_LT(clock.elapsed(), 2000);
     Parlune& w = h.w();

@@ -28,6 +28,7 @@ TEST(MeasureSettingsTest, RangesAtTheirEdges)
         {"window", [](auto& s) { s.Window = 4; }, true},         {"window", [](auto& s) { s.Window = 5; }, false},
         {"average", [](auto& s) { s.Average = 63; }, true},      {"average", [](auto& s) { s.Average = 64; }, false},
         {"average", [](auto& s) { s.Average = 0; }, false},      {"bandwidth", [](auto& s) { s.BandwidthHz = 0; }, false},
+        {"bandwidth", [](auto& s) { s.BandwidthHz = 0.5; }, true},
         {"guard", [](auto& s) { s.Guard = 2; }, true},           {"guard", [](auto& s) { s.Guard = 2.01; }, false},
         {"guard", [](auto& s) { s.Guard = 0; }, true},           {"guard", [](auto& s) { s.Guard = -0.01; }, false},
         {"span-low", [](auto& s) { s.SpanLowHz = 0; }, true},    {"span-low", [](auto& s) { s.SpanLowHz = -1; }, false},

@@ -1,18 +1,114 @@
-// Signal and noise measurement, the bin-level histogram, block conversion and
-// the result texts, on hand-made spectra and samples.
+// Window tables and spectrum accumulation (block power, ring mean, bin
+// loop), signal and noise measurement, the bin-level histogram, block
+// conversion and the result texts, on hand-made spectra and samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
+#include "engine/Averaging.h"
 #include "engine/Conversion.h"
 #include "engine/Fault.h"
+#include "engine/Fft.h"
 #include "engine/FrequencyPlan.h"
 #include "engine/Histogram.h"
 #include "engine/Measurement.h"
 #include "engine/Results.h"
+#include "engine/RunSizes.h"
+#include "engine/Windows.h"
 
 namespace {
+
+class Spectrum : public ::testing::Test {
+protected:
+    // A ring for the largest size, cleared for each test.
+    SpecRing& Ring()
+    {
+        ring_.Resize(kMaxNFFT / 2);
+        return ring_;
+    }
+    SpecRing ring_;
+};
+
+TEST_F(Spectrum, WindowValuesAndBandwidthsAt1024)
+{
+    // Tolerance half a unit of the last given digit (at least a float step near 1).
+    const struct { std::int16_t position; double at0, tol0, at256, tol256, at512, tol512, enbw; } rows[] = {
+        {0, 0.08, 5e-3, 0.54, 5e-3, 1, 0, 1.37},                          // Hamming
+        {1, 0.00006, 5e-6, 0.21747, 5e-6, 1, 0, 2.04},                    // Blackman Harris
+        {2, 0, 0, 0.5, 0, 1, 0, 1.5},                                     // Hanning
+        {3, -0.000337, 5e-7, -0.0575664, 5e-8, 1.0000003, 1.2e-7, 3.811}, // flat top
+        {4, 0.5, 0, 0.5, 0, 0.5, 0, 1},                                   // "No Window": exactly 1
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.position);
+        const WindowTable w = *MakeWindow(r.position, 1024);
+        ASSERT_EQ(w.Coef.size(), 1024u);
+        EXPECT_NEAR(w.Coef[0], r.at0, r.tol0);
+        EXPECT_NEAR(w.Coef[256], r.at256, r.tol256);
+        EXPECT_NEAR(w.Coef[512], r.at512, r.tol512);
+        EXPECT_EQ(w.Enbw, r.enbw);
+        EXPECT_EQ(WindowEnbw(r.position), r.enbw);
+        for (int i = 1; i < 512; i += 37) EXPECT_NEAR(w.Coef[1024 - i], w.Coef[i], 1e-6) << i; // periodic form
+    }
+    for (std::int16_t pos : {-1, 5}) // no list entry: no window
+        EXPECT_EQ(std::pair(MakeWindow(pos, 1024).has_value(), WindowEnbw(pos).has_value()), std::pair(false, false));
+}
+
+// Power of a Hann-windowed tone at the centre of bin `bin` into ring slot `slot`.
+void StoreTone(SpecRing& ring, std::int32_t n, std::int32_t bin, double amplitude, std::int32_t slot)
+{
+    const std::vector<float> hann = MakeWindow(2, n)->Coef;
+    std::vector<float> buf(2 * static_cast<std::size_t>(n) + 1, 0.0f);
+    for (std::int32_t k = 0; k < n; ++k)
+        buf[2 * k + 1] = static_cast<float>(std::round(amplitude * std::cos(2 * std::numbers::pi * bin * k / n)) * hann[k]);
+    DoFFT(buf.data(), n);
+    StoreBlockPower(buf.data(), n, ring, slot);
+}
+
+TEST_F(Spectrum, BlockPowerQuarterAfterAClearedRingAnd6dBPerDoubling)
+{
+    SpecRing& ring = Ring();
+    StoreTone(ring, 1024, 100, 1000, 0);
+    const double expected = std::pow(1000.0 * 1024 / 4, 2); // Hann: (A x NFFT / 4)^2
+    EXPECT_NEAR(ring(100, 0), expected, 1e-3 * expected);
+    EXPECT_EQ(std::pair(BinMean(ring, 100, 4), BinMean(ring, 100, 1)), std::pair(ring(100, 0) / 4, ring(100, 0)));
+    EXPECT_NO_THROW(BinMean(ring, 0, kMaxAvg));
+    EXPECT_THROW(BinMean(ring, 0, 65), Fault);
+
+    // re^2 + im^2 in double: 4097^2 + 1 is exact in float, float squares lose the 2.
+    // Bins 0 .. n/2 - 1 only; a one-point block stores nothing.
+    const float buf[9] = {0, 4097, 1, 3, -4};
+    ring(2, 5) = 7;
+    StoreBlockPower(buf, 4, ring, 5);
+    EXPECT_NO_THROW(StoreBlockPower(buf, 1, ring, 5));
+    EXPECT_EQ(std::tuple(ring(0, 5), ring(1, 5), ring(2, 5)), std::tuple(16785410.0f, 25.0f, 7.0f));
+
+    StoreTone(ring, 4096, 333, 500, 0);
+    StoreTone(ring, 4096, 333, 1000, 1);
+    EXPECT_NEAR(BinLevel(ring(333, 1)) - BinLevel(ring(333, 0)), 6.0206, 2e-3);
+}
+
+TEST_F(Spectrum, SinglePrecisionSumsAndASingleBinLoop)
+{
+    SpecRing& ring = Ring();
+    ring(7, 0) = 1e8f;
+    ring(7, 1) = ring(7, 2) = ring(7, 3) = 3; // each lost against 1e8 in float
+    ring(7, 4) = 1e9f;                        // beyond NAvg: not read
+    EXPECT_EQ(BinMean(ring, 7, 4), 2.5e7f);   // a double sum would give 25000002
+
+    // FMinBin == FMaxBin: only that bin is averaged, searched and levelled; neighbours stay out.
+    ring(5, 0) = 8, ring(5, 1) = 4, ring(4, 0) = ring(6, 0) = 100;
+    std::vector<float> av(8, -1);
+    std::vector<double> level(8, -1);
+    const Peak p = BinLoop(ring, 2, 5, 5, {}, av.data(), level.data());
+    EXPECT_EQ(std::pair(p.PeakBin, p.PeakPower), std::pair(5, 6.0));
+    EXPECT_EQ(av, (std::vector<float>{-1, -1, -1, -1, -1, 6, -1, -1}));
+    EXPECT_NEAR(level[5], 10 * std::log10(6.0), 1e-6);
+    EXPECT_TRUE(level[4] == -1 && level[6] == -1);
+}
 
 // A flat spectrum of power 1 over bins 0 .. top with a few bins set.
 std::vector<float> Flat(int top, std::initializer_list<std::pair<int, float>> set = {})
@@ -58,13 +154,12 @@ TEST(Measurement, BandSumsAndResets)
     EXPECT_FALSE(NoNoise(SumBands(flat.data(), 0, 40, 0, 30, 0.5)));  // noise beyond the guard ...
     EXPECT_TRUE(NoiseCountTooSmall(NoiseBinCount(0, 40, 30, 0.5)));   // ... yet a count of 40 - 45
     EXPECT_FALSE(NoiseCountTooSmall(NoiseBinCount(0, 46, 30, 0.5)));
-    EXPECT_EQ(ResetSigBWBins(8192, 12000), 68); // 68.27
     EXPECT_THROW(ResetSigBWBins(8192, 0), Fault);
 }
 
 TEST(Measurement, HistogramAndStatisticalNoise)
 {
-    const struct { double tenths; int cell; } cases[] = {{372.5, 372}, {373.5, 374}, {1700, 1600}, {-20, 0}};
+    const struct { double tenths; int cell; } cases[] = {{372.5, 372}, {373.5, 374}, {1700, 1600}, {-20, 0}, {0.7, 1}};
     for (auto c : cases) EXPECT_EQ(HistCellOfTenths(c.tenths), c.cell) << c.tenths;
     EXPECT_EQ(HistCell(1e17), 1600); // 170 dB
     EXPECT_THROW(HistCell(0), Fault);
@@ -73,7 +168,7 @@ TEST(Measurement, HistogramAndStatisticalNoise)
     ClearHist(h.data());
     const std::vector<float> s{1e3f, 1e3f, 1e5f, 0.0f};
     FillHist(s.data(), 0, 2, h.data());
-    EXPECT_EQ(std::pair(h[300], h[500]), std::pair(2, 1));
+    EXPECT_EQ(std::tuple(h[300], h[500], std::count(h.begin(), h.end(), 0)), std::tuple(2, 1, std::ptrdiff_t{kHistTop - 1}));
     EXPECT_THROW(FillHist(s.data(), 0, 3, h.data()), Fault); // a zero mean ends the run
 
     std::fill(h.begin(), h.end(), 0);
@@ -84,13 +179,17 @@ TEST(Measurement, HistogramAndStatisticalNoise)
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 900);
     std::fill(h.begin(), h.end(), 0);
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 1000), 1601); // never reached
-    h[5] = h[6] = 2; // target half to even: 10 / 4 -> 2, 14 / 4 -> 4
-    EXPECT_EQ(std::pair(StatNoiseCell(h.data(), 0, 10), StatNoiseCell(h.data(), 0, 14)), std::pair(5, 6));
+    h[5] = h[6] = 2; // target half to even: 10 / 4 -> 2, 14 / 4 -> 4; the range's width counts
+    EXPECT_EQ(std::tuple(StatNoiseCell(h.data(), 0, 10), StatNoiseCell(h.data(), 0, 14), StatNoiseCell(h.data(), 20, 34)),
+              std::tuple(5, 6, 6));
+    h[0] = 1;
+    EXPECT_EQ(StatNoiseCell(h.data(), 0, 4), 0);
 
     EXPECT_EQ(StatLevelOf(34.5, 0), 34); // half to even
     EXPECT_EQ(StatLevelOf(34.2, 40), -6);
     EXPECT_DOUBLE_EQ(StatNoisePower(-6, 40), std::pow(10.0, 3.4));
     EXPECT_NEAR(PeakLevelOf(1e5, 40), 10.0, 1e-6);
+    EXPECT_NEAR(PeakLevelOf(0.5, 0), -3.0103, 1e-4);
     EXPECT_EQ(PeakLevelOf(0, 40), 0);
 }
 

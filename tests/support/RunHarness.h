@@ -114,4 +114,3 @@ struct WindowTest : ::testing::Test {
     void TearDown() override { h.reset(), ResetBackends(); }
     std::unique_ptr<RunHarness> h = std::make_unique<RunHarness>(false);
 };
-using RunTestBase = WindowTest; // the name tests/display uses

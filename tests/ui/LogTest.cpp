@@ -33,39 +33,27 @@ protected:
     const BlockResult result{.NoiseLevel = 12.04, .PeakLevel = 45.26, .PeakHz = 1234.5, .SN1HzDb = 50.96};
 };
 
-TEST_F(Log, LineFormatAppendedAndFlushed)
-{
-    const QString path = h->dir.filePath("log.txt");
-    {
-        QFile old(path);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("earlier line\r\n");
-    }
-    Parlune& w = Ready(path);
-    clock.seconds = 14 * 3600 + 5 * 60 + 9 - 5; // switched on 5 s before 14:05:09
-    w.logToFileCheck.box()->click();
-    ASSERT_EQ(w.LogEnabled, 1);
-    clock.seconds += 5.25;
-    w.LogStep(result);
-    // On disk at once, with the file still open, after what was there.
-    EXPECT_EQ(ReadAll(path), "earlier line\r\n14:05:09, 1234.50, 45.3, 12.0, 51.0\r\n");
-    EXPECT_EQ(w.logToFileCheck.ForeColor(), RGB(255, 0, 0));
-}
-
 // Blocks of 0.7 s with a 5 s interval: a line every eight blocks (5.6 s), red
 // on exactly the blocks that write, also across midnight; an interval that is
-// not a number writes every block.
-TEST_F(Log, IntervalCountsBlocks)
+// not a number writes every block.  Each line is on disk at once, with the
+// file still open, after what it held.
+TEST_F(Log, IntervalCountsBlocksAndLinesAreAppendedAtOnce)
 {
-    const struct { double start; const char* interval; int every; } cases[] = {
-        {50000, "5", 8}, {86400 - 12, "5", 8}, {1000, "soon", 1}};
+    const struct { double start; const char* interval; int every; const char* first; } cases[] = {
+        {50000, "5", 8, "13:53:25"}, {86400 - 12, "5", 8, "23:59:53"}, {1000, "soon", 1, "00:16:40"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.start << " " << c.interval);
         const QString path = h->dir.filePath(QString("interval%1.txt").arg(c.start));
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("earlier line\r\n");
+        }
         Parlune& w = Ready(path);
         w.logIntervalBox.setText(c.interval);
         clock.seconds = c.start;
         w.logToFileCheck.box()->click();
+        ASSERT_EQ(w.LogEnabled, 1);
         for (int block = 1; block <= 40; ++block) {
             clock.seconds = std::fmod(c.start + 0.7 * block, 86400.0);
             const auto before = ReadAll(path).size();
@@ -74,6 +62,8 @@ TEST_F(Log, IntervalCountsBlocks)
             EXPECT_EQ(wrote, block % c.every == 0) << block;
             EXPECT_EQ(w.logToFileCheck.ForeColor(), wrote ? RGB(255, 0, 0) : RGB(0, 0, 0)) << block;
         }
+        const QByteArray firstTwo = "earlier line\r\n" + QByteArray(c.first) + ", 1234.50, 45.3, 12.0, 51.0\r\n";
+        EXPECT_EQ(ReadAll(path).left(firstTwo.size()), firstTwo);
     }
 }
 

@@ -1,0 +1,118 @@
+// The signal frame's rules on the real window, driven as a user would: the
+// frequency plan (span, presets, peak to centre, guard, bandwidth) and the
+// analysis options (rate and size typed or chosen, read-outs, threshold and
+// peak reference, statistics switch, the lock).  Every window starts from a
+// first start (12000 Hz, 1024 points, span 20 - 5000).
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+#include "display/HistogramWindow.h"
+#include "support/RunHarness.h"
+
+namespace {
+
+class FrequencyPlan : public WindowTest {};
+
+TEST_F(FrequencyPlan, SpanLimitsPresetsAndCorrections)
+{
+    using Act = std::function<void(Parlune&)>;
+    auto fmin = [](int v) -> Act { return [v](Parlune& w) { w.spanLowBar.DragTo(v); }; };
+    auto fmax = [](int v) -> Act { return [v](Parlune& w) { w.spanHighBar.DragTo(v); }; };
+    auto pick = [](OptionButton Parlune::*b) -> Act {
+        return [b](Parlune& w) { QTest::mouseClick((w.*b).button(), Qt::LeftButton); };
+    };
+    const struct { std::vector<Act> acts; int fmin, fmax; const char* band; } cases[] = {
+        {{fmin(5000)}, 4000, 5000, " 4000 -  5000"}, // lower limit moved onto the upper
+        {{pick(&Parlune::presetSsbOption), fmax(300)}, 300, 1300, " 300 -  1300"},
+        {{fmin(4000), fmax(4500), pick(&Parlune::presetCw800Option)}, 650, 5000, " 650 -  5000"}, // preset top below FMin
+        {{pick(&Parlune::presetSsbOption), pick(&Parlune::preset5kHzOption)}, 20, 5000, " 20 -  5000"},
+        {{fmax(4000), fmin(300), pick(&Parlune::preset5kHzOption)}, 20, 5000, " 20 -  5000"}, // re-click of the selected preset
+        {{pick(&Parlune::presetNarrowOption)}, 800, 1200, " 800 -  1200"},
+        {{pick(&Parlune::presetCw800Option)}, 650, 950, " 650 -  950"},
+        {{fmax(32700), fmin(32000), fmax(31000)}, 32000, 32700, " 32000 -  32700"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.band);
+        Parlune& w = Load();
+        for (const Act& a : c.acts) a(w);
+        EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(c.fmin, c.fmax));
+        EXPECT_EQ(w.spanBox.Text(), c.band);
+    }
+}
+
+// One step of each rule; the arithmetic itself: tests/engine/FrequencyPlanTest.
+TEST_F(FrequencyPlan, PeakToCentreGuardAndBandwidth)
+{
+    Parlune& w = Load();
+    w.fftSizeBox.UserChoose(3); // 8192
+    w.PeakBin = 683;
+    w.peakToCentreButton.Click();
+    EXPECT_EQ(std::pair(w.centreFrequencyBox.Text(), w.CFBin), std::pair(QString("1000.5"), 683));
+    for (auto [gb, factor, shown] : {std::tuple(0, 0.0, "0"), std::tuple(20, 2.0, "400"), std::tuple(3, 0.3, "60")}) {
+        w.guardBar.DragTo(gb); // shown in Hz for the 200 Hz band
+        EXPECT_EQ(std::pair(w.GuardFactor, w.guardBox.Text()), std::pair(factor, QString(shown))) << gb;
+    }
+    w.bandwidthBar.DragTo(500);
+    EXPECT_EQ(std::pair(w.bandwidthBox.Text(), w.SigBWBins), std::pair(QString("500"), 341));
+}
+
+class AnalysisOptions : public WindowTest {};
+
+TEST_F(AnalysisOptions, TypedRateSetsTheSpanChosenRateRunsNothing)
+{
+    // Any typed rate puts the lower limit back to 20; the upper one follows the rate.
+    const struct { const char* typed; int fminBefore, fmin, fmax; } cases[] = {
+        {"6000", 4000, 20, 5000}, {"11025", 20, 20, 4961}, {"48000", 20, 20, 21600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        Parlune& w = Load();
+        w.spanLowBar.DragTo(c.fminBefore);
+        w.sampleRateBox.UserType(c.typed);
+        EXPECT_EQ(w.SampleRate, QString(c.typed).toDouble());
+        EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(c.fmin, c.fmax));
+    }
+    Parlune& w = Load();
+    w.sampleRateBox.UserChoose(7); // 48000 from the list: the run start reads the box
+    EXPECT_EQ(w.SampleRate, 12000);
+    EXPECT_EQ(w.spanHighBar.Value(), 5000);
+    // A typed size runs nothing; a chosen one resets the averaging.
+    w.averagingBar.DragTo(8);
+    w.fftSizeBox.UserType("2048");
+    EXPECT_EQ(std::pair(w.NFFT, w.NAvg), std::pair(1024, 8));
+    w.fftSizeBox.UserChoose(0);
+    EXPECT_EQ(std::pair(w.NFFT, w.NAvg), std::pair(1024, 1));
+    EXPECT_EQ(w.periodBox.Text(), "0.1");
+    EXPECT_EQ(w.binWidthLabel.Caption(), "46.88 Hz bins"); // the rate box shows the chosen 48000
+}
+
+TEST_F(AnalysisOptions, ThresholdStatisticsAndLock)
+{
+    Parlune& w = Load();
+    w.thresholdBar.DragTo(40);
+    w.peakingRefBar.DragTo(0);
+    EXPECT_EQ(w.peakingOffsetLabel.Caption(), "Offset -40dB");
+    w.peakingRefBar.DragTo(100);
+    w.thresholdBar.DragTo(100); // the read-out follows the reference only
+    EXPECT_EQ(w.peakingOffsetLabel.Caption(), "Offset  60dB");
+
+    for (bool shown : {true, false}) {
+        w.statNoiseCheck.box()->click();
+        EXPECT_EQ(w.monHisto().isVisible(), shown);
+    }
+
+    w.lockButton.Click();
+    EXPECT_EQ(w.signalFrame.Caption(), "Signal , Frequency  Span and Noise Measurement range LOCKED ");
+    EXPECT_EQ(w.signalFrame.BackColor(), RGB(255, 200, 150));
+    EXPECT_EQ(w.signalFrame.widget()->palette().color(QPalette::Window), QColor(255, 200, 150));
+    for (Control* c : std::initializer_list<Control*>{&w.signalFrame, &w.centreFrequencyBox, &w.bandwidthBar, &w.spanLowBar, &w.preset5kHzOption, &w.peakToCentreButton,
+                                                       &w.averagingBar, &w.statNoiseCheck, &w.squareInputCheck, &w.lockButton})
+        EXPECT_FALSE(c->widget()->isEnabled()) << c->Name().toStdString();
+    for (Control* c : std::initializer_list<Control*>{&w.sampleRateBox, &w.fftSizeBox, &w.thresholdBar, &w.logFileBox})
+        EXPECT_TRUE(c->widget()->isEnabled()) << c->Name().toStdString();
+    w.spanLowBar.DragTo(1000);
+    EXPECT_EQ(w.spanLowBar.Value(), 20);
+}
+
+} // namespace
