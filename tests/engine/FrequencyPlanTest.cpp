@@ -19,28 +19,59 @@ MeasureSettings With(const std::function<void(MeasureSettings&)>& change)
     return s;
 }
 
-// Each range at its edges: the first value outside is refused by its field.
+// Each range at its edges: the first value outside is refused by its
+// field, in the words every front-end shows ("" for accepted).
 TEST(MeasureSettingsTest, RangesAtTheirEdges)
 {
-    const struct { const char* field; std::function<void(MeasureSettings&)> change; bool ok; } rows[] = {
-        {"fft-size", [](auto& s) { s.FftSize = 1024; }, true},   {"fft-size", [](auto& s) { s.FftSize = 262144; }, true},
-        {"fft-size", [](auto& s) { s.FftSize = 1000; }, false},  {"fft-size", [](auto& s) { s.FftSize = 524288; }, false},
-        {"window", [](auto& s) { s.Window = 4; }, true},         {"window", [](auto& s) { s.Window = 5; }, false},
-        {"average", [](auto& s) { s.Average = 63; }, true},      {"average", [](auto& s) { s.Average = 64; }, false},
-        {"average", [](auto& s) { s.Average = 0; }, false},      {"bandwidth", [](auto& s) { s.BandwidthHz = 0; }, false},
-        {"bandwidth", [](auto& s) { s.BandwidthHz = 0.5; }, true},
-        {"guard", [](auto& s) { s.Guard = 2; }, true},           {"guard", [](auto& s) { s.Guard = 2.01; }, false},
-        {"guard", [](auto& s) { s.Guard = 0; }, true},           {"guard", [](auto& s) { s.Guard = -0.01; }, false},
-        {"span-low", [](auto& s) { s.SpanLowHz = 0; }, true},    {"span-low", [](auto& s) { s.SpanLowHz = -1; }, false},
-        {"span-low", [](auto& s) { s.SpanLowHz = 5000; }, false}, {"threshold", [](auto& s) { s.Threshold = 100; }, true},
-        {"threshold", [](auto& s) { s.Threshold = 101; }, false}, {"threshold", [](auto& s) { s.Threshold = -1; }, false},
-        {"interval", [](auto& s) { s.IntervalS = 0; }, true},    {"interval", [](auto& s) { s.IntervalS = -0.5; }, false},
+    const char* const whole = "must be a whole number ";
+    const struct { const char* field; std::function<void(MeasureSettings&)> change; std::string why; } rows[] = {
+        {"fft-size", [](auto& s) { s.FftSize = 1024; }, ""},   {"fft-size", [](auto& s) { s.FftSize = 262144; }, ""},
+        {"fft-size", [](auto& s) { s.FftSize = 3000; }, "must be a power of two"},
+        {"fft-size", [](auto& s) { s.FftSize = 524288; }, whole + std::string("1024 .. 262144")},
+        {"window", [](auto& s) { s.Window = 4; }, ""},         {"window", [](auto& s) { s.Window = 5; }, "must be a list position 0 .. 4"},
+        {"average", [](auto& s) { s.Average = 63; }, ""},      {"average", [](auto& s) { s.Average = 64; }, whole + std::string("1 .. 63")},
+        {"average", [](auto& s) { s.Average = 0; }, whole + std::string("1 .. 63")},
+        {"bandwidth", [](auto& s) { s.BandwidthHz = 0; }, "must be above 0 Hz"},
+        {"bandwidth", [](auto& s) { s.BandwidthHz = 0.5; }, ""},
+        {"guard", [](auto& s) { s.Guard = 2; }, ""},           {"guard", [](auto& s) { s.Guard = 2.01; }, "must lie in 0 .. 2"},
+        {"guard", [](auto& s) { s.Guard = 0; }, ""},           {"guard", [](auto& s) { s.Guard = -0.01; }, "must lie in 0 .. 2"},
+        {"span-low", [](auto& s) { s.SpanLowHz = 0; }, ""},    {"span-low", [](auto& s) { s.SpanLowHz = -1; }, "must be 0 Hz or more"},
+        {"span-low", [](auto& s) { s.SpanLowHz = 5000; }, "span: --span-low must lie below --span-high"},
+        {"threshold", [](auto& s) { s.Threshold = 100; }, ""}, {"threshold", [](auto& s) { s.Threshold = 101; }, whole + std::string("0 .. 100")},
+        {"threshold", [](auto& s) { s.Threshold = -1; }, whole + std::string("0 .. 100")},
+        {"interval", [](auto& s) { s.IntervalS = 0; }, ""},    {"interval", [](auto& s) { s.IntervalS = -0.5; }, "must be 0 or more seconds"},
     };
     for (const auto& r : rows) {
         const std::optional<SettingsError> e = CheckSettings(With(r.change));
         SCOPED_TRACE(std::string(r.field) + (e ? ": " + e->Message : ""));
-        EXPECT_EQ(e.has_value(), !r.ok);
-        if (e) EXPECT_EQ(e->Field, r.field);
+        ASSERT_EQ(e.has_value(), !r.why.empty());
+        if (!e) continue;
+        EXPECT_EQ(e->Field, r.field);
+        EXPECT_TRUE(e->Message == "--" + std::string(r.field) + ": " + r.why || e->Message == r.why);
+    }
+}
+
+// The span's default top comes down to the top bin only where the rate is
+// too slow for it (and the centre suits the rate); a typed top never moves.
+TEST(MeasureSettingsTest, DefaultSpanTopFollowsASlowRate)
+{
+    const struct { double rate, centre, low; bool typed; std::optional<double> lowered; const char* refused; } rows[] = {
+        {10002, 1000, 20, false, std::nullopt, nullptr},
+        {10000, 1000, 20, false, TopSpanHz(10000, 8192), nullptr},
+        {2500, 1000, 20, false, TopSpanHz(2500, 8192), nullptr},
+        {2500, 1000, 20, true, std::nullopt, "span-high"},
+        {2048, 1000, TopSpanHz(2048, 8192), false, std::nullopt, "span-low"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.rate);
+        const MeasureSettings s = With([&](auto& m) { m.CentreHz = r.centre; m.SpanLowHz = r.low; });
+        try {
+            const RunPlan plan = PlanRun(s, r.rate, r.typed);
+            EXPECT_EQ(r.refused, nullptr);
+            EXPECT_EQ(plan.SpanHighLoweredHz, r.lowered);
+        } catch (const SettingsError& e) {
+            EXPECT_STREQ(e.Field.c_str(), r.refused ? r.refused : "(accepted)");
+        }
     }
 }
 
