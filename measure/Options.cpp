@@ -98,13 +98,14 @@ ChainParams CheckedRunParams(const Options& o, double rate, const std::string& w
     if (!o.SpanHighTyped && !(s.SpanHighHz < nyquist) && s.CentreHz >= 0 && s.CentreHz <= nyquist) {
         // The default suits 12000 Hz and above; a slower file gets its top bin.
         s.SpanHighHz = TopSpanHz(rate, s.FftSize);
+        // A refusal stays one line: the note only for a run that goes ahead.
+        if (!(s.SpanLowHz < s.SpanHighHz))
+            throw SettingsError{"span-low", "--span-low must lie below " + Fixed(s.SpanHighHz, 2) + " Hz for this sample rate"};
         if (!what.empty()) {
             std::fflush(stdout);
             std::fprintf(stderr, "parlune-measure: %s: the default --span-high %s Hz is not below half the sample rate; using %s Hz\n",
                          what.c_str(), PlainText(o.Measure.SpanHighHz).c_str(), Fixed(s.SpanHighHz, 2).c_str());
         }
-        if (!(s.SpanLowHz < s.SpanHighHz))
-            throw SettingsError{"span-low", "--span-low must lie below " + Fixed(s.SpanHighHz, 2) + " Hz for this sample rate"};
     }
     return BlockParamsFor(s, rate);
 }

@@ -63,6 +63,7 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         {{"--span-high", "5999.9", tone}, {}, 0, ""},
         {{"--centre", "200", slow}, {}, 0, slow + ": the default --span-high 5000 Hz is not below half the sample rate; using 499.88 Hz"},
         {{"--centre", "200", "--span-high", "500", slow}, {}, 2, slow + ": --span-high must lie below half the sample rate (500 Hz)"},
+        {{"--centre", "200", "--span-low", "600", slow}, {}, 2, slow + ": --span-low must lie below 499.88 Hz for this sample rate\n"},
         {{slow}, {}, 2, slow + ": --centre must lie in 0 .. 500 Hz (half the sample rate), not 1000"},
         {{"--centre", "6000.5", tone}, {}, 2, tone + ": --centre must lie in 0 .. 6000 Hz (half the sample rate), not 6000.5"},
         {{"--centre=-1", tone}, {}, 2, tone + ": --centre must lie in 0 .. 6000 Hz (half the sample rate), not -1"},
