@@ -1,8 +1,5 @@
-// The S/N pictures: a recording's, each block where its value puts it; and
-// several inputs on one (in process): pairing for the difference, each line
-// at its level in its own colour with a legend, gaps kept, and the
-// difference panel's mean and spread where they belong.  Colours are read
-// from the picture.
+// The S/N pictures, read pixel by pixel: a recording's, and several inputs'
+// on one (in process) with the difference panel.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -23,7 +20,7 @@
 
 namespace {
 
-// A point every second from t0 to t1 inclusive at db(t); the first after a left-out stretch marks the gap.
+// A point a second from t0 to t1 at db(t); the first after a left-out stretch marks the gap.
 template <class Db, class Out = bool (*)(int)>
 std::vector<SnPoint> Every1s(int t0, int t1, Db db, Out out = [](int) { return false; })
 {
@@ -46,8 +43,7 @@ struct Panel {
     int Y(double share) const { return int(std::lround(bottom - share * (bottom - top))); }
 };
 
-// The panels top down, framed by the only pure black: two columns and a pair
-// of rows each more than a quarter black.  None when the lines are not so.
+// The panels top down, framed by the only pure black (lines more than a quarter black).
 std::vector<Panel> Panels(const QImage& img)
 {
     auto lines = [&img](int along, int across, bool columns) {
@@ -75,9 +71,8 @@ QRgb Dominant(const QImage& img, int y, int x0, int x1)
 
 } // namespace
 
-// The picture: a PNG of the asked size in which each block's S/N sits where its
-// value puts it.  The frame, the only pure black, spans 0 s .. the last block's
-// end and the whole tens of dB around the values.
+// A PNG of the asked size with each block's S/N where its value puts it: the
+// frame spans 0 s .. the last block's end and the whole tens of dB around.
 TEST(Plot, PutsEachBlockWhereItsValueBelongs)
 {
     QTemporaryDir dir;
@@ -103,11 +98,10 @@ TEST(Plot, PutsEachBlockWhereItsValueBelongs)
     auto x = [&](double blockEnd) { return p.X(blockEnd / 43); };
     auto y = [&](double db) { return p.Y((db - lo) / (hi - lo)); };
     auto traceNear = [&](int px, int py) {
-        for (int dx = -2; dx <= 2; ++dx)
-            for (int dy = -2; dy <= 2; ++dy) {
-                const QRgb c = img.pixel(std::clamp(px + dx, 0, 639), std::clamp(py + dy, 0, 359));
-                if (qBlue(c) > 150 && qRed(c) < 80 && qGreen(c) < 120) return true;
-            }
+        for (int d = 0; d < 25; ++d)
+            if (const QRgb c = img.pixel(std::clamp(px + d % 5 - 2, 0, 639), std::clamp(py + d / 5 - 2, 0, 359));
+                qBlue(c) > 150 && qRed(c) < 80 && qGreen(c) < 120)
+                return true;
         return false;
     };
     for (int b : {2, 10, 30, 42}) {
@@ -173,17 +167,14 @@ TEST(ComparePlot, EachSeriesInItsOwnColourAtItsLevelWithALegend)
         return qRgb(255, 255, 255);
     };
     const QRgb a = colourAt(x(10), y(23)), b = colourAt(x(10), y(17));
-    ASSERT_TRUE(Coloured(a) && Coloured(b));
-    EXPECT_NE(a, b);
+    ASSERT_TRUE(Coloured(a) && Coloured(b) && a != b);
     for (double t : {3.0, 20.0, 45.0, 58.0}) {
         SCOPED_TRACE(t);
         EXPECT_EQ(std::tuple(near(a, x(t), y(23)), near(a, x(t), y(17)), near(b, x(t), y(17)), near(b, x(t), y(23))),
                   std::tuple(true, false, true, false));
     }
-    for (double t : {27.0, 30.0, 33.0}) {
-        SCOPED_TRACE(t);
-        EXPECT_EQ(std::pair(near(a, x(t), y(23)), near(b, x(t), y(17))), std::pair(false, true)); // A's gap stays open
-    }
+    for (double t : {27.0, 30.0, 33.0}) // A's gap stays open
+        EXPECT_EQ(std::pair(near(a, x(t), y(23)), near(b, x(t), y(17))), std::pair(false, true)) << t;
     // The legend: each colour also away from both lines.
     for (QRgb c : {a, b}) {
         int swatch = 0;
@@ -194,11 +185,19 @@ TEST(ComparePlot, EachSeriesInItsOwnColourAtItsLevelWithALegend)
     }
 }
 
-TEST(ComparePlot, DifferencePanelShowsMeanAndSpreadOrSaysNothingPairs)
+// The difference panel's mean and spread where they belong, or a note that
+// nothing pairs; lines at the far ends of the data drawn inside the panels,
+// never on a frame that would hide them (20 and 70 dB lie on whole tens, and
+// A - B near +-50 dB at the ends of what used to be a fixed +-50 dB panel).
+TEST(ComparePlot, DifferencePanelAndLinesAtTheEndsOfTheData)
 {
-    const struct { const char* what; std::vector<SnPoint> a, b; bool pairs; } cases[] = {
-        {"A - B alternates 5 and 7 dB", Every1s(0, 59, [](int t) { return t % 2 ? 22.0 : 24.0; }), Every1s(0, 59, Flat(17)), true},
-        {"no common blocks", Every1s(0, 29, Flat(23)), Every1s(31, 60, Flat(17)), false},
+    enum Kind { kSpread, kNoPairs, kEnds };
+    const struct { const char* what; std::vector<SnPoint> a, b; Kind kind; } cases[] = {
+        {"A - B alternates 5 and 7 dB", Every1s(0, 59, [](int t) { return t % 2 ? 22.0 : 24.0; }), Every1s(0, 59, Flat(17)), kSpread},
+        {"no common blocks", Every1s(0, 29, Flat(23)), Every1s(31, 60, Flat(17)), kNoPairs},
+        {"20 and 70 dB", Every1s(0, 60, Flat(20)), Every1s(0, 60, Flat(70)), kEnds},
+        {"20.3 and 70 dB", Every1s(0, 60, Flat(20.3)), Every1s(0, 60, Flat(70)), kEnds},
+        {"70 and 20.3 dB", Every1s(0, 60, Flat(70)), Every1s(0, 60, Flat(20.3)), kEnds},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -206,6 +205,24 @@ TEST(ComparePlot, DifferencePanelShowsMeanAndSpreadOrSaysNothingPairs)
         const std::vector<Panel> panels = Panels(img);
         ASSERT_EQ(panels.size(), 2u);
         const auto [left, right, top, bottom] = panels[1];
+        // The rows of a panel's column (away from the legend) in a colour, frame rows included; each strictly inside.
+        auto rowsOf = [&](int x, int panel, auto is) {
+            std::vector<int> at;
+            for (int y = panels[panel].top; y <= panels[panel].bottom; ++y)
+                if (is(img.pixel(x, y))) at.push_back(y);
+            for (int y : at) EXPECT_TRUE(y > panels[panel].top + 1 && y < panels[panel].bottom - 1) << y << " not inside";
+            return at;
+        };
+        for (double t : {20.0, 30.0, 40.0}) {
+            if (c.kind != kEnds) break;
+            const int x = panels[0].X(t / 60);
+            std::vector<QRgb> colours; // of the S/N lines, top down
+            for (int y : rowsOf(x, 0, Coloured))
+                if (colours.empty() || colours.back() != img.pixel(x, y)) colours.push_back(img.pixel(x, y));
+            EXPECT_EQ(colours.size(), 2u) << "both lines, apart at " << t;
+            EXPECT_FALSE(rowsOf(x, 1, [](QRgb c) { return c == qRgb(90, 90, 90); }).empty()) << "the difference at " << t;
+        }
+        if (c.kind == kEnds) continue;
         // The axis: 0 .. 10 dB around the differences' 5 .. 7 dB.
         auto y = [&](double db) { return panels[1].Y(db / 10); };
         auto dark = [&](int y0, int y1, int x0, int x1) { // text (grey 51), not the difference line (grey 90)
@@ -216,8 +233,8 @@ TEST(ComparePlot, DifferencePanelShowsMeanAndSpreadOrSaysNothingPairs)
         };
         EXPECT_GT(dark(panels[0].bottom + 1, top - 1, left, right), 20); // the caption between the panels
         const int mid = (top + bottom) / 2, third = (right - left) / 3;
-        EXPECT_EQ(dark(mid - 8, mid + 2, left + third, right - third) > 20, !c.pairs); // "no common blocks"
-        if (!c.pairs) {
+        EXPECT_EQ(dark(mid - 8, mid + 2, left + third, right - third) > 20, c.kind == kNoPairs); // "no common blocks"
+        if (c.kind == kNoPairs) {
             int coloured = 0; // no band, mean or line
             for (int py = top + 1; py < bottom; ++py)
                 if (py < mid - 12 || py > mid + 6)
@@ -231,38 +248,5 @@ TEST(ComparePlot, DifferencePanelShowsMeanAndSpreadOrSaysNothingPairs)
         for (double db : {8.5, 3.5, 1.0}) EXPECT_NE(Dominant(img, y(db), left, right), band) << db;
         EXPECT_NE(mean, band); // a line of its own at +6 dB
         for (double db : {6.5, 5.5, 1.0}) EXPECT_NE(Dominant(img, y(db), left, right), mean) << db;
-    }
-}
-
-// Lines at the far ends of the data are drawn inside the panels, never on a
-// frame that would hide them: 20 and 70 dB lie on whole tens, and A - B near
-// +-50 dB at the ends of what used to be a fixed +-50 dB panel.
-TEST(ComparePlot, LinesAtTheEndsOfTheDataStayInsideTheFrames)
-{
-    for (const auto& [a, b] : {std::pair(20.0, 70.0), std::pair(20.3, 70.0), std::pair(70.0, 20.3)}) {
-        SCOPED_TRACE(testing::Message() << "A " << a << " dB, B " << b << " dB");
-        const std::vector<SnSeries> series{{"A", Every1s(0, 60, Flat(a))}, {"B", Every1s(0, 60, Flat(b))}};
-        const QImage img = DrawComparePlot(series, 60, {640, 480}, "t", std::pair{0, 1});
-        const std::vector<Panel> panels = Panels(img);
-        ASSERT_EQ(panels.size(), 2u);
-        // The rows of a panel's column (away from the legend) in a colour, frame rows included; each strictly inside.
-        auto rowsOf = [&](int x, int panel, auto is) {
-            const int top = panels[panel].top, bottom = panels[panel].bottom;
-            std::vector<int> at;
-            for (int y = top; y <= bottom; ++y)
-                if (is(img.pixel(x, y))) at.push_back(y);
-            for (int y : at)
-                EXPECT_TRUE(y > top + 1 && y < bottom - 1) << y << " not inside " << top << " .. " << bottom;
-            return at;
-        };
-        for (double t : {20.0, 30.0, 40.0}) {
-            SCOPED_TRACE(t);
-            const int x = panels[0].X(t / 60);
-            std::vector<QRgb> colours; // of the S/N lines, top down
-            for (int y : rowsOf(x, 0, Coloured))
-                if (colours.empty() || colours.back() != img.pixel(x, y)) colours.push_back(img.pixel(x, y));
-            EXPECT_EQ(colours.size(), 2u) << "both lines, apart";
-            EXPECT_FALSE(rowsOf(x, 1, [](QRgb c) { return c == qRgb(90, 90, 90); }).empty()) << "the difference";
-        }
     }
 }
