@@ -1,0 +1,145 @@
+// The tuner against plain arithmetic on its output: a tone at dial + f comes
+// out at +f with its amplitude (flat over +-0.45 x the analysis rate), what
+// would fold in is 80 dB down, chunking changes nothing, and the first frame
+// out is already settled.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+#include "sdr/Tuner.h"
+
+namespace {
+
+struct Config {
+    std::uint32_t in, out;
+    double offset;
+};
+// An rtl-sdr rate to a narrow span, a dongle's other rate to a wide one, and
+// a sound card's I/Q with no half-band stage at all.
+const Config kConfigs[] = {{2400000, 12000, 300000}, {2048000, 48000, -500000}, {96000, 44100, 7000}};
+
+std::vector<std::complex<float>> Tone(const Config& c, double hzFromDial, double amplitude, std::size_t n)
+{
+    std::vector<std::complex<float>> x(n);
+    const double cycles = (c.offset + hzFromDial) / c.in;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double phase = cycles * static_cast<double>(i);
+        x[i] = std::polar(amplitude, 2 * std::numbers::pi * (phase - std::floor(phase)));
+    }
+    return x;
+}
+
+std::vector<std::int16_t> Tune(Tuner& t, const std::vector<std::complex<float>>& x)
+{
+    std::vector<std::int16_t> out(2 * t.MaxFrames(x.size()));
+    out.resize(2 * t.Process(x, out));
+    return out;
+}
+
+// The output frames' component at hz, as a complex amplitude in steps.
+std::complex<double> Amplitude(const std::vector<std::int16_t>& y, double hz, double rate)
+{
+    std::complex<double> sum = 0;
+    const std::size_t n = y.size() / 2;
+    for (std::size_t i = 0; i < n; ++i)
+        sum += std::complex<double>(y[2 * i], y[2 * i + 1]) * std::polar(1.0, -2 * std::numbers::pi * hz * i / rate);
+    return sum / static_cast<double>(n);
+}
+
+// Input samples giving about `frames` output frames past the settling.
+std::size_t InputFor(const Config& c, const Tuner& t, std::size_t frames)
+{
+    return static_cast<std::size_t>(static_cast<double>(frames + t.SettleFrames()) * c.in / c.out);
+}
+
+} // namespace
+
+TEST(Tuner, ToneAtDialPlusFComesOutAtFFlatWithin0_1Db)
+{
+    for (const Config& c : kConfigs) {
+        for (double f : {-0.45, -0.2, 0.0, 0.07, 0.3, 0.45}) {
+            Tuner t(c.in, c.out, c.offset);
+            const std::vector<std::int16_t> y = Tune(t, Tone(c, f * c.out, 0.5, InputFor(c, t, 600)));
+            const double db = 20 * std::log10(std::abs(Amplitude(y, f * c.out, c.out)) / (0.5 * 32767));
+            EXPECT_NEAR(db, 0, 0.1) << c.in << " -> " << c.out << " Hz, tone at " << f << " x rate";
+        }
+    }
+}
+
+TEST(Tuner, WhatWouldFoldIntoTheSpanIs80DbDown)
+{
+    for (const Config& c : kConfigs) {
+        Tuner probe(c.in, c.out, c.offset);
+        // Beyond +-0.5 x the rate, and beside each half-band's output rate.
+        std::vector<double> hz = {0.5 * c.out, -0.5 * c.out, 0.7 * c.out, -1.3 * c.out, 2.9 * c.out};
+        for (std::size_t s = 1; s <= probe.HalfbandStages(); ++s) {
+            hz.push_back(c.in / std::pow(2.0, s) + 0.3 * c.out);
+            hz.push_back(-(c.in / std::pow(2.0, s)) - 0.45 * c.out);
+        }
+        for (double g : hz) {
+            Tuner t(c.in, c.out, c.offset);
+            const std::vector<std::int16_t> y = Tune(t, Tone(c, g, 0.9, InputFor(c, t, 600)));
+            double power = 0;
+            for (std::int16_t v : y)
+                power += static_cast<double>(v) * v;
+            const double db = 10 * std::log10(power / (y.size() / 2) + 1e-9) - 20 * std::log10(0.9 * 32767);
+            EXPECT_LT(db, -80) << c.in << " -> " << c.out << " Hz, interferer " << g << " Hz from the dial";
+        }
+    }
+}
+
+TEST(Tuner, AnyChunkingGivesTheSameFramesAndTheFirstIsSettled)
+{
+    std::mt19937 rng(7);
+    for (const Config& c : kConfigs) {
+        SCOPED_TRACE(c.in);
+        // A settled tone has one magnitude from the first frame on.
+        Tuner toneTuner(c.in, c.out, c.offset);
+        const std::size_t n = InputFor(c, toneTuner, 500);
+        const std::vector<std::int16_t> y = Tune(toneTuner, Tone(c, 0.2 * c.out, 0.5, n));
+        ASSERT_GE(y.size(), 2 * 100u);
+        EXPECT_NEAR(y.size() / 2.0 + toneTuner.SettleFrames(), static_cast<double>(n) * c.out / c.in,
+                    toneTuner.MaxFrames(0) + 1.0); // the resampler's block of frames
+        const double last = std::abs(std::complex<double>(y[y.size() - 2], y.back()));
+        EXPECT_NEAR(std::abs(std::complex<double>(y[0], y[1])), last, 1e-3 * last);
+
+        std::normal_distribution<float> noise(0, 0.3f);
+        std::vector<std::complex<float>> x(n);
+        for (auto& v : x)
+            v = {noise(rng), noise(rng)};
+        Tuner whole(c.in, c.out, c.offset), pieces(c.in, c.out, c.offset);
+        const std::vector<std::int16_t> want = Tune(whole, x);
+        std::vector<std::int16_t> got;
+        for (std::size_t i = 0; i < n;) {
+            const std::size_t len = std::min<std::size_t>(n - i, std::uniform_int_distribution<std::size_t>(1, 9000)(rng));
+            const std::vector<std::int16_t> part = Tune(pieces, {x.begin() + i, x.begin() + i + len});
+            got.insert(got.end(), part.begin(), part.end());
+            i += len;
+        }
+        EXPECT_EQ(got, want);
+    }
+}
+
+TEST(Tuner, RefusesRatesAndOffsetsOutOfRange)
+{
+    const std::pair<Config, const char*> cases[] = {
+        {{2400000, 99, 0}, "analysis rate 99 Hz lies outside 100 .. 384000 Hz"},
+        {{2400000, 384001, 0}, "analysis rate 384001 Hz lies outside 100 .. 384000 Hz"},
+        {{8000, 12000, 0}, "input rate 8000 Hz is below the analysis rate 12000 Hz"},
+        {{2400000, 12000, 1200000}, "tuning offset 1200000 Hz lies outside the input's +-1200000 Hz"},
+        {{2400000, 12000, NAN}, "tuning offset"},
+        {{2400000, 12347, 0}, "analysis rate 12347 Hz from input rate 2400000 Hz needs too fine a resampling ratio (12347/37500)"},
+    };
+    for (const auto& [c, why] : cases) {
+        try {
+            Tuner t(c.in, c.out, c.offset);
+            ADD_FAILURE() << why;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_EQ(std::string(e.what()).find(why), 0u) << e.what();
+        }
+    }
+}
