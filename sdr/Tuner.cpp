@@ -38,7 +38,7 @@ std::vector<float> KaiserLowpass(std::size_t n, double fc, double stopDb)
     for (std::size_t t = 0; t < n; ++t) {
         const double x = static_cast<double>(t) - mid;
         const double sinc = x == 0 ? 1 : std::sin(2 * std::numbers::pi * fc * x) / (2 * std::numbers::pi * fc * x);
-        const double r = mid > 0 ? x / mid : 0;
+        const double r = x / mid; // n >= 2
         h[t] = static_cast<float>(sinc * i0(beta * std::sqrt(std::max(0.0, 1 - r * r))) / i0(beta));
     }
     return h;
