@@ -2,7 +2,6 @@
 // the centre frequency in recorders' file names.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,30 +11,27 @@
 
 TEST(IqSamples, EachFormatConvertsAtItsFullScale)
 {
-    std::vector<std::uint8_t> cf32(16);
-    const float floats[] = {0.25f, -3.5f, 1.0f, -0.0f};
-    std::memcpy(cf32.data(), floats, 16);
+    using C = std::complex<float>;
     struct Case {
         const char* name;
         double fullScale;
-        std::vector<std::uint8_t> bytes; // two samples
-        std::vector<float> want;         // I, Q, I, Q
+        std::vector<std::uint8_t> bytes; // two samples, little-endian
+        std::vector<C> want;
     };
     const Case cases[] = {
-        {"cu8", 127.5, {0, 255, 127, 128}, {-1.0f, 1.0f, -0.5f / 127.5f, 0.5f / 127.5f}},
-        {"cs8", 128, {0x80, 0x7f, 0xff, 0x01}, {-1.0f, 127 / 128.0f, -1 / 128.0f, 1 / 128.0f}},
-        {"cs16", 32768, {0x00, 0x80, 0xff, 0x7f, 0xff, 0xff, 0x01, 0x00}, {-1.0f, 32767 / 32768.0f, -1 / 32768.0f, 1 / 32768.0f}},
-        {"cf32", 1, cf32, {0.25f, -3.5f, 1.0f, -0.0f}},
+        {"cu8", 127.5, {0, 255, 127, 128}, {C(-1, 1), C(-0.5f / 127.5f, 0.5f / 127.5f)}},
+        {"cs8", 128, {0x80, 0x7f, 0xff, 0x01}, {C(-1, 127 / 128.0f), C(-1 / 128.0f, 1 / 128.0f)}},
+        {"cs16", 32768, {0x00, 0x80, 0xff, 0x7f, 0xff, 0xff, 0x01, 0x00}, {C(-1, 32767 / 32768.0f), C(-1 / 32768.0f, 1 / 32768.0f)}},
+        {"cf32", 1, {0, 0, 0x80, 0x3e, 0, 0, 0x60, 0xc0, 0, 0, 0x80, 0x3f, 0, 0, 0, 0x80}, {C(0.25f, -3.5f), C(1, -0.0f)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const IqFormat f = ParseIqFormat(c.name);
         EXPECT_EQ(FullScale(f), c.fullScale);
         ASSERT_EQ(BytesPerSample(f) * 2, c.bytes.size());
-        std::vector<std::complex<float>> out(2);
+        std::vector<C> out(2);
         ToComplex(f, c.bytes.data(), 2, out.data());
-        EXPECT_EQ(out[0], std::complex<float>(c.want[0], c.want[1]));
-        EXPECT_EQ(out[1], std::complex<float>(c.want[2], c.want[3]));
+        EXPECT_EQ(out, c.want);
     }
     for (const std::string bad : {"CU8", ""}) {
         try {
