@@ -6,6 +6,8 @@ PARLUNE_PACKAGES=(
   qt6-base-dev libgl-dev
   fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev
+  # SDR input: tuning and decimation (liquid-dsp 1.5).
+  libliquid-dev
   pulseaudio pulseaudio-utils
   libsndfile1-dev libfftw3-dev
   # Asking the audio server whether it answers, before Qt is asked.
