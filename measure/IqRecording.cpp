@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -16,6 +17,25 @@
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 16; // samples a read takes: 128 KiB of cu8
+
+// A raw IQ file read a chunk at a time (OpenRawIq).
+class RawIqFile final : public IqSource {
+public:
+    RawIqFile(const std::string& path, IqFormat format, double rate);
+    ~RawIqFile() override { std::fclose(file_); }
+    RawIqFile(const RawIqFile&) = delete;
+    RawIqFile& operator=(const RawIqFile&) = delete;
+    std::size_t Read(std::complex<float>* out, std::size_t max) override;
+    std::int64_t Samples() const override { return samples_; }
+
+private:
+    std::string path_;
+    IqFormat format_;
+    double rate_;
+    std::FILE* file_ = nullptr;
+    std::int64_t samples_ = 0, read_ = 0;
+    std::vector<std::uint8_t> bytes_;
+};
 
 } // namespace
 
@@ -74,8 +94,6 @@ RawIqFile::RawIqFile(const std::string& path, IqFormat format, double rate)
     samples_ = static_cast<std::int64_t>(st.st_size / static_cast<off_t>(BytesPerSample(format)));
 }
 
-RawIqFile::~RawIqFile() { std::fclose(file_); }
-
 std::size_t RawIqFile::Read(std::complex<float>* out, std::size_t max)
 {
     const std::size_t size = BytesPerSample(format_);
@@ -88,6 +106,11 @@ std::size_t RawIqFile::Read(std::complex<float>* out, std::size_t max)
             if (!std::isfinite(out[i].real()) || !std::isfinite(out[i].imag())) NotFinite(path_, static_cast<double>(read_ + i) / rate_);
     read_ += static_cast<std::int64_t>(got);
     return got;
+}
+
+std::unique_ptr<IqSource> OpenRawIq(const std::string& path, IqFormat format, double rate)
+{
+    return std::make_unique<RawIqFile>(path, format, rate);
 }
 
 TunedBlocks::TunedBlocks(const std::string& path, const TunePlan& plan, std::unique_ptr<IqSource> source)

@@ -5,7 +5,6 @@
 #pragma once
 #include <complex>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,24 +44,8 @@ public:
 
 // A raw IQ file, read a chunk at a time; a trailing part of a sample is
 // ignored, a cf32 sample that is NaN or infinite stops it (status 1).
-class RawIqFile final : public IqSource {
-public:
-    // Throws Stop (status 1) for a file that cannot be opened.
-    RawIqFile(const std::string& path, IqFormat format, double rate);
-    ~RawIqFile() override;
-    RawIqFile(const RawIqFile&) = delete;
-    RawIqFile& operator=(const RawIqFile&) = delete;
-    std::size_t Read(std::complex<float>* out, std::size_t max) override;
-    std::int64_t Samples() const override { return samples_; }
-
-private:
-    std::string path_;
-    IqFormat format_;
-    double rate_;
-    std::FILE* file_ = nullptr;
-    std::int64_t samples_ = 0, read_ = 0;
-    std::vector<std::uint8_t> bytes_;
-};
+// Throws Stop (status 1) for a file that cannot be opened.
+std::unique_ptr<IqSource> OpenRawIq(const std::string& path, IqFormat format, double rate);
 
 // A recording's samples through the tuner, a block of frames at a time.
 class TunedBlocks {

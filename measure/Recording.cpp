@@ -135,7 +135,7 @@ void MeasureFile(const Options& o, const std::string& path, ChainState& state)
     std::unique_ptr<TunedBlocks> tuned;
     if (plan) {
         std::unique_ptr<IqSource> source;
-        if (raw) source = std::make_unique<RawIqFile>(path, *raw, o.SdrRate);
+        if (raw) source = OpenRawIq(path, *raw, o.SdrRate);
         else source = std::move(wav);
         tuned = std::make_unique<TunedBlocks>(path, *plan, std::move(source));
     } else {
