@@ -97,9 +97,10 @@ RawIqFile::RawIqFile(const std::string& path, IqFormat format, double rate)
 std::size_t RawIqFile::Read(std::complex<float>* out, std::size_t max)
 {
     const std::size_t size = BytesPerSample(format_);
-    const std::size_t want = std::min<std::int64_t>({static_cast<std::int64_t>(max), static_cast<std::int64_t>(kChunk), samples_ - read_});
+    // Whole samples only: fread leaves out a trailing part of one.
+    const std::size_t want = std::min(max, kChunk);
     const std::size_t got = std::fread(bytes_.data(), size, want, file_);
-    if (got < want && std::ferror(file_)) Fail(kExitFile, path_ + ": cannot read: " + std::strerror(errno));
+    if (std::ferror(file_)) Fail(kExitFile, path_ + ": cannot read: " + std::strerror(errno));
     ToComplex(format_, bytes_.data(), got, out);
     if (format_ == IqFormat::Cf32)
         for (std::size_t i = 0; i < got; ++i)

@@ -39,10 +39,11 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
     const QString slow = wav("slow.wav", ToneNoise{.Rate = 1000, .ToneHz = 200}.Stereo16(30000), SF_FORMAT_PCM_16, 2, 1000);
     const QString slowest = wav("50.wav", ones, SF_FORMAT_PCM_16, 2, 50), fastest = wav("400k.wav", ones, SF_FORMAT_PCM_16, 2, 400000);
     const QString text = WriteFile(dir.filePath("text.wav"), "not audio at all\n");
-    // Raw IQ at 24000 Hz, 4000 cf32 samples, the 3000th NaN; a cu8 name with its centre.
-    std::vector<float> iq(8000, 0.01f);
-    iq[6001] = NAN;
-    const QString nanIq = WriteFile(dir.filePath("nan.cf32"), QByteArray(reinterpret_cast<const char*>(iq.data()), 32000));
+    // Raw IQ at 24000 Hz, 70000 cf32 samples, NaN the first of the second 65536-sample read; a cu8 name with its centre.
+    std::vector<float> iq;
+    for (double x : ToneNoise{}.Samples(140000)) iq.push_back(float(x / 3e4));
+    iq[131072] = NAN;
+    const QString nanIq = WriteFile(dir.filePath("nan.cf32"), QByteArray(reinterpret_cast<const char*>(iq.data()), 560000));
     const QString cu8 = dir.filePath("rtl_14000000Hz.cu8"), iqTune = "--sdr-rate=24000";
 
     const QStringList cfg{"--config", ini, "--duration", "1"}, live{"--input", kSignal, "--duration", "1"};
@@ -96,8 +97,9 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         {{iqTune, "--dial", "7074000", nanIq}, {}, 2, nanIq + ": --dial needs the recording's centre frequency: give --iq-centre (the file name has none)\n"},
         {{"--rate", "24000", tone}, {}, 2, tone + ": the analysis rate 24000 Hz (--rate) is above the recording's sample rate 12000 Hz\n"},
         {{"--sdr-rate", "2048000", tone}, {}, 2, tone + ": --sdr-rate 2048000 Hz is not the file's own rate, 12000 Hz\n"},
-        {{iqTune, "--fft-size", "1024", nanIq}, {}, 1, nanIq + ": the sample at 0.125 s is not a finite number (NaN or infinity)\n"},
-        {{iqTune, "--fft-size", "4096", nanIq}, {}, 1, nanIq + ": shorter than one block ("},
+        {{iqTune, "--fft-size", "1024", nanIq}, {}, 1, nanIq + ": the sample at 2.731 s is not a finite number (NaN or infinity)\n"},
+        {{iqTune, "--fft-size", "262144", nanIq}, {}, 1, nanIq + ": shorter than one block ("},
+        {{iqTune, cu8}, {}, 1, cu8 + ": cannot open: No such file or directory\n"},
         {live + QStringList{"--dial", "14074000"}, {}, 2, "--dial: only with recording files, not with --input or --config\n"},
         {{"--frobnicate", tone}, {}, 2, "unknown option '--frobnicate'"},
         {{"--average"}, {}, 2, "--average: needs a value\n"},
