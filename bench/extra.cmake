@@ -14,3 +14,8 @@ if(TARGET bench_monitors)
   find_package(Qt6 REQUIRED COMPONENTS Network)
   target_link_libraries(bench_monitors PRIVATE Qt6::Network)
 endif()
+# bench_iq_recording runs the built parlune-measure on a cu8 recording.
+if(TARGET bench_iq_recording AND TARGET parlune-measure)
+  target_compile_definitions(bench_iq_recording PRIVATE PARLUNE_MEASURE_BIN="$<TARGET_FILE:parlune-measure>")
+  add_dependencies(bench_iq_recording parlune-measure)
+endif()

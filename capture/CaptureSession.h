@@ -43,6 +43,7 @@ public:
     const std::int16_t* Full() const;
     bool Requeue();
     bool Lost() const { return waveInIsLost(handle_); }
+    std::uint32_t Gaps() const { return waveInGaps(handle_); }
 
     // Reset and close; the handle's value is kept (0 only after a failed open).
     void Close();

@@ -28,6 +28,10 @@ public:
     // Set by the layer after opening; a stream calls it once when the device
     // stops for good (unplugged, audio server gone).
     std::function<void()> Lost;
+    // Set by the layer after opening; a stream calls it, on the
+    // user-interface thread, when the device dropped samples (an overflow)
+    // just before the frames it hands on next.
+    std::function<void()> Gap;
 };
 
 class InputBackend {

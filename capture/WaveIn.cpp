@@ -38,6 +38,7 @@ struct Session {
     bool started = false;
     bool lost = false;
     bool flowing = false; // some audio has arrived since the open
+    std::uint32_t gaps = 0; // samples dropped by the device, times
     std::deque<WAVEHDR*> queue;
     QTimer watchdog; // runs while a buffer waits; restarted by every delivery
 };
@@ -160,6 +161,18 @@ void Deliver(HWAVEIN h, const char* bytes, std::size_t count)
         s->stream->Want(FramesWanted(*s));
         Wake();
     }
+}
+
+// The device dropped samples: the buffer filling now would hold the gap,
+// so it starts again with what comes after it.
+void MarkGap(HWAVEIN h)
+{
+    Session* s = Find(h);
+    if (s == nullptr)
+        return;
+    ++s->gaps;
+    if (!s->queue.empty())
+        s->queue.front()->dwBytesRecorded = 0;
 }
 
 // The device has gone: nothing more will arrive.  Queued buffers come back
@@ -299,6 +312,7 @@ MMRESULT waveInOpen(HWAVEIN* handle, std::uint32_t deviceId, const WAVEFORMATEX*
     s->blockAlign = format->nBlockAlign;
     s->bytesPerSecond = format->nSamplesPerSec * format->nBlockAlign;
     s->stream->Lost = [h] { MarkLost(h); };
+    s->stream->Gap = [h] { MarkGap(h); };
     s->watchdog.setSingleShot(true);
     s->watchdog.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5% early
     QObject::connect(&s->watchdog, &QTimer::timeout, [h] { MarkLost(h); });
@@ -380,6 +394,12 @@ MMRESULT waveInReset(HWAVEIN handle)
     ReturnAll(*s);
     Watch(*s);
     return MMSYSERR_NOERROR;
+}
+
+std::uint32_t waveInGaps(HWAVEIN handle)
+{
+    const Session* s = Find(handle);
+    return s == nullptr ? 0 : s->gaps;
 }
 
 bool waveInIsLost(HWAVEIN handle)

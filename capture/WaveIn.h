@@ -72,3 +72,6 @@ MMRESULT waveInClose(HWAVEIN handle);
 // lengths, if longer): a new stream takes a while to start.  Its queued buffers come back done; it takes no more, and STOP
 // (reset, close) releases it as usual.  False for 0 and closed handles.
 bool waveInIsLost(HWAVEIN handle);
+// How often the device dropped samples (an SDR's overflow) since the open;
+// each time the buffer filling then started again, so no block holds a gap.
+std::uint32_t waveInGaps(HWAVEIN handle);

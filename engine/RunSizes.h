@@ -7,9 +7,10 @@ inline constexpr std::int32_t kMinNFFT = 1024;       // smallest FFT size offere
 inline constexpr std::int32_t kMaxNFFT = 262144;     // largest FFT size offered
 inline constexpr std::int32_t kBufTop = 2 * kMaxNFFT; // last index of the capture buffer
 inline constexpr std::int32_t kMaxAvg = 63;          // most blocks in the running mean
-// Sample rates a measurement takes, Hz: from a slow sound card up to the
-// highest rate PulseAudio offers.
-inline constexpr std::int32_t kMinRate = 1000, kMaxRate = 384000;
+// Sample rates a measurement takes, Hz: from a slow baseband (a 375 Hz
+// WSPR recording, an SDR decimated far down) up to the highest rate
+// PulseAudio offers.  The window keeps its own list of sound-card rates.
+inline constexpr std::int32_t kMinRate = 100, kMaxRate = 384000;
 
 // True for the FFT sizes offered: powers of two 1024 .. 262144.  Any other
 // number (0, negative, fractional, not finite, too large) is false.

@@ -22,6 +22,13 @@ channels (more than two channels: the first two are used); other sample
 formats are scaled to the 16-bit range.  Every option defaults to the
 window's setting after its first start.
 
+IQ recordings: a raw IQ file (--iq-format, or the extension .cu8, .cs8,
+.cs16 or .cf32) at --sdr-rate, and a stereo I/Q WAV file with --dial or a
+lower --rate, go through the SDR tuner: the radio frequency --dial becomes
+0 Hz, and the samples are decimated to --rate (12000 Hz unless given), full
+scale becoming 32767 steps.  The file is read a chunk at a time; times are
+positions in the recording, from the end of the tuner's settling.
+
 Live input (--input): the device is captured as 16-bit stereo at --rate.
 Log lines carry the time of day as in the window's log file and end in CR LF;
 CSV rows end in LF, their start_s counting from the opening of the input.

@@ -1,6 +1,7 @@
 #include "measure/OptionTable.h"
 
 #include <cctype>
+#include <stdexcept>
 
 #include "engine/Fault.h"
 #include "engine/NumberText.h"
@@ -76,8 +77,34 @@ const std::vector<Option>& OptionTable()
              if (t.empty()) Fail(kExitUsage, "--input: needs a device name or number (see --list-inputs)");
              o.Input = t;
          }},
-        {"--rate", "HZ", Kind::Whole, kMinRate, kMaxRate, "live input: sample rate, a whole number", {},
-         [](const O& o) { return Text(o.Rate); }, [](O& o, auto, double v) { o.Rate = static_cast<std::int32_t>(v); }, kLiveOnly},
+        {"--rate", "HZ", Kind::Whole, kMinRate, kMaxRate,
+         "live input: sample rate; a raw IQ recording, or a WAV file with --dial or a lower --rate, is tuned and "
+         "decimated to this analysis rate (a WAV file without them keeps its own rate), a whole number",
+         {}, [](const O& o) { return Text(o.Rate); },
+         [](O& o, auto, double v) {
+             o.Rate = static_cast<std::int32_t>(v);
+             o.RateTyped = true;
+         }},
+        {"--iq-format", "F", Kind::Text, NAN, NAN,
+         "a raw IQ recording's samples, I first, little-endian: cu8 (rtl_sdr, rtl_433), cs8, cs16 or cf32", {},
+         [](const O&) { return std::string("from the extension .cu8, .cs8, .cs16 or .cf32"); },
+         [](O& o, std::string_view t, double) {
+             try {
+                 o.Iq = ParseIqFormat(t);
+             } catch (const std::invalid_argument&) {
+                 Bad("--iq-format", "must be cu8, cs8, cs16 or cf32", t);
+             }
+         }, kRecordingOnly},
+        {"--sdr-rate", "HZ", Kind::Whole, kMinRate, kMaxSdrRate, "a raw IQ recording's sample rate (needed), a whole number",
+         {}, {}, [](O& o, auto, double v) { o.SdrRate = static_cast<std::int32_t>(v); }, kRecordingOnly},
+        {"--iq-centre", "HZ", Kind::Number, NAN, NAN, "the radio frequency at an IQ recording's 0 Hz", {},
+         [](const O&) { return std::string("from the file name: ..._14074000Hz_... or ..._433.92M_..."); },
+         [](O& o, auto, double v) { o.IqCentreHz = v; }, kRecordingOnly},
+        {"--dial", "HZ", Kind::Number, NAN, NAN,
+         "the radio frequency of an IQ recording that becomes the analysed 0 Hz (upper sideband: dial + f is "
+         "measured at f); dial +- half the analysis rate must lie within the recording's centre +- half its rate",
+         {}, [](const O&) { return std::string("the centre: no shift"); },
+         [](O& o, auto, double v) { o.DialHz = v; }, kRecordingOnly},
         {"--duration", "S", Kind::Number, NAN, NAN,
          "live input: stop after S seconds, above 0 and at most " + Text(kMaxDurationS),
          {}, [](const O&) { return std::string("until a signal"); },
@@ -210,6 +237,7 @@ const std::vector<Option>& OptionTable()
 const Option* FindOption(std::string_view name)
 {
     if (name == "--center") name = "--centre";
+    if (name == "--iq-center") name = "--iq-centre";
     for (const Option& candidate : OptionTable())
         if (name == candidate.Name) return &candidate;
     return nullptr;

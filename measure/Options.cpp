@@ -20,7 +20,7 @@ void SetMonitorOption(Options& o, std::string_view key, std::string_view value)
 {
     const std::string name = "--" + std::string(key);
     const Option* opt = FindOption(name);
-    if (opt == nullptr || (opt->Scope & kRunWide) != 0) Fail(kExitUsage, "not a key a monitor takes (see --help)");
+    if (opt == nullptr || (opt->Scope & (kRunWide | kRecordingOnly)) != 0) Fail(kExitUsage, "not a key a monitor takes (see --help)");
     if (opt->kind != Kind::Switch) return ApplyOption(o, *opt, opt->Name, value);
     const std::string v = Squeezed(value);
     if (v == "true" || v == "yes" || v == "on" || v == "1") return opt->Set(o, value, 1);
@@ -33,6 +33,7 @@ Options ParseOptions(int argc, char** argv)
     Options o;
     bool onlyFiles = false;
     std::vector<std::string> live; // options that only a live input takes
+    std::vector<std::string> recording; // options that only recording files take
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -69,6 +70,7 @@ Options ParseOptions(int argc, char** argv)
         }
         ApplyOption(o, *opt, opt->Name, text);
         if ((opt->Scope & kLiveOnly) != 0) live.emplace_back(name);
+        if ((opt->Scope & kRecordingOnly) != 0) recording.emplace_back(name);
     }
     CheckOptions(o);
     if (o.ListInputs) {
@@ -76,6 +78,8 @@ Options ParseOptions(int argc, char** argv)
             Fail(kExitUsage, "--list-inputs: takes no file, no --input and no --config");
         return o;
     }
+    if (!recording.empty() && (!o.Input.empty() || !o.Config.empty()))
+        Fail(kExitUsage, recording.front() + ": only with recording files, not with --input or --config");
     if (!o.Config.empty()) {
         if (!o.Files.empty() || !o.Input.empty()) Fail(kExitUsage, "--config: measures its monitors alone, not files or --input too");
         return o;

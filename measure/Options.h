@@ -3,13 +3,17 @@
 // --help text, and so the man page made from it.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/MeasureSettings.h"
+#include "sdr/IqSamples.h"
 
 // The longest --duration, s (31 years).
 inline constexpr double kMaxDurationS = 999999999;
+// The highest --sdr-rate, Hz.
+inline constexpr std::int32_t kMaxSdrRate = 250000000;
 
 struct Options {
     MeasureSettings Measure;        // the measurement, in physical units
@@ -22,7 +26,13 @@ struct Options {
     std::vector<std::string> Files;
     bool ListInputs = false;
     std::string Input;              // live device, name or number; "" for files
-    std::int32_t Rate = 12000;      // live sample rate, Hz
+    std::int32_t Rate = 12000;      // live sample rate, or a tuned recording's analysis rate, Hz
+    bool RateTyped = false;         // --rate given: a WAV file is tuned to it when lower than its own
+    // Recordings through the tuner: raw IQ files, WAV files shifted or slowed.
+    std::optional<IqFormat> Iq;     // --iq-format; else from the file's extension
+    std::int32_t SdrRate = 0;       // a raw IQ file's sample rate, Hz; 0: not given
+    std::optional<double> IqCentreHz; // RF at the recording's 0 Hz; else from the file name
+    std::optional<double> DialHz;   // RF that becomes the analysis' 0 Hz; else the centre
     double Duration = 0;            // live run length, s; 0 until a signal
     std::string Output;             // live lines appended here, "" for stdout
     bool Reconnect = false;         // live: reopen a lost input when it comes back

@@ -6,6 +6,8 @@ PARLUNE_PACKAGES=(
   qt6-base-dev libgl-dev
   fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev
+  # SDR input: tuning and decimation (liquid-dsp 1.5).
+  libliquid-dev
   pulseaudio pulseaudio-utils
   libsndfile1-dev libfftw3-dev
   # Asking the audio server whether it answers, before Qt is asked.
@@ -14,6 +16,9 @@ PARLUNE_PACKAGES=(
   # with promtool for docs/parlune-alerts.yml.
   prometheus-cpp-dev prometheus
   xvfb xauth
+  # SDR receivers: SoapySDR with its sound-card and network modules (the
+  # tests' receivers), the network server, and the Avahi daemon it needs.
+  libsoapysdr-dev soapysdr-module-audio soapysdr-module-remote soapyremote-server avahi-daemon dbus
   # Installing and packaging: checks of the installed desktop entry and
   # AppStream metadata, the man page made from --help, the .deb's dependencies
   # (dpkg-shlibdeps), re-rendering the icon PNGs (scripts/render-icons.sh), and

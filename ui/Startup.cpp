@@ -38,12 +38,13 @@ int WindowPlace(double twips)
 // (0, negative, not finite, 1e308, a denormal) or one that does not read as
 // a number at all (1e999 overflows) gives way to the default.
 constexpr double kDefaultRate = 12000;
+constexpr double kMinSoundCardRate = 1000;
 
 double StoredRate(const StoredSettings& store)
 {
     double rate = 0;
     Step([&] { rate = StoredNumber(store, "Values", "Samprate", "12000"); });
-    return rate >= kMinRate && rate <= kMaxRate ? rate : kDefaultRate;
+    return rate >= kMinSoundCardRate && rate <= kMaxRate ? rate : kDefaultRate;
 }
 
 // Without a stored centre the signal band sits on the bin nearest 1000 Hz at

@@ -36,6 +36,12 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
     const QString slow = wav("slow.wav", ToneNoise{.Rate = 1000, .ToneHz = 200}.Stereo16(30000), SF_FORMAT_PCM_16, 2, 1000);
     const QString slowest = wav("1.wav", ones, SF_FORMAT_PCM_16, 2, 1), fastest = wav("400k.wav", ones, SF_FORMAT_PCM_16, 2, 400000);
     const QString text = WriteFile(dir.filePath("text.wav"), "not audio at all\n");
+    // Raw IQ at 24000 Hz, 70000 cf32 samples, NaN the first of the second 65536-sample read; a cu8 name with its centre.
+    std::vector<float> iq;
+    for (double x : ToneNoise{}.Samples(140000)) iq.push_back(float(x / 3e4));
+    iq[131072] = NAN;
+    const QString nanIq = WriteFile(dir.filePath("nan.cf32"), QByteArray(reinterpret_cast<const char*>(iq.data()), 560000));
+    const QString cu8 = dir.filePath("rtl_14000000Hz.cu8"), iqTune = "--sdr-rate=24000";
 
     const QStringList cfg{"--config", ini, "--duration", "1"}, live{"--input", kSignal, "--duration", "1"};
     const QString sig = "[a]\ninput = " + kSignal + "\n", sigB = "[b]\ninput = " + kSignal + "\n";
@@ -78,10 +84,24 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         {{"--plot", dir.filePath("no/p.png"), tone}, {}, 1, dir.filePath("no/p.png") + ": cannot write"},
         {{"--plot", "/dev/full", tone}, {}, 1, "/dev/full: cannot write the picture"}, // and no libpng line
         {{"--plot-size", "640x360", tone}, {}, 2, "--plot-size: only with --plot\n"},
-        {{slowest}, {}, 2, slowest + ": the sample rate 1 Hz is outside 1000 .. 384000 Hz\n"},
-        {{fastest}, {}, 2, fastest + ": the sample rate 400000 Hz is outside 1000 .. 384000 Hz\n"},
-        {{"--frobnicate", tone}, {}, 2, "unknown option '--frobnicate'"}, {{"--average"}, {}, 2, "--average: needs a value\n"},
-        {{}, {}, 2, "no input file"}, {{silence}, {}, 3, silence + ": block 0: measurement ended"},
+        {{slowest}, {}, 2, slowest + ": the sample rate 1 Hz is outside 100 .. 384000 Hz\n"},
+        {{fastest}, {}, 2, fastest + ": the sample rate 400000 Hz is outside 100 .. 384000 Hz\n"},
+        // IQ recordings through the tuner
+        {{"--iq-format", "cu16", tone}, {}, 2, "--iq-format: must be cu8, cs8, cs16 or cf32, not 'cu16'\n"},
+        {{cu8}, {}, 2, cu8 + ": a raw IQ recording needs --sdr-rate, its sample rate in Hz\n"},
+        {{"--sdr-rate", "2048000", "--dial", "15020001", cu8}, {}, 2,
+         cu8 + ": --dial 15020001 Hz +- half the analysis rate must lie within 12976000 .. 15024000 Hz, the recording's centre +- half its rate\n"},
+        {{iqTune, "--dial", "7074000", nanIq}, {}, 2, nanIq + ": --dial needs the recording's centre frequency: give --iq-centre (the file name has none)\n"},
+        {{"--rate", "24000", tone}, {}, 2, tone + ": the analysis rate 24000 Hz (--rate) is above the recording's sample rate 12000 Hz\n"},
+        {{"--sdr-rate", "2048000", tone}, {}, 2, tone + ": --sdr-rate 2048000 Hz is not the file's own rate, 12000 Hz\n"},
+        {{iqTune, "--fft-size", "1024", nanIq}, {}, 1, nanIq + ": the sample at 2.731 s is not a finite number (NaN or infinity)\n"},
+        {{iqTune, "--fft-size", "262144", nanIq}, {}, 1, nanIq + ": shorter than one block ("},
+        {{iqTune, cu8}, {}, 1, cu8 + ": cannot open: No such file or directory\n"},
+        {live + QStringList{"--dial", "14074000"}, {}, 2, "--dial: only with recording files, not with --input or --config\n"},
+        {{"--frobnicate", tone}, {}, 2, "unknown option '--frobnicate'"},
+        {{"--average"}, {}, 2, "--average: needs a value\n"},
+        {{}, {}, 2, "no input file"},
+        {{silence}, {}, 3, silence + ": block 0: measurement ended"},
         {{"--span-low", "950", "--span-high", "1050", tone}, {}, 3, tone + ": block 0: Noise measurement not possible, Signal bandwidth reset\n"},
         {{"--input", kSignal, "--duration", "1e9"}, {}, 2, "--duration: must be above 0 and at most 999999999 seconds, not '1e9'\n"},
         {{"--help"}, {}, 0, "", {}, {"stop after S seconds, above 0 and at most 999999999", "; 5 out of memory.",
@@ -109,7 +129,9 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         // Config files: the file, the line and the key at fault
         {cfg, ok + "average = 64\n", 2, ini + ":4: average: must be a whole number 1 .. 63, not '64'"},
         {cfg, ok + "track = maybe\n", 2, ini + ":4: track: must be true or false, not 'maybe'"},
-        {cfg, ok + "duration = 5\n", 2, ini + ":4: duration: not a key"}, {cfg, ok + "frobnicate = 1\n", 2, ini + ":4: frobnicate: not a key"},
+        {cfg, ok + "duration = 5\n", 2, ini + ":4: duration: not a key a monitor takes"},
+        {cfg, ok + "frobnicate = 1\n", 2, ini + ":4: frobnicate: not a key a monitor takes"},
+        {cfg, ok + "sdr-rate = 2048000\n", 2, ini + ":4: sdr-rate: not a key a monitor takes"},
         {cfg, ok + "rate = 12000\nrate = 48000\n", 2, ini + ":5: rate: given twice in section [a]"},
         {cfg, ok + ok, 2, ini + ":4: section [a] is repeated"},
         {cfg, "input = x\n" + ok, 2, ini + ":1: input: a key before the first [section]"},
