@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QImage>
 #include <QTest>
 
 #include <algorithm>
@@ -40,11 +39,11 @@ struct MeasureLive : CableTest {
 // SIGTERM: tests/measure and UnattendedWatchTest):
 // status 0, the file keeps what it held, every line is whole and ends CR LF,
 // "hh:mm:ss, Hz, dB, dB, dB" with the time of day and the signal's tone, the
-// summary comes last and counts them, and the picture is drawn.
-TEST_F(MeasureLive, StopSignalEndsTheRunWithACompleteFileAndPicture)
+// summary comes last and counts them.  (The picture after a stop signal:
+// LiveRun.ASecondStopSignalWaitsForTheWriting.)
+TEST_F(MeasureLive, StopSignalEndsTheRunWithACompleteFile)
 {
     const QRegularExpression shape(R"(^(\d\d:\d\d:\d\d), (\d+\.\d+), (-?\d+\.\d+), (-?\d+\.\d+), (-?\d+\.\d+)$)");
-    const QString png = dir.filePath("sn.png");
     {
         QFile f(log);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -53,7 +52,7 @@ TEST_F(MeasureLive, StopSignalEndsTheRunWithACompleteFileAndPicture)
     const QTime before = QTime::currentTime();
     QProcess p;
     p.start(PARLUNE_MEASURE_BIN,
-            {"--input", kTestSignals[0].shortName, "--output", log, "--interval", "0", "--summary", "--plot", png});
+            {"--input", kTestSignals[0].shortName, "--output", log, "--interval", "0", "--summary"});
     ASSERT_EVENTUALLY(ReadAll(log).count("\r\n") >= 3, 10000);
     ::kill(static_cast<pid_t>(p.processId()), SIGHUP);
     const Outcome run = Finish(p, 5000);
@@ -74,7 +73,6 @@ TEST_F(MeasureLive, StopSignalEndsTheRunWithACompleteFileAndPicture)
         EXPECT_NEAR(m.captured(2).toDouble(), 1000, 12000.0 / 8192);
         EXPECT_NEAR(m.captured(5).toDouble() - 10 * std::log10(2500.0), 20, 1.0);
     }
-    EXPECT_FALSE(QImage(png).isNull());
 }
 
 // A new PulseAudio stream takes 1 to 2 s to deliver its first audio (on the

@@ -31,32 +31,27 @@ QStringList StoreLines(F&& f)
     return all.split('\n').filter(QRegularExpression("^parlune: settings"));
 }
 
-// Completed writes of one file in a folder, through inotify.  Every open and
-// close is watched: the kernel merges identical events that follow each other.
-class FileWrites {
-public:
-    FileWrites(const QString& folder, const QString& name) : fd_(inotify_init1(IN_NONBLOCK)), name_(name.toStdString())
+// Completed writes of one file in a folder since the last Take(), through
+// inotify: closes after writing and renames into place.  Opens are watched
+// too: the kernel merges identical events that follow each other.
+struct FileWrites {
+    int fd = inotify_init1(IN_NONBLOCK);
+    std::string name;
+    FileWrites(const QString& folder, const char* file) : name(file)
     {
-        inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_OPEN | IN_CLOSE | IN_MOVED_TO);
+        inotify_add_watch(fd, QFile::encodeName(folder).constData(), IN_OPEN | IN_CLOSE | IN_MOVED_TO);
     }
-    ~FileWrites() { close(fd_); }
-    // Writes since the last call: closes after writing and renames into place.
+    ~FileWrites() { close(fd); }
     int Take()
     {
         int n = 0;
         alignas(inotify_event) char buf[16384];
-        for (ssize_t len; (len = read(fd_, buf, sizeof buf)) > 0;)
-            for (char* p = buf; p < buf + len;) {
-                const auto* e = reinterpret_cast<const inotify_event*>(p);
-                n += e->len && name_ == e->name && (e->mask & (IN_CLOSE_WRITE | IN_MOVED_TO));
-                p += sizeof(inotify_event) + e->len;
-            }
+        for (ssize_t len; (len = read(fd, buf, sizeof buf)) > 0;)
+            for (auto* e = reinterpret_cast<const inotify_event*>(buf); (char*)e < buf + len;
+                 e = reinterpret_cast<const inotify_event*>((const char*)(e + 1) + e->len))
+                n += e->len && name == e->name && (e->mask & (IN_CLOSE_WRITE | IN_MOVED_TO));
         return n;
     }
-
-private:
-    int fd_;
-    std::string name_;
 };
 
 // Every entry: the text closing stores after the user's changes, what the
@@ -146,79 +141,61 @@ TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
     }
 }
 
-TEST_F(Settings, OnlyARegularFileIsReadAndWritten)
+// The store's path links to a file, a FIFO or a folder, is a FIFO, a folder
+// or a read-only file (kept, also for root), or its folder is a file: only
+// a writable regular file is read and written; every other one is named.
+TEST_F(Settings, OnlyAWritableRegularFileIsReadAndWritten)
 {
+    const QByteArray kept = "[Values]\nAVSCR=7\n[Other]\nkeep=1\n";
     const QString real = h->dir.filePath("real.ini"), fifo = h->dir.filePath("fifo"), folder = h->dir.filePath("folder");
     const auto makeFifo = [](const QString& p) { return mkfifo(QFile::encodeName(p).constData(), 0600) == 0; };
-    const auto makeFolder = [](const QString& p) { return QDir().mkdir(p); };
-    ASSERT_TRUE(makeFifo(fifo) && makeFolder(folder));
-    QFile file(real);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Values]\nAVSCR=7\n[Other]\nkeep=1\n");
-    file.close();
-    // The store's path links to a file, a FIFO or a folder, or is itself a FIFO or a folder.
-    const std::function<bool(const QString&)> make[] = {
-        [&](const QString& p) { return QFile::link(real, p); }, [&](const QString& p) { return QFile::link(fifo, p); },
-        [&](const QString& p) { return QFile::link(folder, p); }, makeFifo, makeFolder};
-    for (int i = 0; i < 5; ++i) {
+    const auto makeFile = [&](const QString& p) { QFile f(p); return f.open(QIODevice::WriteOnly) && f.write(kept) > 0; };
+    ASSERT_TRUE(makeFifo(fifo) && QDir().mkdir(folder) && makeFile(real));
+    const auto link = [](const QString& to) { return [to](const QString& p) { return QFile::link(to, p); }; };
+    const auto readOnly = [&](const QString& p) { return makeFile(p) && chmod(QFile::encodeName(p).constData(), 0444) == 0; };
+    const struct { std::function<bool(const QString&)> make; int loaded; const char *atLoad, *atClose; } cases[] = {
+        {link(real), 7, nullptr, nullptr}, {link(fifo), 1, "not read: ", "not saved: "},
+        {link(folder), 1, "not read: ", "not saved: "}, {makeFifo, 1, "not read: ", "not saved: "},
+        {[](const QString& p) { return QDir().mkdir(p); }, 1, "not read: ", "not saved: "},
+        {readOnly, 7, nullptr, "read-only"}, {nullptr, 1, nullptr, "not a folder"}, // the folder a file
+    };
+    for (int i = 0; i < int(std::size(cases)); ++i) {
         SCOPED_TRACE(i);
-        ASSERT_TRUE(makeFolder(h->dir.filePath(QString::number(i))));
-        SetSettingsFolder(h->dir.filePath(QString::number(i)));
+        const auto& c = cases[i];
+        const QString at = h->dir.filePath(QString::number(i));
+        ASSERT_TRUE(c.make ? QDir().mkdir(at) : makeFile(at));
+        SetSettingsFolder(at);
         const QString path = SettingsFilePath();
-        ASSERT_TRUE(make[i](path));
+        ASSERT_TRUE(!c.make || c.make(path));
         const QString target = QFile::symLinkTarget(path); // empty when not a link
         const auto type = fs::status(path.toStdString()).type();
 
         Parlune* w = nullptr;
         const QStringList atLoad = StoreLines([&] { w = &Load(); });
-        const int loaded = w->averagingBar.Value();
+        EXPECT_EQ(w->averagingBar.Value(), c.loaded);
         w->averagingBar.DragTo(3);
         const QStringList atClose = StoreLines([&] { w->Form_Unload(); });
 
         EXPECT_EQ(QFile::symLinkTarget(path), target);
         EXPECT_EQ(fs::status(path.toStdString()).type(), type);
-        if (i == 0) {
-            EXPECT_EQ(loaded, 7);
-            EXPECT_EQ(atLoad + atClose, QStringList());
-            QSettings s(real, QSettings::IniFormat);
+        // One line each way at most, naming the store and why.
+        for (const auto& [lines, what] : {std::pair(atLoad, c.atLoad), std::pair(atClose, c.atClose)}) {
+            ASSERT_EQ(lines.size(), what ? 1 : 0) << lines.join('\n').toStdString();
+            if (what) {
+                EXPECT_TRUE(lines[0].contains(path) && lines[0].contains(what)) << lines[0].toStdString();
+            }
+        }
+        if (c.loaded == 7) {
+            QFile stored(path);
+            ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+            const QByteArray now = stored.readAll();
+            EXPECT_EQ(now == kept, i != 0); // written only when it could be
+            const QSettings s(path, QSettings::IniFormat);
             EXPECT_EQ(std::pair(s.value("Values/avscr").toString(), s.value("Other/keep").toString()),
-                      std::pair(QString(" 3"), QString("1")));
-        } else {
-            // Read as an empty store, and never opened; one line each way, naming it.
-            EXPECT_EQ(loaded, 1);
-            ASSERT_EQ(std::pair(atLoad.size(), atClose.size()), std::pair(qsizetype(1), qsizetype(1)))
-                << (atLoad + atClose).join('\n').toStdString();
-            EXPECT_TRUE(atLoad[0].contains("not read: " + path)) << atLoad[0].toStdString();
-            EXPECT_TRUE(atClose[0].contains("not saved: " + path)) << atClose[0].toStdString();
+                      std::pair(QString(i == 0 ? " 3" : ""), QString("1")));
         }
     }
-}
-
-TEST_F(Settings, FailedSaveSaysWhereAndWhy)
-{
-    // A read-only file is kept as it is, also for root, who could write it.
-    const QByteArray kept = "[Values]\nAVSCR=7\n";
-    h->WriteStoreFile(kept);
-    const QString readOnly = SettingsFilePath();
-    ASSERT_EQ(chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
-    Parlune* w = &Load();
-    w->averagingBar.DragTo(3);
-    QStringList lines = StoreLines([&] { w->Form_Unload(); });
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].contains(readOnly) && lines[0].contains("read-only")) << lines[0].toStdString();
-    QFile f(readOnly);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), kept);
-
-    // A store folder that is a file.
-    const QString notAFolder = h->dir.filePath("plain");
-    ASSERT_TRUE(QFile(notAFolder).open(QIODevice::WriteOnly));
-    SetSettingsFolder(notAFolder);
-    w = &Load();
-    lines = StoreLines([&] { w->Form_Unload(); });
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].contains(SettingsFilePath()) && lines[0].contains("not a folder")) << lines[0].toStdString();
-    EXPECT_TRUE(QFileInfo(notAFolder).isFile());
+    EXPECT_TRUE(QFileInfo(h->dir.filePath("6")).isFile());
 }
 
 TEST_F(Settings, CloseWritesTheFileOnce)
