@@ -125,19 +125,20 @@ void Output::Header(std::string_view text)
 
 Report::Report(const Options& o, Output& out, std::string name, bool live, const std::string& field, bool pictured,
                BlockOutput* more)
-    : o_(o), out_(out), name_(std::move(name)), prefix_(field.empty() ? "" : CsvField(field) + (o.Csv ? "," : ", ")),
-      live_(live)
+    : out_(out), name_(std::move(name)), live_(live)
 {
+    // Before every line: the monitor's field and separator, or "".
+    const std::string prefix = field.empty() ? "" : CsvField(field) + (o.Csv ? "," : ", ");
     // A device name may hold a '/' ("S/N"): only a recording's is a path.
     const QString label = QString::fromLocal8Bit(name_.data(), static_cast<qsizetype>(name_.size()));
-    plot_ = std::make_unique<PlotSeries>(out_, o_.Plot, live_ ? label : QFileInfo(label).fileName(),
-                                         QSize(o_.PlotWidth, o_.PlotHeight));
-    if (o_.Summary) summary_ = std::make_unique<SummaryLine>(out_, prefix_);
-    if (o_.Csv)
-        lines_ = std::make_unique<CsvRows>(out_, prefix_);
+    plot_ = std::make_unique<PlotSeries>(out_, o.Plot, live_ ? label : QFileInfo(label).fileName(),
+                                         QSize(o.PlotWidth, o.PlotHeight));
+    if (o.Summary) summary_ = std::make_unique<SummaryLine>(out_, prefix);
+    if (o.Csv)
+        lines_ = std::make_unique<CsvRows>(out_, prefix);
     else
-        lines_ = std::make_unique<LogLines>(out_, prefix_, live_, o_.Measure.IntervalS);
-    BlockOutput* const all[] = {pictured || !o_.Plot.empty() ? plot_.get() : nullptr, summary_.get(), lines_.get(), more};
+        lines_ = std::make_unique<LogLines>(out_, prefix, live_, o.Measure.IntervalS);
+    BlockOutput* const all[] = {pictured || !o.Plot.empty() ? plot_.get() : nullptr, summary_.get(), lines_.get(), more};
     for (BlockOutput* output : all)
         if (output != nullptr) outputs_.push_back(output);
 }

@@ -90,10 +90,8 @@ public:
     void Finish(RunEnd end);
 
 private:
-    const Options& o_;
     Output& out_;
     std::string name_;
-    std::string prefix_; // before every line: the monitor's field and separator, or ""
     bool live_;
     std::unique_ptr<PlotSeries> plot_;
     std::unique_ptr<BlockOutput> summary_, lines_; // summary_ only with --summary; lines_ CSV or log
