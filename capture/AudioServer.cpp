@@ -102,7 +102,13 @@ ServerState ListAudioSources(int timeoutMs, std::vector<AudioSource>* sources)
     return state;
 }
 
-AudioServerWatch::AudioServerWatch(std::function<bool()> onAnswer, int periodMs) : onAnswer_(std::move(onAnswer))
+AudioServerWatch::AudioServerWatch(std::function<bool()> onAnswer, int periodMs)
+    : AudioServerWatch([] { return ProbeAudioServer(kWatchProbeMs) == ServerState::Answers; }, std::move(onAnswer), periodMs)
+{
+}
+
+AudioServerWatch::AudioServerWatch(std::function<bool()> probe, std::function<bool()> onAnswer, int periodMs)
+    : probe_fn_(std::move(probe)), onAnswer_(std::move(onAnswer))
 {
     connect(&timer_, &QTimer::timeout, this, [this] { Probe(); });
     timer_.start(periodMs);
@@ -123,7 +129,7 @@ void AudioServerWatch::Probe()
     if (probe_ != nullptr)
         return; // the last one is still waiting
     auto answered = std::make_shared<std::atomic<bool>>(false);
-    probe_ = QThread::create([answered] { *answered = ProbeAudioServer(kWatchProbeMs) == ServerState::Answers; });
+    probe_ = QThread::create([answered, probe = probe_fn_] { *answered = probe(); });
     connect(probe_, &QThread::finished, this, [this, answered] {
         probe_->deleteLater();
         probe_ = nullptr;

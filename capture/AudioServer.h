@@ -35,11 +35,14 @@ inline ServerState ProbeAudioServer(int timeoutMs) { return ListAudioSources(tim
 class AudioServerWatch : public QObject {
 public:
     explicit AudioServerWatch(std::function<bool()> onAnswer, int periodMs = 2000);
+    // The same with another probe, run off the caller's thread (is an SDR
+    // receiver back?); destroying the watch waits for it.
+    AudioServerWatch(std::function<bool()> probe, std::function<bool()> onAnswer, int periodMs);
     ~AudioServerWatch() override;
 
 private:
     void Probe();
-    std::function<bool()> onAnswer_;
+    std::function<bool()> probe_fn_, onAnswer_;
     QTimer timer_;
     class QThread* probe_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "capture/CaptureSession.h"
 
+#include "capture/InputBackend.h"
 #include "capture/WaitForBuffer.h"
 
 namespace {
@@ -11,6 +12,11 @@ WAVEFORMATEX Stereo16Format(std::uint32_t rate) { return {WAVE_FORMAT_PCM, 2, ra
 MMRESULT CaptureSession::Open(std::uint32_t deviceId, const WAVEFORMATEX& format)
 {
     return waveInOpen(&handle_, deviceId, &format, 0, 0, 0);
+}
+
+MMRESULT CaptureSession::Open(std::shared_ptr<InputBackend> backend, const WAVEFORMATEX& format)
+{
+    return waveInOpenBackend(&handle_, std::move(backend), &format);
 }
 
 CaptureEnd CaptureSession::Capture(void* data, std::uint32_t bytes, const std::function<bool()>& stop)

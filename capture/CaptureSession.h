@@ -11,6 +11,8 @@
 
 #include "capture/WaveIn.h"
 
+class InputBackend;
+
 enum class CaptureEnd {
     Done,      // the buffer came back (full, or partly filled by a reset)
     Stopped,   // stop() said so before it came back
@@ -31,6 +33,8 @@ public:
     // Opens device deviceId (WAVE_MAPPER: the default) in this format; a
     // failed open leaves the handle 0.
     MMRESULT Open(std::uint32_t deviceId, const WAVEFORMATEX& format);
+    // Opens a device outside the numbered list (an SDR receiver).
+    MMRESULT Open(std::shared_ptr<InputBackend> backend, const WAVEFORMATEX& format);
     MMRESULT Start() { return waveInStart(handle_); }
     // Captures `bytes` bytes into data; stop() is asked whenever the wait wakes.
     CaptureEnd Capture(void* data, std::uint32_t bytes, const std::function<bool()>& stop);

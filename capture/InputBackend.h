@@ -65,6 +65,9 @@ bool ServerDevicesMissing();
 void SetBackendsForTest(BackendList list);
 // Back to the real list, enumerated afresh at the next query.
 void ResetBackends();
+// Opens a device that is not in the numbered list (an SDR receiver) as
+// waveInOpen opens a device ID; the same checks and results.
+MMRESULT waveInOpenBackend(HWAVEIN* handle, std::shared_ptr<InputBackend> backend, const WAVEFORMATEX* format);
 // The untruncated name of a device ("" for an unknown ID).
 std::string waveInFullName(std::uint32_t deviceId);
 // A name cut to at most 32 bytes without splitting a UTF-8 character.

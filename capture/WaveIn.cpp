@@ -281,22 +281,29 @@ MMRESULT waveInOpen(HWAVEIN* handle, std::uint32_t deviceId, const WAVEFORMATEX*
     if (handle == nullptr)
         return MMSYSERR_INVALPARAM;
     *handle = 0;
-    if (format == nullptr)
-        return MMSYSERR_INVALPARAM;
-    if (const MMRESULT r = CheckFormat(format); r != MMSYSERR_NOERROR)
-        return r;
     const BackendList& d = Devices();
     std::shared_ptr<InputBackend> backend;
     if (deviceId == WAVE_MAPPER) {
         const auto it = std::find_if(d.begin(), d.end(), [](const auto& b) { return b->IsDefault(); });
-        if (it == d.end())
-            return MMSYSERR_BADDEVICEID;
-        backend = *it;
+        if (it != d.end())
+            backend = *it;
     } else if (deviceId < d.size()) {
         backend = d[deviceId];
-    } else {
-        return MMSYSERR_BADDEVICEID;
     }
+    return waveInOpenBackend(handle, std::move(backend), format);
+}
+
+MMRESULT waveInOpenBackend(HWAVEIN* handle, std::shared_ptr<InputBackend> backend, const WAVEFORMATEX* format)
+{
+    if (handle == nullptr)
+        return MMSYSERR_INVALPARAM;
+    *handle = 0;
+    if (format == nullptr)
+        return MMSYSERR_INVALPARAM;
+    if (const MMRESULT r = CheckFormat(format); r != MMSYSERR_NOERROR)
+        return r;
+    if (backend == nullptr)
+        return MMSYSERR_BADDEVICEID;
 
     Layer& l = L();
     const HWAVEIN h = l.nextHandle;

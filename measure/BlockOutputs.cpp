@@ -103,6 +103,9 @@ void SummaryLine::Close(const RunEnd& end)
         tail += "; input lost " + std::to_string(outage.Losses) + (outage.Losses == 1 ? " time" : " times") +
                 ", away " + Fixed(outage.AwayS, 1) + " s";
     if (outage.GapS > 0) tail += "; gaps in the audio " + Fixed(outage.GapS, 1) + " s";
+    if (outage.Overflows > 0)
+        tail += "; " + std::to_string(outage.Overflows) + (outage.Overflows == 1 ? " overflow" : " overflows") +
+                " (samples dropped; the blocks that held them not measured)";
     if (sn_.Count == 0) {
         out_.Line(prefix_ + "summary: " + std::to_string(blocks_) + " blocks, none with the peak in the band" + tail);
         return;

@@ -33,6 +33,7 @@ struct Outage {
     int Losses = 0;       // live: times the input was lost
     double AwayS = 0;     // the time it was away, s
     double GapS = 0;      // audio that never came while it was up (a stopped process), s
+    std::int64_t Overflows = 0; // samples dropped by the device or its transport, times
 };
 struct RunEnd {
     double EndS = 0;                           // end of the last block, s from the start

@@ -10,6 +10,7 @@
 
 #include "engine/Fault.h"
 #include "measure/Files.h"
+#include "measure/OptionTable.h"
 #include "measure/Stop.h"
 
 namespace {
@@ -122,6 +123,11 @@ std::vector<MonitorConfig> ReadConfig(const std::string& path, const Options& ba
         if (monitors.empty()) return;
         const MonitorConfig& m = monitors.back();
         if (m.Opts.Input.empty()) fail(m.SectionLine, "input", section(m) + " names no input");
+        if (IsSdrInput(m.Opts.Input) && !m.Opts.DialHz)
+            fail(m.InputLine, "input", "a soapy: input needs dial, the radio frequency at the analysed 0 Hz");
+        for (const auto& [key, line] : m.KeyLines)
+            if (const Option* o = FindOption("--" + key); !IsSdrInput(m.Opts.Input) && (o->Scope & (kSdrOnly | kTuned)) != 0)
+                fail(line, key, "only with a soapy: input");
         if (const std::optional<SettingsError> e = CheckSettings(m.Opts.Measure))
             fail(lineOf(m, e->Field), e->Field, Why(e->Message.rfind("span: ", 0) == 0 ? e->Message.substr(6) : e->Message, e->Field));
         try {

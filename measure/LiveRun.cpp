@@ -29,6 +29,7 @@
 #include "measure/Monitor.h"
 #include "measure/SnPlot.h"
 #include "measure/Stop.h"
+#include "sdr/SoapySource.h"
 
 namespace {
 
@@ -118,6 +119,7 @@ void ListInputs()
 {
     const std::vector<std::string> names = CaptureDeviceNames();
     for (std::size_t id = 0; id < names.size(); ++id) std::printf("%zu\t%s\n", id, names[id].c_str());
+    for (const FoundSdr& f : FindSdrs()) std::printf("%s\t%s\n", f.Input.c_str(), f.Label.c_str());
     if (ServerDidNotAnswer()) Fail(kExitFile, kServerSilent + "; only the test signals are listed");
 }
 
@@ -160,19 +162,24 @@ void MeasureLive(const Options& o, std::vector<MonitorConfig> configs)
     }
     bool together = !o.Config.empty() && !o.Plot.empty(); // one picture of all monitors, until it fails
     bool failed = false;                                  // an output failed: status 1 at the end
-    const std::vector<std::string> names = CaptureDeviceNames();
+    // The sound inputs are listed only when a monitor takes one: a machine
+    // with SDR receivers alone may have no audio server to wait for.
+    std::optional<std::vector<std::string>> names;
+    const auto device = [&](const std::string& input, const std::string& where) {
+        if (IsSdrInput(input)) return std::pair(std::uint32_t{0}, input);
+        if (!names) names = CaptureDeviceNames();
+        const std::uint32_t id = DeviceId(input, *names, where);
+        return std::pair(id, (*names)[id]);
+    };
     std::vector<std::pair<std::uint32_t, std::string>> devices;
     if (configs.empty()) {
-        const std::uint32_t id = DeviceId(o.Input, names, "--input");
+        devices.push_back(device(o.Input, "--input"));
         MonitorConfig& c = configs.emplace_back();
-        c.Name = names[id];
+        c.Name = devices[0].second;
         c.Opts = o;
-        devices.emplace_back(id, names[id]);
     } else {
-        for (const MonitorConfig& c : configs) {
-            const std::uint32_t id = DeviceId(c.Opts.Input, names, o.Config + ":" + std::to_string(c.InputLine) + ": input");
-            devices.emplace_back(id, names[id]);
-        }
+        for (const MonitorConfig& c : configs)
+            devices.push_back(device(c.Opts.Input, o.Config + ":" + std::to_string(c.InputLine) + ": input"));
     }
     if (!o.Output.empty()) CheckFileToWrite(o.Output);
     std::unique_ptr<Metrics> metrics = o.Metrics.empty() ? nullptr : std::make_unique<Metrics>(o.Metrics);

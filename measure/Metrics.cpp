@@ -48,6 +48,10 @@ const MetricInfo kMetrics[kMetricCount] = {
     {"parlune_audio_gap_seconds_total", true,
      "Time the input delivered nothing while it was up (a stopped process, a suspended machine), s",
      "time the input delivered nothing while up: a stopped process, a suspended machine"},
+    {"parlune_input_overflows_total", true, "Times the device or its transport dropped samples; their blocks are not measured",
+     "an SDR receiver's dropped samples"},
+    {"parlune_dial_frequency_hertz", false, "An SDR input's dial frequency: the radio frequency at the analysed 0 Hz, Hz",
+     "SDR inputs only"},
 };
 
 int Index(Metric m) { return static_cast<int>(m); }
@@ -137,7 +141,7 @@ MonitorMetrics& Metrics::Add(const std::string& monitor, double blockLengthS)
 MonitorMetrics::MonitorMetrics(Metrics& m, const std::string& name, double blockLengthS) : m_(m), name_(name)
 {
     for (const Metric g : {Metric::Up, Metric::LastBlock, Metric::BlockLength}) Set(g, 0);
-    for (const Metric c : {Metric::Blocks, Metric::Losses, Metric::Gaps})
+    for (const Metric c : {Metric::Blocks, Metric::Losses, Metric::Gaps, Metric::Overflows})
         counters_[Index(c)] = &m.f_->counters[Index(c)]->Add({{"monitor", name}});
     Set(Metric::BlockLength, blockLengthS);
 }
@@ -176,6 +180,10 @@ void MonitorMetrics::Lost()
 void MonitorMetrics::Up() { Set(Metric::Up, 1); }
 
 void MonitorMetrics::Gap(double seconds) { counters_[Index(Metric::Gaps)]->Increment(seconds); }
+
+void MonitorMetrics::Overflows(std::int64_t n) { counters_[Index(Metric::Overflows)]->Increment(static_cast<double>(n)); }
+
+void MonitorMetrics::Dial(double hz) { Set(Metric::Dial, hz); }
 
 // The measurement series go; the input's own stay.
 void MonitorMetrics::Remove()

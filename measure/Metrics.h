@@ -2,6 +2,7 @@
 // text format, one set of series per monitor, labelled by its name.  Scrapes
 // are answered on the endpoint's own threads from values set here.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,9 +24,10 @@ class Metrics;
 // The series of every monitor, in the order --help lists them.
 enum class Metric {
     Sn2500, Corrected, Sn1Hz, SnBin, PeakHz, PeakDb, NoiseDb, Up, LastBlock, BlockLength, // gauges
-    Blocks, Losses, Gaps,                                                                    // counters
+    Blocks, Losses, Gaps, Overflows,                                                         // counters
+    Dial,                                                                                    // SDR inputs' gauge
 };
-inline constexpr int kMetricCount = static_cast<int>(Metric::Gaps) + 1;
+inline constexpr int kMetricCount = static_cast<int>(Metric::Dial) + 1;
 // --help's list of the series: "Gauges, labelled by monitor: ...; counters ...".
 std::string MetricsListText();
 
@@ -38,6 +40,8 @@ public:
     void Lost(); // the input has gone: measurement series removed, the loss counted
     void Up();   // the input is open again
     void Gap(double seconds); // audio that never came while the input was up
+    void Overflows(std::int64_t n); // the device dropped samples n more times
+    void Dial(double hz);     // an SDR input's dial frequency
 
 private:
     friend class Metrics;

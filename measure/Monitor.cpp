@@ -8,6 +8,7 @@
 #include "capture/InputBackend.h"
 #include "engine/Fault.h"
 #include "measure/Stop.h"
+#include "sdr/SdrInput.h"
 
 namespace {
 
@@ -40,17 +41,21 @@ Monitor::Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::stri
     }
     if (!o_.Plot.empty()) CheckWritable(o_.Plot);
     if (metrics != nullptr) series_ = &metrics->Add(name_, blockS_);
+    if (IsSdrInput(o_.Input)) sdr_ = std::make_shared<SdrBackend>(SdrOf(o_));
 }
 
 // Opens the input and queues its buffers; throws Stop (status 1) when it does not open.
 void Monitor::Open(std::shared_ptr<Output> out, bool pictured)
 {
     out_ = std::move(out);
-    if (const MMRESULT r = Start(); r != MMSYSERR_NOERROR)
+    const MMRESULT r = Start();
+    if (r != MMSYSERR_NOERROR && sdr_ != nullptr && !sdr_->LastError().empty()) Fail(kExitUsage, sdr_->LastError());
+    if (r != MMSYSERR_NOERROR)
         Fail(kExitFile, device_ + ": cannot open the input for 16-bit stereo at " + std::to_string(o_.Rate) +
                             " Hz: " + WhyNotOpen(r));
     report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "", pictured, series_);
     if (series_ != nullptr) series_->Up();
+    if (series_ != nullptr && sdr_ != nullptr) series_->Dial(*o_.DialHz);
     clock_.start();
 }
 
@@ -65,6 +70,12 @@ bool Monitor::Service()
         Measure(frames, end);
         if (!input_->Requeue()) break;
     }
+    // Overflows: the buffer that held one was refilled, not measured.
+    if (const std::uint32_t gaps = input_->Gaps(); gaps != gapsSeen_) {
+        overflows_ += gaps - gapsSeen_;
+        if (series_ != nullptr) series_->Overflows(gaps - gapsSeen_);
+        gapsSeen_ = gaps;
+    }
     if (!input_->Lost()) return true;
     input_.reset();
     if (up_ && series_ != nullptr) series_->Lost();
@@ -77,20 +88,26 @@ bool Monitor::Service()
     }
     up_ = false;
     // Asked off the event loop: a stopped server never holds up the others.
-    watch_ = std::make_unique<AudioServerWatch>([this] { return Reopen(); }, kRetryMs);
+    if (sdr_ != nullptr)
+        watch_ = std::make_unique<AudioServerWatch>([args = SdrOf(o_).Args] { return SdrPresent(args); },
+                                                    [this] { return Reopen(); }, kRetryMs);
+    else
+        watch_ = std::make_unique<AudioServerWatch>([this] { return Reopen(); }, kRetryMs);
     return true;
 }
 
 void Monitor::Finish(double endS)
 {
     if (!up_) awayS_ += endS - lostAt_;
-    report_->Finish({endS, Coverage(endS), {losses_, awayS_, gapS_}});
+    report_->Finish({endS, Coverage(endS), {losses_, awayS_, gapS_, overflows_}});
 }
 
 MMRESULT Monitor::Start()
 {
     input_ = std::make_unique<CaptureSession>();
-    const MMRESULT r = input_->Open(id_, Stereo16Format(static_cast<std::uint32_t>(o_.Rate)));
+    gapsSeen_ = 0;
+    const WAVEFORMATEX format = Stereo16Format(static_cast<std::uint32_t>(o_.Rate));
+    const MMRESULT r = sdr_ != nullptr ? input_->Open(sdr_, format) : input_->Open(id_, format);
     // Enough buffers for a quarter of a second, at least two: the input
     // hands audio over in pieces of up to 100 ms, and what finds no queued
     // buffer is lost.
@@ -105,11 +122,13 @@ MMRESULT Monitor::Start()
 // name; true once it is open.
 bool Monitor::Reopen()
 {
-    SetServerWait(kListWaitMs);
-    const std::vector<std::string> names = CaptureDeviceNames();
-    const auto it = std::find(names.begin(), names.end(), device_);
-    if (it == names.end()) return false;
-    id_ = static_cast<std::uint32_t>(it - names.begin());
+    if (sdr_ == nullptr) {
+        SetServerWait(kListWaitMs);
+        const std::vector<std::string> names = CaptureDeviceNames();
+        const auto it = std::find(names.begin(), names.end(), device_);
+        if (it == names.end()) return false;
+        id_ = static_cast<std::uint32_t>(it - names.begin());
+    }
     if (Start() != MMSYSERR_NOERROR) return false;
     std::fprintf(stderr, "parlune-measure: %s: input back\n", name_.c_str());
     up_ = true;

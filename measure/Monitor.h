@@ -17,6 +17,8 @@
 #include "measure/Metrics.h"
 #include "measure/Output.h"
 
+class SdrBackend;
+
 class Monitor {
 public:
     // Checks the settings against the rate and the picture's place, and
@@ -26,12 +28,14 @@ public:
 
     // Opens the input and queues its buffers, its lines going to `out`
     // (opened once every monitor has been checked, maybe shared with
-    // others); throws Stop (status 1) when the input does not open.
+    // others); throws Stop when the input does not open: status 1, or 2
+    // for an SDR receiver that is missing or refuses a setting.
     // `pictured`: the run's picture of all monitors draws this one's points.
     void Open(std::shared_ptr<Output> out, bool pictured);
     // Measures every full buffer; false when the input is lost for good
-    // (no reconnect).  With reconnect the audio server is asked off the
-    // event loop every 3 s, and the input reopened once it answers.
+    // (no reconnect).  With reconnect the audio server (SoapySDR for a
+    // receiver) is asked off the event loop every 3 s, and the input
+    // reopened once it answers.
     bool Service();
     // The end of a run: the picture and the summary; after a stop only the picture.
     void Finish(double endS);
@@ -58,6 +62,7 @@ private:
     ChainState state_;
     std::shared_ptr<Output> out_; // from Open on
     std::uint32_t id_;
+    std::shared_ptr<SdrBackend> sdr_;       // a soapy: input's receiver, else nullptr
     std::unique_ptr<CaptureSession> input_; // nullptr while waiting to reopen
     std::unique_ptr<Report> report_;
     MonitorMetrics* series_ = nullptr;
@@ -69,4 +74,6 @@ private:
     bool resumed_ = true;                        // no block since the (re)opening
     std::int64_t captured_ = 0;                  // blocks through the engine
     int losses_ = 0;
+    std::uint32_t gapsSeen_ = 0;                 // the open input's overflows so far
+    std::int64_t overflows_ = 0;                 // over the run
 };

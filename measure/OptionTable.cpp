@@ -69,10 +69,14 @@ const std::vector<Option>& OptionTable()
     static const std::vector<Option> table = {
         {"--list-inputs", "", Kind::Switch, NAN, NAN,
          "print the capture devices as the window's device box lists them, one per line: the number --input "
-         "takes, a tab, the name (the last two are the test signals)",
+         "takes, a tab, the name (the last two are the test signals); then the SDR receivers SoapySDR finds, each "
+         "as the soapy: string --input takes, a tab, its label",
          {}, {}, [](O& o, auto, double on) { o.ListInputs = on != 0; }, kRunWide},
         {"--input", "DEVICE", Kind::Text, NAN, NAN,
-         "measure this capture device, given by its name as --list-inputs prints it or by its number", {}, {},
+         "measure this capture device, given by its name as --list-inputs prints it or by its number; or an SDR "
+         "receiver, soapy:ARGS with a SoapySDR device string (soapy:driver=rtlsdr,serial=00000001), tuned with "
+         "--dial and decimated to --rate as an I/Q pair",
+         {}, {},
          [](O& o, std::string_view t, double) {
              if (t.empty()) Fail(kExitUsage, "--input: needs a device name or number (see --list-inputs)");
              o.Input = t;
@@ -95,16 +99,59 @@ const std::vector<Option>& OptionTable()
                  Bad("--iq-format", "must be cu8, cs8, cs16 or cf32", t);
              }
          }, kRecordingOnly},
-        {"--sdr-rate", "HZ", Kind::Whole, kMinRate, kMaxSdrRate, "a raw IQ recording's sample rate (needed), a whole number",
-         {}, {}, [](O& o, auto, double v) { o.SdrRate = static_cast<std::int32_t>(v); }, kRecordingOnly},
+        {"--sdr-rate", "HZ", Kind::Whole, kMinRate, kMaxSdrRate,
+         "a raw IQ recording's sample rate (needed there), or a soapy: receiver's, a whole number", {},
+         [](const O&) { return std::string("a receiver's lowest listed rate of at least 8 x --rate"); },
+         [](O& o, auto, double v) { o.SdrRate = static_cast<std::int32_t>(v); }, kTuned},
         {"--iq-centre", "HZ", Kind::Number, NAN, NAN, "the radio frequency at an IQ recording's 0 Hz", {},
          [](const O&) { return std::string("from the file name: ..._14074000Hz_... or ..._433.92M_..."); },
          [](O& o, auto, double v) { o.IqCentreHz = v; }, kRecordingOnly},
         {"--dial", "HZ", Kind::Number, NAN, NAN,
-         "the radio frequency of an IQ recording that becomes the analysed 0 Hz (upper sideband: dial + f is "
-         "measured at f); dial +- half the analysis rate must lie within the recording's centre +- half its rate",
-         {}, [](const O&) { return std::string("the centre: no shift"); },
-         [](O& o, auto, double v) { o.DialHz = v; }, kRecordingOnly},
+         "the radio frequency that becomes the analysed 0 Hz (upper sideband: dial + f is measured at f): a soapy: "
+         "receiver's dial (needed there), or in an IQ recording, where dial +- half the analysis rate must lie "
+         "within the recording's centre +- half its rate",
+         {}, [](const O&) { return std::string("a recording's centre: no shift"); },
+         [](O& o, auto, double v) { o.DialHz = v; }, kTuned},
+        {"--gain", "DB|auto", Kind::Text, NAN, NAN,
+         "a soapy: receiver's gain; auto turns its AGC on, which moves the noise the S/N is measured against", {},
+         [](const O&) { return std::string("the device's own, AGC off"); },
+         [](O& o, std::string_view t, double) {
+             if (Squeezed(t) == "auto") {
+                 o.Sdr.AutoGain = true;
+                 o.Sdr.GainDb.reset();
+                 return;
+             }
+             try {
+                 o.Sdr.GainDb = WholeTextNumber(t);
+                 o.Sdr.AutoGain = false;
+             } catch (const Fault&) {
+                 Bad("--gain", "must be a number of dB or auto", t);
+             }
+         }, kSdrOnly},
+        {"--ppm", "N", Kind::Number, NAN, NAN, "a soapy: receiver's frequency correction, parts per million", {},
+         [](const O& o) { return Text(o.Sdr.Ppm); }, [](O& o, auto, double v) { o.Sdr.Ppm = v; }, kSdrOnly},
+        {"--antenna", "NAME", Kind::Text, NAN, NAN, "a soapy: receiver's antenna input", {},
+         [](const O&) { return std::string("the device's"); },
+         [](O& o, std::string_view t, double) {
+             if (t.empty()) Fail(kExitUsage, "--antenna: needs a name");
+             o.Sdr.Antenna = t;
+         }, kSdrOnly},
+        {"--sdr-setting", "KEY=VALUE", Kind::Text, NAN, NAN,
+         "a soapy: receiver's device setting, as direct_samp=2 for HF on an RTL-SDR; may be repeated, or several "
+         "given at once separated by commas",
+         {}, {}, [](O& o, std::string_view t, double) {
+             if (!AddKeyValues(o.Sdr.Settings, std::string(t))) Bad("--sdr-setting", "must be KEY=VALUE", t);
+         }, kSdrOnly},
+        {"--sdr-stream", "KEY=VALUE", Kind::Text, NAN, NAN,
+         "a soapy: receiver's stream argument, as chan=stereo_iq for a sound card's I/Q; repeated as --sdr-setting",
+         {}, {}, [](O& o, std::string_view t, double) {
+             if (!AddKeyValues(o.Sdr.StreamArgs, std::string(t))) Bad("--sdr-stream", "must be KEY=VALUE", t);
+         }, kSdrOnly},
+        {"--lo-offset", "HZ", Kind::Number, NAN, NAN,
+         "a soapy: receiver is tuned this far below the dial, so its DC spike and image stay out of the analysed "
+         "band; 0 tunes it to the dial",
+         {}, [](const O&) { return std::string("an eighth of its sample rate"); },
+         [](O& o, auto, double v) { o.Sdr.LoOffsetHz = v; }, kSdrOnly},
         {"--duration", "S", Kind::Number, NAN, NAN,
          "live input: stop after S seconds, above 0 and at most " + Text(kMaxDurationS),
          {}, [](const O&) { return std::string("until a signal"); },
@@ -114,8 +161,8 @@ const std::vector<Option>& OptionTable()
              o.Duration = v;
          }, kLiveOnly | kRunWide},
         {"--reconnect", "", Kind::Switch, NAN, NAN,
-         "live input: a lost input is opened again when it comes back (the audio server asked every 3 s, however "
-         "long it was away) instead of ending the run with status 4; other monitors go on meanwhile",
+         "live input: a lost input is opened again when it comes back (the audio server, or SoapySDR for a "
+         "receiver, asked every 3 s, however long it was away) instead of ending the run with status 4; other monitors go on meanwhile",
          {}, {}, [](O& o, auto, double on) { o.Reconnect = on != 0; }, kLiveOnly},
         {"--config", "FILE", Kind::Text, NAN, NAN, "measure the monitors of this INI file (see above)", {}, {},
          [](O& o, std::string_view t, double) {

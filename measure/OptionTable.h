@@ -20,7 +20,9 @@ enum class Kind {
 // Where an option may be given besides the command line of any run.
 constexpr unsigned kLiveOnly = 1; // a live input only: a recording has its own rate and length
 constexpr unsigned kRunWide = 2;  // the whole run: not a key of a config section
-constexpr unsigned kRecordingOnly = 4; // recording files only (for now): not live, not a config key
+constexpr unsigned kRecordingOnly = 4; // recording files only: not live, not a config key
+constexpr unsigned kSdrOnly = 8;       // a soapy: input only (a config section's too)
+constexpr unsigned kTuned = 16;        // a soapy: input or an IQ recording: what the tuner takes
 
 struct Option {
     const char* Name;  // long form
@@ -31,7 +33,7 @@ struct Option {
     std::function<std::string()> Range = {};                  // the range as --help shows it
     std::function<std::string(const Options&)> Default = {}; // the default as --help shows it
     std::function<void(Options&, std::string_view text, double value)> Set = {};
-    unsigned Scope = 0; // kLiveOnly, kRunWide, kRecordingOnly; 0: every form, and a config section's key
+    unsigned Scope = 0; // kLiveOnly, kRunWide, kRecordingOnly, kSdrOnly, kTuned; 0: every form, and a config section's key
 };
 
 // Every option, in the order --help lists them.

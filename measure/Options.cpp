@@ -16,6 +16,17 @@ void CheckOptions(const Options& o)
     if (o.PlotSizeTyped && o.Plot.empty()) Fail(kExitUsage, "--plot-size: only with --plot");
 }
 
+bool IsSdrInput(const std::string& input) { return input.rfind("soapy:", 0) == 0; }
+
+SdrSettings SdrOf(const Options& o)
+{
+    SdrSettings s = o.Sdr;
+    s.Args = o.Input.substr(std::string("soapy:").size());
+    s.DialHz = o.DialHz.value_or(0);
+    s.RateHz = o.SdrRate;
+    return s;
+}
+
 void SetMonitorOption(Options& o, std::string_view key, std::string_view value)
 {
     const std::string name = "--" + std::string(key);
@@ -34,6 +45,7 @@ Options ParseOptions(int argc, char** argv)
     bool onlyFiles = false;
     std::vector<std::string> live; // options that only a live input takes
     std::vector<std::string> recording; // options that only recording files take
+    std::vector<std::string> sdr, tuned; // options of a soapy: input, and also of IQ recordings
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -71,6 +83,8 @@ Options ParseOptions(int argc, char** argv)
         ApplyOption(o, *opt, opt->Name, text);
         if ((opt->Scope & kLiveOnly) != 0) live.emplace_back(name);
         if ((opt->Scope & kRecordingOnly) != 0) recording.emplace_back(name);
+        if ((opt->Scope & kSdrOnly) != 0) sdr.emplace_back(name);
+        if ((opt->Scope & kTuned) != 0) tuned.emplace_back(name);
     }
     CheckOptions(o);
     if (o.ListInputs) {
@@ -87,8 +101,12 @@ Options ParseOptions(int argc, char** argv)
     if (!o.CompareA.empty()) Fail(kExitUsage, "--compare: only with --config");
     if (!o.Input.empty()) {
         if (!o.Files.empty()) Fail(kExitUsage, "--input: measures the input alone, not files too");
+        if (IsSdrInput(o.Input) && !o.DialHz) Fail(kExitUsage, "--dial: needed with a soapy: input (the radio frequency at the analysed 0 Hz)");
+        if (!IsSdrInput(o.Input) && !sdr.empty()) Fail(kExitUsage, sdr.front() + ": only with a soapy: input");
+        if (!IsSdrInput(o.Input) && !tuned.empty()) Fail(kExitUsage, tuned.front() + ": only with a soapy: input or an IQ recording");
         return o;
     }
+    if (!sdr.empty()) Fail(kExitUsage, sdr.front() + ": only with a soapy: input");
     if (!live.empty()) Fail(kExitUsage, live.front() + ": only with --input (a recording has its own rate and length)");
     if (o.Files.empty()) Fail(kExitUsage, "no input file (see --help)");
     if (!o.Plot.empty() && o.Files.size() > 1) Fail(kExitUsage, "--plot: takes one recording, not " + std::to_string(o.Files.size()));

@@ -9,6 +9,7 @@
 
 #include "engine/MeasureSettings.h"
 #include "sdr/IqSamples.h"
+#include "sdr/SdrSettings.h"
 
 // The longest --duration, s (31 years).
 inline constexpr double kMaxDurationS = 999999999;
@@ -33,6 +34,9 @@ struct Options {
     std::int32_t SdrRate = 0;       // a raw IQ file's sample rate, Hz; 0: not given
     std::optional<double> IqCentreHz; // RF at the recording's 0 Hz; else from the file name
     std::optional<double> DialHz;   // RF that becomes the analysis' 0 Hz; else the centre
+    // A soapy: input's receiver: gain, correction, antenna, settings, LO
+    // offset (its Args, DialHz and RateHz come from --input, --dial, --sdr-rate).
+    SdrSettings Sdr;
     double Duration = 0;            // live run length, s; 0 until a signal
     std::string Output;             // live lines appended here, "" for stdout
     bool Reconnect = false;         // live: reopen a lost input when it comes back
@@ -41,6 +45,11 @@ struct Options {
     std::string Metrics;            // [ADDR:]PORT of the Prometheus endpoint; "" for none
     std::string CompareA, CompareB; // monitor names for --compare, "" for none
 };
+
+// "soapy:ARGS": an SDR receiver rather than a sound input.
+bool IsSdrInput(const std::string& input);
+// The receiver's whole set-up for a soapy: input.
+SdrSettings SdrOf(const Options& o);
 
 // The options of a command line; throws Stop (status 2) on a bad one, and
 // Stop with status 0 after printing --help or --version.

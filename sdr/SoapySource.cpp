@@ -85,6 +85,12 @@ std::vector<FoundSdr> FindSdrs()
     return found;
 }
 
+bool SdrPresent(const std::string& args)
+{
+    QuietOnce();
+    return !SoapySDR::Device::enumerate(args).empty();
+}
+
 double DefaultLoOffsetHz(double sdrRate) { return sdrRate / 8; }
 
 SoapySource::SoapySource(const SdrSettings& s, double analysisRate)
@@ -96,7 +102,7 @@ SoapySource::SoapySource(const SdrSettings& s, double analysisRate)
         device_ = nullptr;
         throw SdrError(name + ": " + why);
     };
-    if (SoapySDR::Device::enumerate(s.Args).empty()) {
+    if (!SdrPresent(s.Args)) {
         std::vector<std::string> all;
         for (const FoundSdr& f : FindSdrs()) all.push_back(f.Input + " (" + f.Label + ")");
         refuse("no such device; SoapySDR found " + (all.empty() ? std::string("none") : Joined(all)));

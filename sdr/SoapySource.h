@@ -7,34 +7,17 @@
 #include <complex>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
+
+#include "sdr/SdrSettings.h"
 
 namespace SoapySDR {
 class Device;
 class Stream;
 } // namespace SoapySDR
-
-using KeyValues = std::vector<std::pair<std::string, std::string>>;
-
-// How to set up a receiver.  Hertz throughout; the dial is the frequency
-// at the analysis' 0 Hz (upper sideband: RF = dial + audio frequency).
-struct SdrSettings {
-    std::string Args;                // SoapySDR device string ("driver=rtlsdr,serial=00000001")
-    double DialHz = 0;
-    double RateHz = 0;               // the device's rate; 0: the lowest it lists of at least 8 x the analysis rate
-    std::optional<double> GainDb;    // manual gain; nothing keeps the device's own, with its AGC off
-    bool AutoGain = false;           // the device's AGC
-    double Ppm = 0;                  // frequency correction
-    std::string Antenna;             // "" keeps the device's
-    KeyValues Settings;              // device settings ("direct_samp" = "2")
-    KeyValues StreamArgs;            // stream arguments ("chan" = "stereo_iq")
-    std::optional<double> LoOffsetHz; // device tuned this far below the dial; nothing: the default
-};
 
 // A receiver refused: the one line to show.
 struct SdrError : std::runtime_error {
@@ -46,6 +29,9 @@ struct FoundSdr {
     std::string Input, Label;
 };
 std::vector<FoundSdr> FindSdrs();
+// True when SoapySDR finds a device for these arguments (it may take a
+// network round trip for a remote one: call it off the event loop).
+bool SdrPresent(const std::string& args);
 
 class SoapySource {
 public:
