@@ -6,6 +6,7 @@
 #include <SoapySDR/Logger.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 
@@ -14,6 +15,10 @@
 namespace {
 
 constexpr long kReadTimeoutUs = 200000; // one read's wait, so a stop is seen within 0.2 s
+// A device that hands over samples this many times faster than its rate,
+// over a second, has lost its clock: soapysdr-module-audio repeats its last
+// buffer without pause once the audio server has gone.
+constexpr double kMaxRateRatio = 3;
 
 // SoapySDR's modules log to stderr; a refusal is our one line instead.
 void Quiet(const SoapySDRLogLevel, const char*) {}
@@ -196,12 +201,24 @@ void SoapySource::Read()
 {
     std::vector<std::complex<float>> buffer(std::max<std::size_t>(device_->getStreamMTU(stream_), 1024));
     bool gap = false;
+    auto windowStart = std::chrono::steady_clock::now();
+    double windowSamples = 0;
     while (!stop_) {
         void* buffs[] = {buffer.data()};
         int flags = 0;
         long long timeNs = 0;
         const int n = device_->readStream(stream_, buffs, buffer.size(), flags, timeNs, kReadTimeoutUs);
         if (n > 0) {
+            windowSamples += n;
+            const std::chrono::duration<double> s = std::chrono::steady_clock::now() - windowStart;
+            if (s.count() >= 1) {
+                if (windowSamples > kMaxRateRatio * rate_ * s.count()) {
+                    lost_();
+                    return;
+                }
+                windowStart += std::chrono::duration_cast<std::chrono::steady_clock::duration>(s);
+                windowSamples = 0;
+            }
             take_(buffer.data(), static_cast<std::size_t>(n), gap);
             gap = false;
         } else if (n == SOAPY_SDR_OVERFLOW) {

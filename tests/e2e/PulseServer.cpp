@@ -32,6 +32,8 @@ struct Server {
                "load-module module-remap-source master=cable.monitor source_name=cable_in "
                "source_properties=device.description=cable_in\n"
                "set-default-source cable_in\n"
+               // An SDR's stereo I/Q at its full rate, read by soapysdr-module-audio from the monitor.
+               "load-module module-null-sink sink_name=sdr rate=192000 sink_properties=device.description=sdr\n"
                "load-module module-native-protocol-unix auth-anonymous=1 socket="
             << dir.path().toStdString() << "/native\n";
         // Everything the daemon keeps per user goes into the folder, so it
@@ -97,6 +99,8 @@ void FrozenPulseServer::Thaw()
     if (frozen) ::kill(static_cast<pid_t>(g_server->daemon.processId()), SIGCONT);
     frozen = false;
 }
+
+QString PulseServerFolder() { return g_server->dir.path(); }
 
 QString RestartPulseServer()
 {

@@ -23,6 +23,9 @@ struct FrozenPulseServer {
     bool frozen = false;
 };
 
+// The private server's socket folder, for files the tests play.
+QString PulseServerFolder();
+
 // Fails (never skips) when the server does not run; finds cable_in's device ID.
 class CableTest : public ::testing::Test {
 protected:

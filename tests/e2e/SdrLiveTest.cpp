@@ -1,0 +1,207 @@
+// parlune-measure on SDR receivers with no SDR hardware: soapysdr-module-audio
+// reads the private server's `sdr` sink, a 192000 Hz stereo I/Q stream, and
+// the tuner brings it down to a 12000 Hz analysis.  Locally, through
+// SoapySDRServer on loopback, and across an audio server that is killed and
+// brought back.
+#include <QDir>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <complex>
+#include <csignal>
+#include <fstream>
+#include <functional>
+#include <random>
+
+#include "PulseServer.h"
+#include "support/Eventually.h"
+#include "support/Http.h"
+#include "support/MeasureRun.h"
+
+namespace {
+
+constexpr double kRate = 192000;     // the sink's and the device's rate, Hz
+constexpr double kOffsetHz = 24000;  // the default LO offset: an eighth of the rate
+constexpr double kToneHz = 1500;     // where the analysis sees the tone
+// 12000 Hz above the tone in the tuned band: without the decimating
+// filters it would fold onto the tone itself.  32 dB above the tone, 52 dB
+// above the noise in 2500 Hz, and within 16 bits.
+constexpr double kInterfererHz = kToneHz + 12000;
+constexpr double kSigma = 300;       // noise per component, sample units
+constexpr int kSeconds = 40;
+
+// The I/Q file: a tone at S/N 20 dB in 2500 Hz plus the interferer, in
+// complex white noise.  A complex tone of amplitude A against noise of
+// sigma per component: S/N = A^2 rate / (2 sigma^2 2500).
+QString IqFile()
+{
+    const QString path = PulseServerFolder() + "/iq.wav";
+    if (QFile::exists(path)) return path;
+    const double a = kSigma * std::sqrt(5000 / kRate) * 10; // 20 dB
+    const auto n = static_cast<std::int64_t>(kRate * kSeconds);
+    std::vector<std::int16_t> frames(2 * static_cast<std::size_t>(n));
+    std::mt19937 gen(7);
+    std::normal_distribution<double> noise(0.0, kSigma);
+    const double tone = 2 * M_PI * (kOffsetHz + kToneHz) / kRate, far = 2 * M_PI * (kOffsetHz + kInterfererHz) / kRate;
+    for (std::int64_t i = 0; i < n; ++i) {
+        const auto t = static_cast<double>(i);
+        const std::complex<double> x = std::polar(a, tone * t) + std::polar(40 * a, far * t) +
+                                       std::complex<double>(noise(gen), noise(gen));
+        frames[2 * i] = static_cast<std::int16_t>(std::nearbyint(x.real()));
+        frames[2 * i + 1] = static_cast<std::int16_t>(std::nearbyint(x.imag()));
+    }
+    const auto bytes = static_cast<std::uint32_t>(frames.size() * 2);
+    const auto rate = static_cast<std::uint32_t>(kRate);
+    const std::uint32_t header[] = {0x46464952, 36 + bytes, 0x45564157, 0x20746D66, 16, 0x00020001,
+                                    rate,       rate * 4,   0x00100004, 0x61746164, bytes};
+    std::ofstream(path.toStdString(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(header), sizeof header)
+        .write(reinterpret_cast<const char*>(frames.data()), bytes);
+    return path;
+}
+
+struct IqPlayer : Started {
+    IqPlayer() { start("paplay", {"--device=sdr", IqFile()}); }
+};
+
+// Runs a command; its exit status (-1: it did not run or finish).
+int Run(const QString& program, const QStringList& args, int ms = 10000)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(ms) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// SoapySDRServer on a loopback port.  It exits at once unless an Avahi daemon
+// answers, so the system bus and Avahi are started when none runs, and
+// stopped again at the end.
+struct RemoteServer {
+    quint16 port = FreeLoopbackPort();
+    Started server;
+    std::vector<std::function<void()>> stops;
+
+    QString Start()
+    {
+        if (Run("avahi-daemon", {"--check"}) != 0) {
+            const QStringList ping = {"--system", "--dest=org.freedesktop.DBus", "--print-reply", "/", "org.freedesktop.DBus.GetId"};
+            if (Run("dbus-send", ping) != 0) {
+                QDir().mkpath("/run/dbus");
+                QFile::remove("/run/dbus/pid"); // left by a bus that is not running
+                QProcess bus;
+                bus.start("dbus-daemon", {"--system", "--fork", "--print-pid"});
+                if (!bus.waitForFinished(10000) || bus.exitCode() != 0)
+                    return "dbus-daemon --system did not start: " + bus.readAllStandardError();
+                const pid_t pid = bus.readAllStandardOutput().trimmed().toInt();
+                stops.emplace_back([pid] { ::kill(pid, SIGTERM); });
+            }
+            if (Run("avahi-daemon", {"--daemonize", "--no-drop-root", "--no-chroot"}) != 0) return "avahi-daemon did not start";
+            stops.emplace_back([] { Run("avahi-daemon", {"--kill"}); });
+        }
+        server.setProcessChannelMode(QProcess::MergedChannels);
+        server.start("SoapySDRServer", {QString("--bind=127.0.0.1:%1").arg(port)});
+        for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
+            QTcpSocket probe;
+            probe.connectToHost("127.0.0.1", port);
+            if (probe.waitForConnected(200)) return {};
+            if (server.waitForFinished(100)) return "SoapySDRServer exited: " + server.readAll();
+        }
+        return "SoapySDRServer did not listen within 10 s";
+    }
+    ~RemoteServer()
+    {
+        server.terminate();
+        server.waitForFinished(5000);
+        for (auto it = stops.rbegin(); it != stops.rend(); ++it) (*it)();
+    }
+};
+
+struct SdrLive : CableTest {
+    // The `sdr` sink's monitor as --list-inputs names it ("driver=audio,device_id=N").
+    QString Device()
+    {
+        const Outcome list = Measure({"--list-inputs"});
+        for (const QString& line : list.out.split('\n'))
+            if (line.startsWith("soapy:") && line.endsWith("\tMonitor of sdr")) return line.section('\t', 0, 0).mid(6);
+        ADD_FAILURE() << "no SoapySDR device reads the sdr sink:\n" << list.out.toStdString() << list.err.toStdString();
+        return {};
+    }
+    static QStringList Args(const QString& device, const QStringList& more)
+    {
+        return QStringList{"--input", "soapy:" + device, "--dial", "14095600", "--sdr-stream", "chan=stereo_iq",
+                           "--sdr-rate", "192000", "--centre", "1500", "--format", "csv"} + more;
+    }
+    // Every block sees the tone at its bin and 20 +- 0.5 dB.
+    static void ExpectTheTone(const std::vector<std::map<QString, QString>>& rows, std::size_t atLeast)
+    {
+        ASSERT_GE(rows.size(), atLeast);
+        for (const auto& r : rows) {
+            EXPECT_NEAR(r.at("peak_hz").toDouble(), kToneHz, 12000.0 / 8192) << r.at("block").toStdString();
+            EXPECT_NEAR(r.at("sn_2500hz_db").toDouble(), 20, 0.5) << r.at("block").toStdString();
+        }
+    }
+};
+
+TEST_F(SdrLive, LocalAndRemoteReceiversMeasureTheToneThroughTheTuner)
+{
+    const QString device = Device();
+    ASSERT_FALSE(device.isEmpty());
+    IqPlayer player;
+    ASSERT_TRUE(player.waitForStarted(3000));
+    const Outcome local = Measure(Args(device, {"--duration", "6"}));
+    ASSERT_EQ(local.status, 0) << local.err.toStdString();
+    ExpectTheTone(Rows(local.out), 4);
+
+    RemoteServer remote;
+    ASSERT_EQ(remote.Start(), "");
+    const QString viaRemote = QString("driver=remote,remote=tcp://127.0.0.1:%1,remote:").arg(remote.port) +
+                              device.section(',', 0, 0) + ",remote:" + device.section(',', 1);
+    const Outcome remoteRun = Measure(Args(viaRemote, {"--duration", "6"}));
+    ASSERT_EQ(remoteRun.status, 0) << remoteRun.err.toStdString();
+    ExpectTheTone(Rows(remoteRun.out), 4);
+}
+
+// Without --reconnect the server's end ends the run (status 4); with it the
+// receiver is opened again once SoapySDR finds it, and measures the tone.
+TEST_F(SdrLive, AKilledAudioServerIsALossAndItsReturnReopensTheReceiver)
+{
+    const QString device = Device();
+    ASSERT_FALSE(device.isEmpty());
+    {
+        IqPlayer player;
+        QProcess run;
+        run.start(PARLUNE_MEASURE_BIN, Args(device, {"--duration", "60"}));
+        ASSERT_EVENTUALLY(run.peek(1 << 16).count('\n') >= 2, 15000); // the header and a block
+        KillPulseServer();
+        const Outcome lost = Finish(run, 20000);
+        EXPECT_EQ(lost.status, 4) << lost.err.toStdString();
+        EXPECT_TRUE(lost.err.contains("soapy:" + device + ": input lost")) << lost.err.toStdString();
+    }
+    ASSERT_EQ(RestartPulseServer(), "");
+
+    const quint16 port = FreeLoopbackPort();
+    auto player = std::make_unique<IqPlayer>();
+    Started run;
+    run.start(PARLUNE_MEASURE_BIN, Args(device, {"--reconnect", "--duration", "120", "--metrics", QString::number(port)}));
+    QString out, err;
+    const auto read = [&] { return out += run.readAllStandardOutput(), err += run.readAllStandardError(), true; };
+    ASSERT_EVENTUALLY(read() && Rows(out).size() >= 1, 15000);
+    const QUrl metrics(QString("http://127.0.0.1:%1/metrics").arg(port));
+    EXPECT_EQ(Metric(Get(metrics), "parlune_dial_frequency_hertz", "soapy:" + device), 14095600);
+
+    player.reset();
+    ASSERT_EQ(RestartPulseServer(), "");
+    ASSERT_EVENTUALLY(read() && err.contains("input lost; opening it again"), 15000);
+    player = std::make_unique<IqPlayer>();
+    ASSERT_EVENTUALLY(read() && err.contains("input back"), 20000);
+    const std::size_t before = Rows(out).size();
+    ASSERT_EVENTUALLY(read() && Rows(out).size() >= before + 3, 15000);
+    EXPECT_EQ(Metric(Get(metrics), "parlune_input_losses_total", "soapy:" + device), 1);
+    ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
+    ASSERT_TRUE(run.waitForFinished(10000));
+    read();
+    EXPECT_EQ(run.exitCode(), 0) << err.toStdString();
+    const auto rows = Rows(out);
+    ExpectTheTone({rows.begin() + static_cast<std::ptrdiff_t>(before), rows.end()}, 3);
+}
+
+} // namespace
