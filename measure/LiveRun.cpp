@@ -117,9 +117,12 @@ std::uint32_t DeviceId(const std::string& wanted, const std::vector<std::string>
 
 void ListInputs()
 {
+    // The receivers are probed before any line is written: the probing may
+    // set errno, which a failed write of the lines must still report.
+    const std::vector<FoundSdr> sdrs = FindSdrs();
     const std::vector<std::string> names = CaptureDeviceNames();
     for (std::size_t id = 0; id < names.size(); ++id) std::printf("%zu\t%s\n", id, names[id].c_str());
-    for (const FoundSdr& f : FindSdrs()) std::printf("%s\t%s\n", f.Input.c_str(), f.Label.c_str());
+    for (const FoundSdr& f : sdrs) std::printf("%s\t%s\n", f.Input.c_str(), f.Label.c_str());
     if (ServerDidNotAnswer()) Fail(kExitFile, kServerSilent + "; only the test signals are listed");
 }
 

@@ -5,7 +5,11 @@
 #include <SoapySDR/Formats.h>
 #include <SoapySDR/Logger.hpp>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -28,6 +32,31 @@ void QuietOnce()
     static std::once_flag once;
     std::call_once(once, [] { SoapySDR::registerLogHandler(Quiet); });
 }
+
+// The modules also print their own chatter while they probe (RtAudio and
+// ALSA without an audio server): muted around a listing or an opening on
+// the main thread, where no line of ours can be under way.  Not around the
+// reconnect probes, which run beside the main thread's lines.
+class StderrMuted {
+public:
+    StderrMuted()
+    {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) dup2(null, 2), close(null);
+    }
+    ~StderrMuted()
+    {
+        std::fflush(stderr);
+        if (saved_ >= 0) dup2(saved_, 2), close(saved_);
+    }
+    StderrMuted(const StderrMuted&) = delete;
+    StderrMuted& operator=(const StderrMuted&) = delete;
+
+private:
+    int saved_ = -1;
+};
 
 std::string Hz(double x) { return PlainText(std::round(x)); }
 
@@ -82,6 +111,7 @@ SoapySDR::Kwargs KwargsOf(const KeyValues& kv)
 std::vector<FoundSdr> FindSdrs()
 {
     QuietOnce();
+    const StderrMuted muted;
     std::vector<FoundSdr> found;
     for (const SoapySDR::Kwargs& k : SoapySDR::Device::enumerate()) {
         const auto label = k.find("label");
@@ -102,6 +132,7 @@ SoapySource::SoapySource(const SdrSettings& s, double analysisRate)
 {
     QuietOnce();
     const std::string name = "soapy:" + s.Args;
+    const StderrMuted muted;
     const auto refuse = [&](const std::string& why) {
         if (device_ != nullptr) SoapySDR::Device::unmake(device_);
         device_ = nullptr;
