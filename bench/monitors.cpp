@@ -6,8 +6,13 @@
 // source `cable_in`, with noise played into it, the real input path; 1:
 // the built-in test signals, whose generator, a sine and Gaussian noise
 // made per sample, runs in the same process), monitors, rate (Hz), FFT
-// size, scrapes a second, seconds.
+// size, scrapes a second, seconds.  Input 2: SDR receivers, each
+// soapysdr-module-audio reading a 192000 Hz sink of its own (sdr0, sdr1,
+// ...: the module opens a sound input once per process), with I/Q noise
+// played into it, tuned and decimated to the rate.
 //   8 monitors at 48000 Hz / 8192: at most 3% of one core, 25 MB + 2 MB each.
+//   8 SDR monitors at 192000 Hz, analysed at 12000 Hz: at most 15% of one
+//   core, 25 MB + 4 MB each.
 //   64 test-signal monitors at the defaults and at 48000 Hz / 1024, and one
 //   scraped 10 times a second for 2 minutes (memory must stay flat).
 #include <QCoreApplication>
@@ -22,6 +27,9 @@
 
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -52,10 +60,20 @@ double StatusMb(qint64 pid, const char* field)
 struct PulseCable {
     QTemporaryDir dir;
     QProcess daemon, player;
-    bool Start()
+    std::vector<std::unique_ptr<QProcess>> sdrPlayers;
+    static std::string SdrSinks(int n)
+    {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += "load-module module-null-sink sink_name=sdr" + std::to_string(i) +
+                   " rate=192000 sink_properties=device.description=sdr" + std::to_string(i) + "\n";
+        return out;
+    }
+    bool Start(int sdrSinks = 0)
     {
         std::ofstream(dir.filePath("default.pa").toStdString())
             << "load-module module-null-sink sink_name=cable rate=48000\n"
+            << SdrSinks(sdrSinks) <<
                "load-module module-remap-source master=cable.monitor source_name=cable_in "
                "source_properties=device.description=cable_in\n"
                "load-module module-native-protocol-unix auth-anonymous=1 socket="
@@ -80,10 +98,29 @@ struct PulseCable {
         player.setStandardInputFile("/dev/urandom");
         player.start("pacat", {"-s", server, "--device=cable", "--format=s16le", "--rate=48000", "--channels=2",
                                "--volume=2000"});
+        for (int i = 0; i < sdrSinks; ++i) {
+            QProcess& p = *sdrPlayers.emplace_back(std::make_unique<QProcess>());
+            p.setStandardInputFile("/dev/urandom");
+            p.start("pacat", {"-s", server, QString("--device=sdr%1").arg(i), "--format=s16le", "--rate=192000",
+                              "--channels=2", "--volume=2000"});
+            if (!p.waitForStarted(3000)) return false;
+        }
         return answers() && player.waitForStarted(3000);
+    }
+    // The sinks' monitors as --list-inputs names them ("soapy:driver=audio,device_id=N").
+    static std::vector<std::string> SdrDevices()
+    {
+        QProcess list;
+        list.start(PARLUNE_MEASURE_BIN, {"--list-inputs"});
+        list.waitForFinished(30000);
+        std::vector<std::string> out;
+        for (const QByteArray& line : list.readAllStandardOutput().split('\n'))
+            if (line.startsWith("soapy:") && line.contains("\tMonitor of sdr")) out.push_back(line.split('\t')[0].toStdString());
+        return out;
     }
     ~PulseCable()
     {
+        for (auto& p : sdrPlayers) p->kill(), p->waitForFinished(2000);
         player.kill(), player.waitForFinished(2000);
         daemon.kill(), daemon.waitForFinished(2000);
     }
@@ -102,19 +139,26 @@ bool Scrape(quint16 port)
 
 void BM_Monitors(benchmark::State& state)
 {
-    const bool testSignals = state.range(0) == 1;
+    const bool testSignals = state.range(0) == 1, sdr = state.range(0) == 2;
     const auto monitors = static_cast<int>(state.range(1)), scrapesPerS = static_cast<int>(state.range(4)),
                seconds = static_cast<int>(state.range(5));
     PulseCable cable;
-    if (!testSignals && !cable.Start()) return state.SkipWithError("no private PulseAudio server (pulseaudio, pacat)");
+    if (!testSignals && !cable.Start(sdr ? monitors : 0))
+        return state.SkipWithError("no private PulseAudio server (pulseaudio, pacat)");
+    const std::vector<std::string> sdrDevices = sdr ? PulseCable::SdrDevices() : std::vector<std::string>();
+    if (sdr && sdrDevices.size() != static_cast<std::size_t>(monitors))
+        return state.SkipWithError("soapysdr-module-audio does not list every sink sdrN");
     QTemporaryDir dir;
     const QString config = dir.filePath("monitors.ini");
     {
         std::ofstream ini(config.toStdString());
-        for (int i = 0; i < monitors; ++i)
+        for (int i = 0; i < monitors; ++i) {
             ini << "[m" << i << "]\ninput = "
-                << (testSignals ? (i % 2 ? "Test signal drifting, S/N 0 dB" : "Test signal 1000 Hz, S/N 20 dB") : "cable_in")
+                << (testSignals ? (i % 2 ? "Test signal drifting, S/N 0 dB" : "Test signal 1000 Hz, S/N 20 dB")
+                                : (sdr ? sdrDevices[static_cast<std::size_t>(i)] : "cable_in"))
                 << "\n";
+            if (sdr) ini << "dial = 14095600\nsdr-rate = 192000\nsdr-stream = chan=stereo_iq\n";
+        }
     }
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
@@ -156,6 +200,7 @@ BENCHMARK(BM_Monitors)
     ->Args({1, 64, 12000, 8192, 1, 30})
     ->Args({1, 64, 48000, 1024, 1, 30})
     ->Args({1, 1, 12000, 8192, 10, 120})
+    ->Args({2, 8, 12000, 8192, 1, 30})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -11,12 +11,16 @@
 namespace {
 
 constexpr double kPendingS = 2.0; // most audio kept while the user-interface thread is busy, s
+// Audio is handed over in pieces of at least this long, s: a device's small
+// reads would otherwise wake the user-interface thread some 200 times a second.
+constexpr double kPieceS = 0.05;
 
 class SdrStream final : public InputStream {
 public:
     SdrStream(std::unique_ptr<SoapySource> source, std::unique_ptr<Tuner> tuner, std::uint32_t rate, FrameSink sink)
         : source_(std::move(source)), tuner_(std::move(tuner)), sink_(std::move(sink)),
-          maxPending_(static_cast<std::size_t>(kPendingS * rate) * 2)
+          maxPending_(static_cast<std::size_t>(kPendingS * rate) * 2),
+          minPiece_(static_cast<std::size_t>(kPieceS * rate) * 2)
     {
         source_->Start([this](const std::complex<float>* x, std::size_t n, bool gap) { Take(x, n, gap); },
                        [this] { QMetaObject::invokeMethod(context_.get(), [this] { if (Lost) Lost(); }, Qt::QueuedConnection); });
@@ -45,7 +49,7 @@ private:
             }
             if (pending_.size() + 2 * got <= maxPending_)
                 pending_.insert(pending_.end(), frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(2 * got));
-            post = !posted_ && (got > 0 || gap);
+            post = !posted_ && (pending_.size() >= minPiece_ || gap);
             posted_ = posted_ || post;
         }
         if (post) QMetaObject::invokeMethod(context_.get(), [this] { Deliver(); }, Qt::QueuedConnection);
@@ -71,7 +75,7 @@ private:
     std::unique_ptr<SoapySource> source_;
     std::unique_ptr<Tuner> tuner_;
     FrameSink sink_;
-    std::size_t maxPending_; // values (two per frame)
+    std::size_t maxPending_, minPiece_; // values (two per frame)
     std::vector<std::int16_t> frames_; // reading thread only
     std::unique_ptr<QObject> context_ = std::make_unique<QObject>(); // posted calls die with it
     std::mutex m_;                        // guards what follows

@@ -131,7 +131,7 @@ double DefaultLoOffsetHz(double sdrRate) { return sdrRate / 8; }
 SoapySource::SoapySource(const SdrSettings& s, double analysisRate)
 {
     QuietOnce();
-    const std::string name = "soapy:" + s.Args;
+    const std::string& name = name_ = "soapy:" + s.Args;
     const StderrMuted muted;
     const auto refuse = [&](const std::string& why) {
         if (device_ != nullptr) SoapySDR::Device::unmake(device_);
@@ -221,10 +221,15 @@ void SoapySource::Start(Take take, std::function<void()> lost)
 {
     take_ = std::move(take);
     lost_ = std::move(lost);
-    if (device_->activateStream(stream_) != 0) {
-        lost_();
-        return;
+    // soapysdr-module-audio, for one, throws here when its sound input is
+    // open already in this process.
+    std::string why = "refused";
+    try {
+        if (device_->activateStream(stream_) == 0) why.clear();
+    } catch (const std::exception& e) {
+        why = e.what();
     }
+    if (!why.empty()) throw SdrError(name_ + ": does not start: " + why);
     reader_ = std::thread([this] { Read(); });
 }
 

@@ -49,7 +49,7 @@ public:
     // Samples as they come, on the reading thread; gapBefore: the device
     // dropped samples just before these (an overflow).
     using Take = std::function<void(const std::complex<float>* samples, std::size_t n, bool gapBefore)>;
-    // Starts reading; `lost` is called once, on the reading thread, when
+    // Starts reading (throws SdrError when the device will not); `lost` is called once, on the reading thread, when
     // the device stops for good (unplugged, a remote server gone).
     void Start(Take take, std::function<void()> lost);
     std::int64_t Overflows() const { return overflows_.load(); }
@@ -57,6 +57,7 @@ public:
 private:
     void Read();
 
+    std::string name_; // "soapy:ARGS", for messages
     SoapySDR::Device* device_ = nullptr;
     SoapySDR::Stream* stream_ = nullptr;
     double rate_ = 0, offset_ = 0;
