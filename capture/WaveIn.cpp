@@ -4,6 +4,7 @@
 #include "capture/WaveIn.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QObject>
 #include <QTimer>
@@ -29,6 +30,12 @@ constexpr int kMinSilenceMs = 1000;
 // Before its first data a stream gets this long instead: a new PulseAudio
 // record stream takes 1 to 2 s to deliver anything.
 constexpr int kFirstDataMs = 10000;
+// A watchdog that fires this much later than set means this process did not
+// run meanwhile (stopped, the machine suspended): the device gets one fresh
+// period to deliver what piled up, rather than being taken for lost.  Only
+// one: an event loop held up again and again (a hung audio server's calls)
+// must not put the loss off for ever.
+constexpr int kLateMs = 500;
 
 struct Session {
     std::shared_ptr<InputBackend> backend;
@@ -41,6 +48,8 @@ struct Session {
     std::uint32_t gaps = 0; // samples dropped by the device, times
     std::deque<WAVEHDR*> queue;
     QTimer watchdog; // runs while a buffer waits; restarted by every delivery
+    QElapsedTimer armed; // since the watchdog was set
+    bool graced = false; // a late watchdog gave a fresh period since the last delivery
 };
 
 struct Layer {
@@ -117,6 +126,7 @@ void Watch(Session& s)
     const double ms = 3000.0 * s.queue.front()->dwBufferLength / s.bytesPerSecond;
     const int floor = s.flowing ? kMinSilenceMs : kFirstDataMs;
     s.watchdog.start(std::max(floor, static_cast<int>(std::min(ms, 3.6e6))));
+    s.armed.start();
 }
 
 // Hands every queued buffer back marked done, with what it holds so far.
@@ -135,6 +145,7 @@ void Deliver(HWAVEIN h, const char* bytes, std::size_t count)
     Session* s = Find(h);
     if (s == nullptr || count == 0)
         return;
+    s->graced = false;
     if (!s->flowing) {
         s->flowing = true;
         Watch(*s); // from now on silence is a loss after the usual time
@@ -322,7 +333,15 @@ MMRESULT waveInOpenBackend(HWAVEIN* handle, std::shared_ptr<InputBackend> backen
     s->stream->Gap = [h] { MarkGap(h); };
     s->watchdog.setSingleShot(true);
     s->watchdog.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5% early
-    QObject::connect(&s->watchdog, &QTimer::timeout, [h] { MarkLost(h); });
+    QObject::connect(&s->watchdog, &QTimer::timeout, [h] {
+        Session* s = Find(h);
+        if (s != nullptr && !s->graced && s->armed.elapsed() > s->watchdog.interval() + kLateMs) {
+            s->graced = true;
+            Watch(*s);
+        } else {
+            MarkLost(h);
+        }
+    });
     l.sessions.emplace(h, std::move(s));
     *handle = h;
     return MMSYSERR_NOERROR;

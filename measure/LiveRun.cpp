@@ -27,6 +27,7 @@
 #include "measure/Files.h"
 #include "measure/Metrics.h"
 #include "measure/Monitor.h"
+#include "measure/MqttClient.h"
 #include "measure/SnPlot.h"
 #include "measure/Stop.h"
 #include "sdr/SoapySource.h"
@@ -118,9 +119,10 @@ std::uint32_t DeviceId(const std::string& wanted, const std::vector<std::string>
 void ListInputs()
 {
     // The receivers are probed before any line is written: the probing may
-    // set errno, which a failed write of the lines must still report.
-    const std::vector<FoundSdr> sdrs = FindSdrs();
+    // set errno, which a failed write of the lines must still report.  Not
+    // the sound cards' module when the audio server did not answer.
     const std::vector<std::string> names = CaptureDeviceNames();
+    const std::vector<FoundSdr> sdrs = FindSdrs(ServerDidNotAnswer());
     for (std::size_t id = 0; id < names.size(); ++id) std::printf("%zu\t%s\n", id, names[id].c_str());
     for (const FoundSdr& f : sdrs) std::printf("%s\t%s\n", f.Input.c_str(), f.Label.c_str());
     if (ServerDidNotAnswer()) Fail(kExitFile, kServerSilent + "; only the test signals are listed");
@@ -186,10 +188,17 @@ void MeasureLive(const Options& o, std::vector<MonitorConfig> configs)
     }
     if (!o.Output.empty()) CheckFileToWrite(o.Output);
     std::unique_ptr<Metrics> metrics = o.Metrics.empty() ? nullptr : std::make_unique<Metrics>(o.Metrics);
-    // Every monitor is checked before any output opens.
+    // Every monitor is checked before any output opens, and the broker is
+    // asked before any input opens.
     std::vector<std::unique_ptr<Monitor>> monitors;
     for (std::size_t i = 0; i < configs.size(); ++i)
         monitors.push_back(std::make_unique<Monitor>(configs[i], devices[i].first, devices[i].second, metrics.get()));
+    std::unique_ptr<MqttClient> mqtt;
+    if (!o.Mqtt.empty()) {
+        std::string why;
+        mqtt = std::make_unique<MqttClient>(*ParseMqttUrl(o.Mqtt, HostName(), &why), o.MqttPasswordFile, o.MqttCa);
+        for (auto& m : monitors) m->UseMqtt(mqtt.get());
+    }
     // Monitors that write to one place share its Output, and so one CSV header.
     std::map<std::string, std::shared_ptr<Output>> outputs;
     std::vector<std::shared_ptr<Output>> outputOf;

@@ -50,6 +50,8 @@ const MetricInfo kMetrics[kMetricCount] = {
      "time the input delivered nothing while up: a stopped process, a suspended machine"},
     {"parlune_input_overflows_total", true, "Times the device or its transport dropped samples; their blocks are not measured",
      "an SDR receiver's dropped samples"},
+    {"parlune_mqtt_messages_dropped_total", true, "MQTT state messages dropped while the broker was away or behind",
+     "while the broker was away or behind"},
     {"parlune_dial_frequency_hertz", false, "An SDR input's dial frequency: the radio frequency at the analysed 0 Hz, Hz",
      "SDR inputs only"},
 };
@@ -141,7 +143,7 @@ MonitorMetrics& Metrics::Add(const std::string& monitor, double blockLengthS)
 MonitorMetrics::MonitorMetrics(Metrics& m, const std::string& name, double blockLengthS) : m_(m), name_(name)
 {
     for (const Metric g : {Metric::Up, Metric::LastBlock, Metric::BlockLength}) Set(g, 0);
-    for (const Metric c : {Metric::Blocks, Metric::Losses, Metric::Gaps, Metric::Overflows})
+    for (const Metric c : {Metric::Blocks, Metric::Losses, Metric::Gaps, Metric::Overflows, Metric::MqttDropped})
         counters_[Index(c)] = &m.f_->counters[Index(c)]->Add({{"monitor", name}});
     Set(Metric::BlockLength, blockLengthS);
 }
@@ -184,6 +186,8 @@ void MonitorMetrics::Gap(double seconds) { counters_[Index(Metric::Gaps)]->Incre
 void MonitorMetrics::Overflows(std::int64_t n) { counters_[Index(Metric::Overflows)]->Increment(static_cast<double>(n)); }
 
 void MonitorMetrics::Dial(double hz) { Set(Metric::Dial, hz); }
+
+void MonitorMetrics::MqttDropped() { counters_[Index(Metric::MqttDropped)]->Increment(); }
 
 // The measurement series go; the input's own stay.
 void MonitorMetrics::Remove()

@@ -24,7 +24,7 @@ class Metrics;
 // The series of every monitor, in the order --help lists them.
 enum class Metric {
     Sn2500, Corrected, Sn1Hz, SnBin, PeakHz, PeakDb, NoiseDb, Up, LastBlock, BlockLength, // gauges
-    Blocks, Losses, Gaps, Overflows,                                                         // counters
+    Blocks, Losses, Gaps, Overflows, MqttDropped,                                            // counters
     Dial,                                                                                    // SDR inputs' gauge
 };
 inline constexpr int kMetricCount = static_cast<int>(Metric::Dial) + 1;
@@ -42,6 +42,7 @@ public:
     void Gap(double seconds); // audio that never came while the input was up
     void Overflows(std::int64_t n); // the device dropped samples n more times
     void Dial(double hz);     // an SDR input's dial frequency
+    void MqttDropped();       // a state message that could not go to the broker
 
 private:
     friend class Metrics;

@@ -7,6 +7,7 @@
 #include "capture/DeviceList.h"
 #include "capture/InputBackend.h"
 #include "engine/Fault.h"
+#include "measure/MqttOutput.h"
 #include "measure/Stop.h"
 #include "sdr/SdrInput.h"
 
@@ -18,6 +19,7 @@ constexpr double kQueuedS = 0.25;  // audio kept queued, s
 // A stretch without audio shorter than this is the sound server's and the
 // scheduler's jitter, not a gap (a stopped process, a suspended machine), s.
 constexpr double kMinGapS = 0.5;
+constexpr double kMqttIntervalS = 10; // between state messages unless --interval says
 
 const char* WhyNotOpen(MMRESULT r)
 {
@@ -53,7 +55,11 @@ void Monitor::Open(std::shared_ptr<Output> out, bool pictured)
     if (r != MMSYSERR_NOERROR)
         Fail(kExitFile, device_ + ": cannot open the input for 16-bit stereo at " + std::to_string(o_.Rate) +
                             " Hz: " + WhyNotOpen(r));
-    report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "", pictured, series_);
+    if (mqtt_ != nullptr)
+        mqttOut_ = std::make_unique<MqttOutput>(*mqtt_, name_, o_.IntervalTyped ? o_.Measure.IntervalS : kMqttIntervalS,
+                                                o_.MqttDiscovery && !o_.MqttDiscoveryRemove, o_.MqttDiscoveryRemove, series_);
+    report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "", pictured,
+                                       std::vector<BlockOutput*>{series_, mqttOut_.get()});
     if (series_ != nullptr) series_->Up();
     if (series_ != nullptr && sdr_ != nullptr) series_->Dial(*o_.DialHz);
     clock_.start();
@@ -79,6 +85,7 @@ bool Monitor::Service()
     if (!input_->Lost()) return true;
     input_.reset();
     if (up_ && series_ != nullptr) series_->Lost();
+    if (up_ && mqttOut_ != nullptr) mqttOut_->Lost();
     if (up_) out_->Flush();
     if (!o_.Reconnect) return false;
     if (up_) {
@@ -95,6 +102,8 @@ bool Monitor::Service()
         watch_ = std::make_unique<AudioServerWatch>([this] { return Reopen(); }, kRetryMs);
     return true;
 }
+
+Monitor::~Monitor() = default;
 
 void Monitor::Finish(double endS)
 {
@@ -135,6 +144,7 @@ bool Monitor::Reopen()
     resumed_ = true;
     awayS_ += NowS() - lostAt_;
     if (series_ != nullptr) series_->Up();
+    if (mqttOut_ != nullptr) mqttOut_->Up();
     return true;
 }
 

@@ -17,6 +17,8 @@
 #include "measure/Metrics.h"
 #include "measure/Output.h"
 
+class MqttClient;
+class MqttOutput;
 class SdrBackend;
 
 class Monitor {
@@ -25,6 +27,9 @@ public:
     // leaves no file behind: the lines' output is opened later.  Throws Stop
     // (status 2 for a bad value, 1 for a picture that cannot be written).
     Monitor(const MonitorConfig& c, std::uint32_t deviceId, const std::string& device, Metrics* metrics);
+    ~Monitor();
+    // Its state goes to this broker too, from Open on (the client outlives the run).
+    void UseMqtt(MqttClient* mqtt) { mqtt_ = mqtt; }
 
     // Opens the input and queues its buffers, its lines going to `out`
     // (opened once every monitor has been checked, maybe shared with
@@ -66,6 +71,8 @@ private:
     std::unique_ptr<CaptureSession> input_; // nullptr while waiting to reopen
     std::unique_ptr<Report> report_;
     MonitorMetrics* series_ = nullptr;
+    MqttClient* mqtt_ = nullptr;
+    std::unique_ptr<MqttOutput> mqttOut_; // from Open on, with --mqtt
     std::unique_ptr<AudioServerWatch> watch_; // while the input is lost
     QElapsedTimer clock_;
     bool up_ = true;

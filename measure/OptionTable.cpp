@@ -5,6 +5,7 @@
 
 #include "engine/Fault.h"
 #include "engine/NumberText.h"
+#include "measure/MqttMessages.h"
 #include "measure/SnPlot.h"
 #include "measure/Stop.h"
 
@@ -175,6 +176,39 @@ const std::vector<Option>& OptionTable()
              if (t.empty()) Fail(kExitUsage, "--metrics: needs a port");
              o.Metrics = t;
          }, kLiveOnly | kRunWide},
+        {"--mqtt", "URL", Kind::Text, NAN, NAN,
+         "live: publish each monitor's state to an MQTT broker, mqtt://[user@]host[:port][/prefix] or mqtts://... "
+         "(port 1883, 8883 for mqtts); topics <prefix>/<monitor>/state every --interval (10 s unless given), "
+         "<prefix>/<monitor>/availability and <prefix>/availability, online or offline; the password from "
+         "--mqtt-password-file or PARLUNE_MQTT_PASSWORD",
+         {}, [](const O&) { return std::string("prefix parlune/<hostname>"); },
+         [](O& o, std::string_view t, double) {
+             std::string why;
+             if (!ParseMqttUrl(t, "", &why)) Bad("--mqtt", why, t);
+             o.Mqtt = t;
+         }, kLiveOnly | kRunWide},
+        {"--mqtt-password-file", "FILE", Kind::Text, NAN, NAN, "with --mqtt: the password, the file's first line", {}, {},
+         [](O& o, std::string_view t, double) {
+             if (t.empty()) Fail(kExitUsage, "--mqtt-password-file: needs a file name");
+             o.MqttPasswordFile = t;
+         }, kLiveOnly | kRunWide},
+        {"--mqtt-ca", "FILE", Kind::Text, NAN, NAN, "with mqtts://: the CA certificate (PEM) the broker's is checked against",
+         {}, [](const O&) { return std::string("the system's"); },
+         [](O& o, std::string_view t, double) {
+             if (t.empty()) Fail(kExitUsage, "--mqtt-ca: needs a file name");
+             o.MqttCa = t;
+         }, kLiveOnly | kRunWide},
+        {"--mqtt-discovery", "on|off", Kind::Text, NAN, NAN,
+         "with --mqtt: publish Home Assistant discovery configs (retained) under homeassistant/",
+         {}, [](const O&) { return std::string("on"); },
+         [](O& o, std::string_view t, double) {
+             const std::string v = Squeezed(t);
+             if (v != "on" && v != "off") Bad("--mqtt-discovery", "must be on or off", t);
+             o.MqttDiscovery = v == "on";
+         }, kLiveOnly | kRunWide},
+        {"--mqtt-discovery-remove", "", Kind::Switch, NAN, NAN,
+         "with --mqtt: delete this run's monitors' Home Assistant entities (empty retained configs) instead", {}, {},
+         [](O& o, auto, double on) { o.MqttDiscoveryRemove = on != 0; }, kLiveOnly | kRunWide},
         {"--compare", "A,B", Kind::Text, NAN, NAN,
          "with --config and --plot: also draw the difference of monitor A's S/N less B's, with its mean and spread",
          {}, {}, [](O& o, std::string_view t, double) {
@@ -239,7 +273,10 @@ const std::vector<Option>& OptionTable()
          "log format: seconds of recording (live: of the clock) between lines, >= 0; 0 writes every block whose "
          "peak is in the band",
          {}, [](const O& o) { return Text(o.Measure.IntervalS); },
-         [](O& o, auto, double v) { o.Measure.IntervalS = v; }},
+         [](O& o, auto, double v) {
+             o.Measure.IntervalS = v;
+             o.IntervalTyped = true;
+         }},
         {"--format", "F", Kind::Text, NAN, NAN,
          "log: lines as in the window's log file, the first field being the recording position hh:mm:ss at the "
          "block's end; csv: a header and one row per block, S/N fields empty when the peak is outside the band; "

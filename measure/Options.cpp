@@ -14,6 +14,12 @@ void CheckOptions(const Options& o)
 {
     if (const std::optional<SettingsError> e = CheckSettings(o.Measure)) Fail(kExitUsage, e->Message);
     if (o.PlotSizeTyped && o.Plot.empty()) Fail(kExitUsage, "--plot-size: only with --plot");
+    const char* orphan = !o.MqttPasswordFile.empty() ? "--mqtt-password-file"
+                         : !o.MqttCa.empty()         ? "--mqtt-ca"
+                         : !o.MqttDiscovery          ? "--mqtt-discovery"
+                         : o.MqttDiscoveryRemove     ? "--mqtt-discovery-remove"
+                                                     : nullptr;
+    if (o.Mqtt.empty() && orphan != nullptr) Fail(kExitUsage, std::string(orphan) + ": only with --mqtt");
 }
 
 bool IsSdrInput(const std::string& input) { return input.rfind("soapy:", 0) == 0; }

@@ -44,6 +44,11 @@ struct Options {
     std::string Config;             // INI file, a section per monitor; "" for none
     std::string Metrics;            // [ADDR:]PORT of the Prometheus endpoint; "" for none
     std::string CompareA, CompareB; // monitor names for --compare, "" for none
+    // MQTT: the broker, its login and CA, Home Assistant discovery.
+    std::string Mqtt;               // mqtt://... or mqtts://..., "" for none
+    std::string MqttPasswordFile, MqttCa;
+    bool MqttDiscovery = true, MqttDiscoveryRemove = false;
+    bool IntervalTyped = false;     // --interval given: also the MQTT state's interval (else 10 s)
 };
 
 // "soapy:ARGS": an SDR receiver rather than a sound input.

@@ -124,7 +124,7 @@ void Output::Header(std::string_view text)
 }
 
 Report::Report(const Options& o, Output& out, std::string name, bool live, const std::string& field, bool pictured,
-               BlockOutput* more)
+               const std::vector<BlockOutput*>& more)
     : out_(out), name_(std::move(name)), live_(live)
 {
     // Before every line: the monitor's field and separator, or "".
@@ -138,7 +138,8 @@ Report::Report(const Options& o, Output& out, std::string name, bool live, const
         lines_ = std::make_unique<CsvRows>(out_, prefix);
     else
         lines_ = std::make_unique<LogLines>(out_, prefix, live_, o.Measure.IntervalS);
-    BlockOutput* const all[] = {pictured || !o.Plot.empty() ? plot_.get() : nullptr, summary_.get(), lines_.get(), more};
+    std::vector<BlockOutput*> all = {pictured || !o.Plot.empty() ? plot_.get() : nullptr, summary_.get(), lines_.get()};
+    all.insert(all.end(), more.begin(), more.end());
     for (BlockOutput* output : all)
         if (output != nullptr) outputs_.push_back(output);
 }

@@ -72,10 +72,10 @@ public:
     // config file starts each line with its name (`field`, "" for none): a
     // CSV column "monitor", a log line's first field, before "summary:".
     // The picture's points are kept only when some picture draws them
-    // (`pictured`), so a long watch without one does not grow.  `more`: one
-    // more output (a monitor's metrics), or nullptr.
+    // (`pictured`), so a long watch without one does not grow.  `more`: a
+    // monitor's further outputs (its metrics, MQTT); nullptr entries are none.
     Report(const Options& o, Output& out, std::string name, bool live, const std::string& field = "",
-           bool pictured = false, BlockOutput* more = nullptr);
+           bool pictured = false, const std::vector<BlockOutput*>& more = {});
 
     // One block's result, the block covering startS .. endS seconds from the start.
     void Block(const BlockResult& r, const ChainParams& p, double startS, double endS);

@@ -19,6 +19,8 @@ PARLUNE_PACKAGES=(
   # SDR receivers: SoapySDR with its sound-card and network modules (the
   # tests' receivers), the network server, and the Avahi daemon it needs.
   libsoapysdr-dev soapysdr-module-audio soapysdr-module-remote soapyremote-server avahi-daemon dbus
+  # MQTT output: libmosquitto, and the broker, clients and openssl its tests run.
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   # Installing and packaging: checks of the installed desktop entry and
   # AppStream metadata, the man page made from --help, the .deb's dependencies
   # (dpkg-shlibdeps), re-rendering the icon PNGs (scripts/render-icons.sh), and

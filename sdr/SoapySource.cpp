@@ -4,6 +4,7 @@
 #include <SoapySDR/Errors.h>
 #include <SoapySDR/Formats.h>
 #include <SoapySDR/Logger.hpp>
+#include <SoapySDR/Registry.hpp>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,10 +20,11 @@
 namespace {
 
 constexpr long kReadTimeoutUs = 200000; // one read's wait, so a stop is seen within 0.2 s
-// A device that hands over samples this many times faster than its rate,
-// over a second, has lost its clock: soapysdr-module-audio repeats its last
-// buffer without pause once the audio server has gone.
-constexpr double kMaxRateRatio = 3;
+// A device that hands over more than this many seconds of samples beyond
+// what its rate allows has lost its clock: soapysdr-module-audio repeats its
+// last buffer without pause once the audio server has gone.  A backlog after
+// a stopped process is bounded by the transport's buffers (some 5 s).
+constexpr double kMaxAheadS = 10;
 
 // SoapySDR's modules log to stderr; a refusal is our one line instead.
 void Quiet(const SoapySDRLogLevel, const char*) {}
@@ -108,12 +110,28 @@ SoapySDR::Kwargs KwargsOf(const KeyValues& kv)
 
 } // namespace
 
-std::vector<FoundSdr> FindSdrs()
+std::vector<FoundSdr> FindSdrs(bool withoutSoundCards)
 {
     QuietOnce();
     const StderrMuted muted;
+    std::vector<SoapySDR::Kwargs> all;
+    if (withoutSoundCards) {
+        // Each module asked but soapysdr-module-audio, whose audio server
+        // would hold the listing up.  A search for a driver no module has
+        // loads the modules, once, as every search does.
+        SoapySDR::Device::enumerate("driver=parlune-none");
+        for (const auto& [driver, find] : SoapySDR::Registry::listFindFunctions()) {
+            if (driver == "audio") continue;
+            for (SoapySDR::Kwargs k : find({})) {
+                k.emplace("driver", driver);
+                all.push_back(std::move(k));
+            }
+        }
+    } else {
+        all = SoapySDR::Device::enumerate();
+    }
     std::vector<FoundSdr> found;
-    for (const SoapySDR::Kwargs& k : SoapySDR::Device::enumerate()) {
+    for (const SoapySDR::Kwargs& k : all) {
         const auto label = k.find("label");
         found.push_back({InputOf(k), label != k.end() ? label->second : k.at("driver")});
     }
@@ -237,23 +255,20 @@ void SoapySource::Read()
 {
     std::vector<std::complex<float>> buffer(std::max<std::size_t>(device_->getStreamMTU(stream_), 1024));
     bool gap = false;
-    auto windowStart = std::chrono::steady_clock::now();
-    double windowSamples = 0;
+    auto last = std::chrono::steady_clock::now();
+    double ahead = 0; // samples beyond the rate so far, never below 0
     while (!stop_) {
         void* buffs[] = {buffer.data()};
         int flags = 0;
         long long timeNs = 0;
         const int n = device_->readStream(stream_, buffs, buffer.size(), flags, timeNs, kReadTimeoutUs);
         if (n > 0) {
-            windowSamples += n;
-            const std::chrono::duration<double> s = std::chrono::steady_clock::now() - windowStart;
-            if (s.count() >= 1) {
-                if (windowSamples > kMaxRateRatio * rate_ * s.count()) {
-                    lost_();
-                    return;
-                }
-                windowStart += std::chrono::duration_cast<std::chrono::steady_clock::duration>(s);
-                windowSamples = 0;
+            const auto now = std::chrono::steady_clock::now();
+            ahead = std::max(0.0, ahead + n - rate_ * std::chrono::duration<double>(now - last).count());
+            last = now;
+            if (ahead > kMaxAheadS * rate_) {
+                lost_();
+                return;
             }
             take_(buffer.data(), static_cast<std::size_t>(n), gap);
             gap = false;

@@ -28,7 +28,9 @@ struct SdrError : std::runtime_error {
 struct FoundSdr {
     std::string Input, Label;
 };
-std::vector<FoundSdr> FindSdrs();
+// withoutSoundCards: skips soapysdr-module-audio, which would wait for an
+// audio server that does not answer.
+std::vector<FoundSdr> FindSdrs(bool withoutSoundCards = false);
 // True when SoapySDR finds a device for these arguments (it may take a
 // network round trip for a remote one: call it off the event loop).
 bool SdrPresent(const std::string& args);

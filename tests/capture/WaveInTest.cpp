@@ -222,4 +222,23 @@ TEST_F(WaveInLoss, GaplessBuffersFillInTurnAndSteadyAudioIsNotALoss)
     EXPECT_EQ(dev->stream, nullptr); // the device is closed
 }
 
+// An overflow (samples the device dropped) restarts the buffer that is
+// filling, so no block holds the gap, and is counted.  The device is opened
+// outside the numbered list, as an SDR receiver is.
+TEST_F(WaveInLoss, AnOverflowRestartsTheFillingBufferAndIsCounted)
+{
+    dev = std::make_shared<FakeInput>("SDR");
+    CaptureSession direct;
+    ASSERT_EQ(direct.Open(dev, Stereo16()), MMSYSERR_NOERROR);
+    ASSERT_EQ(direct.Start(), MMSYSERR_NOERROR);
+    ASSERT_TRUE(direct.QueueBuffers(2, 4 * 1024));
+    dev->Push(Ramp(0, 512));
+    dev->stream->Gap();
+    dev->Push(Ramp(5000, 1024));
+    const std::int16_t* frames = direct.Full();
+    ASSERT_NE(frames, nullptr);
+    EXPECT_EQ(std::vector(frames, frames + 2 * 1024), Ramp(5000, 1024));
+    EXPECT_EQ(direct.Gaps(), 1u);
+}
+
 } // namespace
