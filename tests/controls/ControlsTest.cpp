@@ -8,11 +8,11 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "engine/Fault.h"
-#include "support/ScrollBarPart.h"
 #include "controls/Controls.h"
 
 namespace {
@@ -22,6 +22,18 @@ struct Host {
     Host() { win.setClientSize(6000, 4000), win.show(); }
 };
 using Trace = std::vector<std::string>;
+
+// Where a part of a real scroll bar (arrow, trough, thumb) lies, as its style draws it.
+QRect ScrollBarPart(QScrollBar* b, QStyle::SubControl part)
+{
+    QStyleOptionSlider o;
+    o.initFrom(b);
+    o.subControls = QStyle::SC_All;
+    o.orientation = b->orientation();
+    o.minimum = b->minimum(), o.maximum = b->maximum(), o.sliderPosition = o.sliderValue = b->value();
+    o.singleStep = b->singleStep(), o.pageStep = b->pageStep(), o.upsideDown = b->invertedAppearance();
+    return b->style()->subControlRect(QStyle::CC_ScrollBar, &o, part, b);
+}
 
 bool FaultsOutOfRange(const std::function<void()>& f)
 {

@@ -77,17 +77,6 @@ TEST_F(Surface, BoxesAndSegmentsCoverTheMappedPixelsAndAreClipped)
     EXPECT_DOUBLE_EQ(box.PixelX(12.5), 25); // the scale is kept
 }
 
-TEST_F(Surface, PaintPictureMovesTheImageDownOneRowOfTheScale)
-{
-    box.LineBox(10, 0, 20, 0.5, kRed);  // rows 0..4
-    box.PSet(15, 4.95, RGB(0, 255, 0)); // bottom row: leaves the picture
-    box.PaintPicture(box.Image(), 10, 1);
-    Px expect = rect(0, 0, 99, 4); // the top keeps its previous contents
-    expect.merge(rect(0, 10, 99, 14));
-    EXPECT_EQ(pixels(kRed), expect);
-    EXPECT_TRUE(pixels(RGB(0, 255, 0)).empty());
-}
-
 TEST_F(Surface, WidgetShowsTheImageAndMouseIsInUserUnits)
 {
     box.LineBox(12, 1, 14, 3, kRed);

@@ -1,6 +1,6 @@
 // What a run draws, checked on the rendered pictures: the spectrum plot's
-// band, grid and peak marker, the waterfall drawn from the top, the
-// histogram with its statistical mark, the meters and the mouse read-out.
+// band, grid and peak marker, the histogram with its statistical mark, the
+// meters, the waterfall's newest line and the mouse read-outs.
 #include <QApplication>
 #include <QMouseEvent>
 #include <cmath>
@@ -19,19 +19,15 @@ QRgb At(const QImage& img, double px, double py)
     return img.pixel(static_cast<int>(std::floor(px)), static_cast<int>(std::floor(py)));
 }
 
-// A loaded window on a fed tone (1000 Hz unless hz says otherwise).
+// A loaded window on a fed tone of 1000 Hz, averaging `averaging` blocks.
 struct RunDrawing : WindowTest {
-    Parlune& Window(std::function<double(int)> hz = [](int) { return 1000.0; }, double snrDb = 20)
-    {
-        return Prepare({std::make_shared<FeedInput>(std::move(hz), snrDb)});
-    }
+    Parlune& Window(int averaging = 1) { return Prepare({std::make_shared<FeedInput>()}, "Fed input", {.averaging = averaging}); }
 };
 
 TEST_F(RunDrawing, SpectrumPlotShowsBandGridAndPeakMarker)
 {
-    Parlune& w = Window();
+    Parlune& w = Window(4);
     w.thresholdBar.setValue(60); // brings the peak below the top edge
-    h->Apply({});
     ASSERT_EQ(h->Run(4), 4);
     const PictureBox& p = w.spectrumPlot;
     const QImage img = p.Image();
@@ -67,32 +63,35 @@ TEST_F(RunDrawing, SpectrumPlotShowsBandGridAndPeakMarker)
     }
 }
 
-// A run draws the waterfall from the top (after two blocks nothing yet
-// half-way down), and its read-out gives a column's frequency after the run:
-// column 683 of 8192 points at 12000 Hz.  (Each line at its age:
-// RetainedDrawing.WaterfallShowsEachLineAtItsAge.)
-TEST_F(RunDrawing, WaterfallDrawsFromTheTopAndReadsOut)
-{
-    Parlune& w = Window();
-    h->Apply({.averaging = 1});
-    ASSERT_EQ(h->Run(2), 2);
-    MonWF& wf = w.monWF();
-    const QImage img = wf.waterfallPicture.Image();
-    int top = 0, middle = 0;
-    for (int x = 0; x < img.width(); ++x)
-        top += img.pixel(x, 0) != qRgb(0, 0, 0), middle += img.pixel(x, img.height() / 2) != qRgb(0, 0, 0);
-    EXPECT_EQ(std::pair(top > 0, middle), std::pair(true, 0));
-    wf.WFall_MouseMove(0, 0, 683, 0);
-    EXPECT_EQ(wf.cursorLabel.Caption(), "1000.5Hz");
-}
-
-TEST_F(RunDrawing, HistogramMetersAndMouse)
+// One run at one block's average: the histogram with its statistical mark,
+// the meters, the waterfall's newest line with its read-out (column 683 of
+// 8192 points at 12000 Hz), and the mouse on the plot.  Centre Trace is
+// one-shot and sets the reference to block 1's peak level: the Peaking meter
+// is filled to its middle.  A peak 5 dB above the reference then fills it,
+// 5 dB below leaves it white (0.1 dB beyond, for the change between blocks).
+TEST_F(RunDrawing, HistogramMetersWaterfallAndMouse)
 {
     Parlune& w = Window();
     w.statNoiseCheck.setValue(1);
     w.centreTraceOption.setValue(true);
-    h->Apply({});
-    ASSERT_EQ(h->Run(1), 1);
+    const QRgb white = qRgb(255, 255, 255), brown = qRgb(120, 60, 0);
+    auto pixelsNot = [&](QRgb c) {
+        const QImage img = w.peakingMeter.Image();
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) != c;
+        return n;
+    };
+    ASSERT_EQ(h->Run(3, [&](int block) {
+        const QImage pk = w.peakingMeter.Image();
+        if (block == 1)
+            EXPECT_EQ(std::tuple(w.centreTraceOption.Value(), pk.pixel(pk.width() / 4, pk.height() / 2),
+                                 pk.pixel(pk.width() * 3 / 4, pk.height() / 2)), std::tuple(false, brown, white));
+        else // the meter as drawn with the reference set after the block before
+            EXPECT_EQ(pixelsNot(block == 2 ? brown : white), 0) << "block " << block;
+        const double peakDb = 10 * std::log10(w.PeakPower);
+        w.peakingRefBar.DragTo(block == 1 ? int(std::floor(peakDb - 0.1)) - 5 : int(std::ceil(peakDb + 0.1)) + 5);
+    }), 3);
 
     // Histogram: the fullest cell's bar is blue from the bottom, the
     // statistical noise cell red.
@@ -105,16 +104,15 @@ TEST_F(RunDrawing, HistogramMetersAndMouse)
     EXPECT_EQ(std::vector({At(hist, hb.PixelX(fullest), hist.height() - 1), At(hist, hb.PixelX(cell), hist.height() - 1)}),
               std::vector({qRgb(0, 0, 255), qRgb(255, 0, 0)}));
     EXPECT_EQ(w.noiseLevelLabel.ForeColor(), RGB(170, 0, 170));
-
-    // Centre Trace is one-shot and sets the reference to the peak level: the
-    // Peaking meter is filled to its middle.  The level bar: about 82 dB of
-    // 85 in orange, white above.
-    EXPECT_FALSE(w.centreTraceOption.Value());
-    const QImage pk = w.peakingMeter.Image(), lv = w.inputLevelMeter.Image();
-    const QRgb white = qRgb(255, 255, 255);
-    EXPECT_EQ(std::vector({pk.pixel(pk.width() / 4, pk.height() / 2), pk.pixel(pk.width() * 3 / 4, pk.height() / 2),
-                           lv.pixel(lv.width() / 2, lv.height() - 2), lv.pixel(lv.width() / 2, 0)}),
-              std::vector({qRgb(120, 60, 0), white, qRgb(255, 128, 0), white}));
+    // The level bar: about 82 dB of 85 in orange, white above.
+    const QImage lv = w.inputLevelMeter.Image();
+    EXPECT_EQ(std::pair(lv.pixel(lv.width() / 2, lv.height() - 2), lv.pixel(lv.width() / 2, 0)), std::pair(qRgb(255, 128, 0), white));
+    // The waterfall's top line is drawn (how each line ages: RetainedDrawing).
+    MonWF& wf = w.monWF();
+    const QImage fall = wf.waterfallPicture.Image();
+    EXPECT_FALSE(fall.copy(0, 0, fall.width(), 1).allGray());
+    wf.WFall_MouseMove(0, 0, 683, 0);
+    EXPECT_EQ(wf.cursorLabel.Caption(), "1000.5Hz");
 
     // Mouse on the plot: read-out at the top edge (also through the widget),
     // right click ignored, left click moves the centre.
@@ -130,28 +128,6 @@ TEST_F(RunDrawing, HistogramMetersAndMouse)
                      Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(plot, &move);
     EXPECT_TRUE(w.cursorLabel.Caption().endsWith("Hz  120.dB")) << w.cursorLabel.Caption().toStdString();
-}
-
-// The fine peak meter at its ends: a peak 5 dB above the reference fills it,
-// 5 dB below leaves it white (0.1 dB beyond, for the change between blocks).
-TEST_F(RunDrawing, PeakingMeterEnds)
-{
-    Parlune& w = Window();
-    h->Apply({.averaging = 1});
-    double peakDb = 0;
-    auto pixelsNot = [&](QRgb c) {
-        const QImage img = w.peakingMeter.Image();
-        int n = 0;
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) != c;
-        return n;
-    };
-    ASSERT_EQ(h->Run(3, [&](int block) {
-        if (block > 1) // the meter as drawn with the reference set after the block before
-            EXPECT_EQ(pixelsNot(block == 2 ? qRgb(120, 60, 0) : qRgb(255, 255, 255)), 0) << "block " << block;
-        peakDb = 10 * std::log10(w.PeakPower);
-        w.peakingRefBar.DragTo(block == 1 ? int(std::floor(peakDb - 0.1)) - 5 : int(std::ceil(peakDb + 0.1)) + 5);
-    }), 3);
 }
 
 } // namespace

@@ -1,14 +1,13 @@
 // A device, "Fed input", that hands over every queued buffer at once, so
 // whole runs go through the program without waiting for real time.  At
-// 12000 Hz: a tone at hz(buffer) in Gaussian noise of standard deviation 1000
-// with S/N snrDb in 2500 Hz, the same on both channels, its phase running on
-// from the open; from buffer silentFrom on (when not negative) all zeros.
+// 12000 Hz: a 1000 Hz tone in Gaussian noise of standard deviation 1000 with
+// S/N 20 dB in 2500 Hz, the same on both channels, its phase running on from
+// the open; from buffer silentFrom on (when not negative) all zeros.
 #pragma once
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <numbers>
 #include <utility>
 
@@ -17,9 +16,7 @@
 
 class FeedInput final : public InputBackend {
 public:
-    explicit FeedInput(std::function<double(int buffer)> hz = [](int) { return 1000.0; }, double snrDb = 20,
-                       int silentFrom = -1)
-        : hz_(std::move(hz)), snrDb_(snrDb), silentFrom_(silentFrom) {}
+    explicit FeedInput(int silentFrom = -1) : silentFrom_(silentFrom) {}
     // Plays a recording of interleaved stereo frames instead, block after
     // block with no gaps, then zeros.
     explicit FeedInput(std::vector<std::int16_t> recording) : FeedInput() { recording_ = std::move(recording); }
@@ -50,7 +47,7 @@ private:
                 const std::size_t from = std::min(rec.size(), 2 * static_cast<std::size_t>(first));
                 std::copy(rec.begin() + from, rec.begin() + std::min(rec.size(), from + 2 * frames), data.begin());
             } else if (owner->silentFrom_ < 0 || buffer < owner->silentFrom_) {
-                ToneNoise t{12000, owner->hz_(buffer), owner->snrDb_, 1000, static_cast<std::uint32_t>(buffer + 1), false};
+                ToneNoise t{12000, 1000, 20, 1000, static_cast<std::uint32_t>(buffer + 1), false};
                 const std::vector<double> noise = t.Samples(static_cast<std::int64_t>(frames));
                 const double a = t.Amplitude(), step = 2 * std::numbers::pi * t.ToneHz / 12000;
                 for (std::size_t i = 0; i < frames; ++i)
@@ -66,8 +63,6 @@ private:
         std::int64_t next = 0;
     };
 
-    std::function<double(int buffer)> hz_;
-    double snrDb_;
     int silentFrom_;
     std::vector<std::int16_t> recording_;
 };

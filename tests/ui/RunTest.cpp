@@ -20,16 +20,25 @@ struct RunTest : WindowTest {
         EXPECT_EQ(w.startButton.Caption(), "Restart");
         EXPECT_TRUE(w.startButton.Visible() && !w.stopButton.Visible());
         EXPECT_TRUE(w.fftSizeBox.Enabled() && w.sampleRateBox.Enabled() && w.windowTypeBox.Enabled());
+        EXPECT_FALSE(w.logToFileCheck.Enabled());
     }
-    std::shared_ptr<FeedInput> fed = std::make_shared<FeedInput>();
 };
 
 // A size the arrays cannot take: START captures nothing, the box turns red
-// and the window stays as it was.  A listed size then measures the test
-// signal's tone: its S/N every block, its frequency once the ring of four is full.
-TEST_F(RunTest, SizesTheArraysCannotTakeNeverReachTheCaptureAListedOneMeasures)
+// and the window stays as it was.  A listed size turns it white, and START
+// turns the span, bandwidth and centre set at 1024 points into the run's
+// bins and read-outs at 8192 (the centre truncated; the centre box's own
+// rule rounds to 683); the test signal's tone is measured: its S/N every
+// block, its frequency once the ring of four is full.
+TEST_F(RunTest, StartTakesOnlyASizeTheArraysCanTakeAndDerivesTheRunFromTheControls)
 {
-    Parlune& w = Prepare();
+    Parlune& w = Prepare({}, {}, {.fftSize = "1024"});
+    w.spanHighBar.DragTo(4800);
+    const auto derived = [&] {
+        return std::tuple(w.CFBin, w.SigBWBins, w.FMinBin, w.FMaxBin, w.spanHighBar.Max(), w.centreBar.SmallChange(),
+                          w.binWidthLabel.Caption().toStdString(), w.periodBox.Text().toStdString());
+    };
+    const auto before = derived();
     for (const char* text : {"0", "abc", "300000", "524288", "-1024", "1000"}) {
         SCOPED_TRACE(text);
         w.fftSizeBox.UserType(text);
@@ -37,42 +46,31 @@ TEST_F(RunTest, SizesTheArraysCannotTakeNeverReachTheCaptureAListedOneMeasures)
         EXPECT_EQ(w.fftSizeBox.BackColor(), RGB(255, 0, 0));
         EXPECT_TRUE(w.startButton.Visible() && w.startButton.Enabled() && !w.stopButton.Visible());
         EXPECT_TRUE(w.fftSizeBox.Enabled() && w.sampleRateBox.Enabled());
-        EXPECT_EQ(w.Input.Handle(), 0u);
+        EXPECT_EQ(std::pair(w.Input.Handle(), derived()), std::pair(0u, before));
     }
     h->Choose(w.fftSizeBox, "8192");
     EXPECT_EQ(w.fftSizeBox.BackColor(), RGB(255, 255, 255));
+    const auto wanted = std::tuple(682, 68, 14, 3277, 5400, 1, std::string("1.46 Hz bins"), std::string("2.7"));
+    EXPECT_NE(derived(), wanted);
     EXPECT_EQ(h->Run(8, [&](int block) {
         SCOPED_TRACE("block " + std::to_string(block));
         EXPECT_NEAR(SN2500HzDb(w.SN1HzDb), 20.0, 0.5);
         EXPECT_TRUE(w.resultsFrame.Visible());
         EXPECT_TRUE(block < 4 || w.peakFrequencyLabel.Caption() == "Freq    1000.49Hz") << w.peakFrequencyLabel.Caption().toStdString();
     }), 8);
+    EXPECT_EQ(derived(), wanted);
     EXPECT_EQ(std::pair(w.peakToleranceLabel.Caption(), w.snBinLabel.Caption().right(7)),
               std::pair(QString::fromUtf8("\u00B10.73Hz"), QString("(3.0Hz)"))); // 2.04 bins of 1.46 Hz
     EXPECT_TRUE(h->messages.isEmpty());
 }
 
-// START turns the controls into the run's bins and read-outs.  The span,
-// bandwidth and centre were set at 1024 points and the size then typed, which
-// runs nothing: only START can bring them to 8192.  The centre is truncated
-// (the centre box's own rule rounds to 683).
-TEST_F(RunTest, StartDerivesTheRunParametersFromTheControls)
-{
-    Parlune& w = Prepare({fed}, "Fed input", {.fftSize = "1024", .averaging = 1});
-    w.spanHighBar.DragTo(4800);
-    w.fftSizeBox.UserType("8192");
-    const auto derived = [&] {
-        return std::tuple(w.CFBin, w.SigBWBins, w.FMinBin, w.FMaxBin, w.spanHighBar.Max(), w.centreBar.SmallChange(),
-                          w.binWidthLabel.Caption().toStdString(), w.periodBox.Text().toStdString());
-    };
-    const auto wanted = std::tuple(682, 68, 14, 3277, 5400, 1, std::string("1.46 Hz bins"), std::string("0.7"));
-    EXPECT_NE(derived(), wanted);
-    EXPECT_EQ(h->Run(1), 1);
-    EXPECT_EQ(derived(), wanted);
-    EXPECT_EQ(w.PeakBin, 683); // the block was measured at 8192 points
-}
-
-TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
+// STOP during the capture wait gives one more block.  A restart at 4096
+// points starts from an empty ring (its first block's mean is a quarter of
+// its power) with the window rebuilt.  Averaging moved from 4 to 2 between
+// blocks, when block 4 is about to write ring column 3: that block still
+// fits the ring, the mean is over columns 0 and 1 from then on, and the slot
+// wraps to 0.
+TEST_F(RunTest, StopDuringTheWaitThenRestartWithNewSizeAndAveraging)
 {
     Parlune& w = Prepare();
     bool waiting = false;
@@ -88,16 +86,25 @@ TEST_F(RunTest, StopDuringTheWaitGivesOneMoreBlockThenRestartWithASizeChange)
     EXPECT_EQ(std::vector({w.startButton.Left(), w.startButton.Top(), w.startButton.Width(), w.startButton.Height()}),
               std::vector({w.stopButton.Left(), w.stopButton.Top(), w.stopButton.Width(), w.stopButton.Height()}));
 
-    // A restart at 4096 starts from an empty ring: its first block's mean is
-    // a quarter of its power.
     h->Choose(w.fftSizeBox, "4096");
-    bool quarter = true;
-    EXPECT_EQ(h->Run(1, [&](int) {
-        for (int k = w.FMinBin; k <= w.FMaxBin; ++k) quarter = quarter && w.Chain.AvSpec[k] == w.Chain.SpecHist(k, 0) / 4;
-    }), 1);
-    EXPECT_TRUE(quarter);
+    bool quarter = true, twoBlockMean = true;
+    EXPECT_EQ(h->Run(6, [&](int block) {
+        for (int k = w.FMinBin; k <= w.FMaxBin; ++k)
+            if (block == 1)
+                quarter = quarter && w.Chain.AvSpec[k] == w.Chain.SpecHist(k, 0) / 4;
+            else if (block >= 4)
+                twoBlockMean = twoBlockMean && w.Chain.AvSpec[k] == (w.Chain.SpecHist(k, 0) + w.Chain.SpecHist(k, 1)) / 2;
+        if (block == 3) {
+            ASSERT_EQ(w.Chain.Slot, 3);
+            w.averagingBar.DragTo(2);
+        }
+        EXPECT_TRUE(block < 4 || w.Chain.Slot == block % 2) << block;
+    }), 6);
+    EXPECT_EQ(std::pair(quarter, twoBlockMean), std::pair(true, true));
     EXPECT_NEAR(w.Chain.Window[2048], 1.0, 1e-6); // Blackman-Harris rebuilt over 4096 points
     EXPECT_EQ(w.PeakBin, 341);                    // 1000 Hz at 2.93 Hz per bin
+    EXPECT_EQ(std::tuple(w.NAvg, w.periodBox.Text()), std::tuple(2, QString("0.7")));
+    EXPECT_TRUE(h->messages.isEmpty());
 }
 
 // Every way a run ends but STOP, each on a fresh window over a fed input (or
@@ -150,7 +157,7 @@ TEST_F(RunTest, WaysARunEnds)
         SCOPED_TRACE(c.what);
         auto refusing = std::make_shared<FakeInput>("Fed input");
         refusing->refuse = WAVERR_BADFORMAT;
-        fed = std::make_shared<FeedInput>([](int) { return 1000.0; }, 20, c.silentFrom);
+        auto fed = std::make_shared<FeedInput>(c.silentFrom);
         Parlune& w = Prepare({c.silentFrom == kRefuses ? BackendList::value_type(refusing) : fed});
         if (c.setUp) c.setUp(w);
         EXPECT_EQ(h->Run(c.stopAt, [&](int block) { c.onBlock ? c.onBlock(w, block) : void(); }), c.blocks);
@@ -183,28 +190,6 @@ TEST_F(RunTest, SquareInputAndSidebandSwapOnOneBlock)
         EXPECT_EQ(h->Run(1), 1);
         EXPECT_EQ(w.PeakBin, peakBin);
     }
-}
-
-// Averaging moved from 4 to 2 between blocks, when block 4 is about to write
-// ring column 3: that block still fits the ring, the mean is over columns 0
-// and 1 from then on, and the slot wraps to 0.
-TEST_F(RunTest, AveragingChangedDuringARunWrapsTheSlot)
-{
-    Parlune& w = Prepare({fed});
-    bool twoBlockMean = true;
-    EXPECT_EQ(h->Run(6, [&](int block) {
-        if (block == 3) {
-            ASSERT_EQ(w.Chain.Slot, 3);
-            w.averagingBar.DragTo(2);
-        } else if (block >= 4) {
-            EXPECT_EQ(w.Chain.Slot, block % 2) << block;
-            for (int k = w.FMinBin; k <= w.FMaxBin; ++k)
-                twoBlockMean = twoBlockMean && w.Chain.AvSpec[k] == (w.Chain.SpecHist(k, 0) + w.Chain.SpecHist(k, 1)) / 2;
-        }
-    }), 6);
-    EXPECT_TRUE(twoBlockMean);
-    EXPECT_EQ(std::tuple(w.NAvg, w.periodBox.Text()), std::tuple(2, QString("1.4")));
-    EXPECT_TRUE(h->messages.isEmpty());
 }
 
 } // namespace
