@@ -145,6 +145,7 @@ std::vector<MonitorConfig> ReadConfig(const std::string& path, const Options& ba
         }
     };
     std::set<std::string> keys; // of the current section
+    Options shared = base;      // with the keys before the first section
     std::size_t at = 0;
     for (int line = 1; at < text.size(); ++line) {
         std::size_t end = text.find('\n', at);
@@ -167,7 +168,7 @@ std::vector<MonitorConfig> ReadConfig(const std::string& path, const Options& ba
             if (monitors.size() == kMaxMonitors)
                 fail(line, "", "more than " + std::to_string(kMaxMonitors) + " sections, the most monitors one process runs");
             // The command line's --plot is the picture of all monitors together.
-            Options defaults = base;
+            Options defaults = shared;
             defaults.Input.clear();
             defaults.Plot.clear();
             defaults.PlotSizeTyped = false;
@@ -186,10 +187,19 @@ std::vector<MonitorConfig> ReadConfig(const std::string& path, const Options& ba
         if (key.empty()) fail(line, "", "expected key = value");
         std::string why;
         const std::string_view value = ValueOf(content.substr(eq + 1), &why);
-        if (monitors.empty()) fail(line, key, "a key before the first [section]");
-        if (!keys.insert(key).second) fail(line, key, "given twice in " + section(monitors.back()));
+        if (!keys.insert(key).second)
+            fail(line, key, monitors.empty() ? std::string("given twice before the first section") : "given twice in " + section(monitors.back()));
         if (!why.empty()) fail(line, key, why);
         if (value.find('\0') != std::string_view::npos) fail(line, key, "a NUL byte in the value '" + Shown(value) + "'");
+        if (monitors.empty()) {
+            // The run's own keys (the broker): every section starts from them.
+            try {
+                SetRunOption(shared, key, value);
+            } catch (const Stop& s) {
+                fail(line, key, Why(s.Message, key));
+            }
+            continue;
+        }
         MonitorConfig& m = monitors.back();
         const bool file = key == "output" || key == "plot";
         const std::string v = file ? home(line, key, value) : std::string(value);

@@ -193,10 +193,12 @@ void MeasureLive(const Options& o, std::vector<MonitorConfig> configs)
     std::vector<std::unique_ptr<Monitor>> monitors;
     for (std::size_t i = 0; i < configs.size(); ++i)
         monitors.push_back(std::make_unique<Monitor>(configs[i], devices[i].first, devices[i].second, metrics.get()));
+    // The broker: the command line's, or a config file's before its first section.
+    const Options& run = configs[0].Opts;
     std::unique_ptr<MqttClient> mqtt;
-    if (!o.Mqtt.empty()) {
+    if (!run.Mqtt.empty()) {
         std::string why;
-        mqtt = std::make_unique<MqttClient>(*ParseMqttUrl(o.Mqtt, HostName(), &why), o.MqttPasswordFile, o.MqttCa);
+        mqtt = std::make_unique<MqttClient>(*ParseMqttUrl(run.Mqtt, HostName(), &why), run.MqttPasswordFile, run.MqttCa);
         for (auto& m : monitors) m->UseMqtt(mqtt.get());
     }
     // Monitors that write to one place share its Output, and so one CSV header.

@@ -186,18 +186,18 @@ const std::vector<Option>& OptionTable()
              std::string why;
              if (!ParseMqttUrl(t, "", &why)) Bad("--mqtt", why, t);
              o.Mqtt = t;
-         }, kLiveOnly | kRunWide},
+         }, kLiveOnly | kRunWide | kRunKey},
         {"--mqtt-password-file", "FILE", Kind::Text, NAN, NAN, "with --mqtt: the password, the file's first line", {}, {},
          [](O& o, std::string_view t, double) {
              if (t.empty()) Fail(kExitUsage, "--mqtt-password-file: needs a file name");
              o.MqttPasswordFile = t;
-         }, kLiveOnly | kRunWide},
+         }, kLiveOnly | kRunWide | kRunKey},
         {"--mqtt-ca", "FILE", Kind::Text, NAN, NAN, "with mqtts://: the CA certificate (PEM) the broker's is checked against",
          {}, [](const O&) { return std::string("the system's"); },
          [](O& o, std::string_view t, double) {
              if (t.empty()) Fail(kExitUsage, "--mqtt-ca: needs a file name");
              o.MqttCa = t;
-         }, kLiveOnly | kRunWide},
+         }, kLiveOnly | kRunWide | kRunKey},
         {"--mqtt-discovery", "on|off", Kind::Text, NAN, NAN,
          "with --mqtt: publish Home Assistant discovery configs (retained) under homeassistant/",
          {}, [](const O&) { return std::string("on"); },
@@ -205,10 +205,10 @@ const std::vector<Option>& OptionTable()
              const std::string v = Squeezed(t);
              if (v != "on" && v != "off") Bad("--mqtt-discovery", "must be on or off", t);
              o.MqttDiscovery = v == "on";
-         }, kLiveOnly | kRunWide},
+         }, kLiveOnly | kRunWide | kRunKey},
         {"--mqtt-discovery-remove", "", Kind::Switch, NAN, NAN,
          "with --mqtt: delete this run's monitors' Home Assistant entities (empty retained configs) instead", {}, {},
-         [](O& o, auto, double on) { o.MqttDiscoveryRemove = on != 0; }, kLiveOnly | kRunWide},
+         [](O& o, auto, double on) { o.MqttDiscoveryRemove = on != 0; }, kLiveOnly | kRunWide | kRunKey},
         {"--compare", "A,B", Kind::Text, NAN, NAN,
          "with --config and --plot: also draw the difference of monitor A's S/N less B's, with its mean and spread",
          {}, {}, [](O& o, std::string_view t, double) {

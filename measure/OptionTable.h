@@ -23,6 +23,7 @@ constexpr unsigned kRunWide = 2;  // the whole run: not a key of a config sectio
 constexpr unsigned kRecordingOnly = 4; // recording files only: not live, not a config key
 constexpr unsigned kSdrOnly = 8;       // a soapy: input only (a config section's too)
 constexpr unsigned kTuned = 16;        // a soapy: input or an IQ recording: what the tuner takes
+constexpr unsigned kRunKey = 32;       // also a config file's key before its first section, for the whole run
 
 struct Option {
     const char* Name;  // long form

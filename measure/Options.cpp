@@ -33,17 +33,27 @@ SdrSettings SdrOf(const Options& o)
     return s;
 }
 
-void SetMonitorOption(Options& o, std::string_view key, std::string_view value)
+namespace {
+
+void SetKey(Options& o, std::string_view key, std::string_view value, bool run)
 {
     const std::string name = "--" + std::string(key);
     const Option* opt = FindOption(name);
-    if (opt == nullptr || (opt->Scope & (kRunWide | kRecordingOnly)) != 0) Fail(kExitUsage, "not a key a monitor takes (see --help)");
+    if (run && (opt == nullptr || (opt->Scope & kRunKey) == 0)) Fail(kExitUsage, "a key before the first [section]");
+    if (!run && (opt == nullptr || (opt->Scope & (kRunWide | kRecordingOnly)) != 0))
+        Fail(kExitUsage, "not a key a monitor takes (see --help)");
     if (opt->kind != Kind::Switch) return ApplyOption(o, *opt, opt->Name, value);
     const std::string v = Squeezed(value);
     if (v == "true" || v == "yes" || v == "on" || v == "1") return opt->Set(o, value, 1);
     if (v == "false" || v == "no" || v == "off" || v == "0") return opt->Set(o, value, 0);
     Bad(name, "must be true or false", value);
 }
+
+} // namespace
+
+void SetMonitorOption(Options& o, std::string_view key, std::string_view value) { SetKey(o, key, value, false); }
+
+void SetRunOption(Options& o, std::string_view key, std::string_view value) { SetKey(o, key, value, true); }
 
 Options ParseOptions(int argc, char** argv)
 {

@@ -69,6 +69,10 @@ std::string HelpText();
 // value is bad, or the key is not one a monitor takes.
 void SetMonitorOption(Options& o, std::string_view key, std::string_view value);
 
+// The same for a key before a config file's first section: only the run's
+// own keys (the MQTT ones) are taken there.
+void SetRunOption(Options& o, std::string_view key, std::string_view value);
+
 // The block parameters of a run at this rate, with the span's default top
 // brought down to the rate (said on stderr) when it was not typed.  Bad
 // values are refused (status 2), named by `what`.

@@ -82,9 +82,11 @@ struct Mqtt : CableTest {
     QTemporaryDir dir;
     Broker broker;
     QString Url() const { return QString("mqtt://127.0.0.1:%1/test").arg(broker.port); }
+    // The broker given before the first section: the run's, shared by its monitors.
     QString Config()
     {
-        return WriteFile(dir.filePath("m.ini"), QString("[cable]\ninput = cable_in\n[signal]\ninput = %1\n").arg(kSignal).toUtf8());
+        return WriteFile(dir.filePath("m.ini"),
+                         QString("mqtt = %1\n[cable]\ninput = cable_in\n[signal]\ninput = %2\n").arg(Url(), kSignal).toUtf8());
     }
 };
 
@@ -94,8 +96,9 @@ TEST_F(Mqtt, StateDiscoveryAvailabilityAcrossABrokerRestartAndTheWill)
     PLAY_TONE(player);
     const QString csv = dir.filePath("out.csv");
     Started run;
-    run.start(PARLUNE_MEASURE_BIN, {"--config", Config(), "--mqtt", Url(), "--interval", "1", "--format", "csv",
-                                    "--output", csv, "--duration", "300"});
+    const quint16 metricsPort = FreeLoopbackPort();
+    run.start(PARLUNE_MEASURE_BIN, {"--config", Config(), "--interval", "1", "--format", "csv", "--output", csv,
+                                    "--duration", "300", "--metrics", QString::number(metricsPort)});
     auto sub = std::make_unique<Subscriber>(broker.port);
     const auto stateOf = [&](const char* monitor) { return sub->Of(QString("test/%1/state").arg(monitor)); };
     ASSERT_EVENTUALLY(stateOf("cable").size() >= 3 && stateOf("signal").size() >= 3, 30000);
@@ -154,6 +157,9 @@ TEST_F(Mqtt, StateDiscoveryAvailabilityAcrossABrokerRestartAndTheWill)
     EXPECT_NEAR(Object(stateOf("signal").last())["snr_2500hz_db"].toDouble(), 20, 0.5);
     EXPECT_EQ(sub->lines.count("homeassistant/sensor/"), 2 * 7);
     EXPECT_EQ(err.count("MQTT broker"), 2) << err.toStdString();
+    // The state messages of the broker's absence were dropped and counted.
+    const QByteArray page = Get(QUrl(QString("http://127.0.0.1:%1/metrics").arg(metricsPort)));
+    EXPECT_GT(Metric(page, "parlune_mqtt_messages_dropped_total", "signal"), 0) << page.toStdString();
 
     // Killed outright: the broker publishes the will.
     ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
