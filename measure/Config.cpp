@@ -216,6 +216,7 @@ std::vector<MonitorConfig> ReadConfig(const std::string& path, const Options& ba
     }
     finish();
     if (monitors.empty()) Fail(kExitUsage, path + ": no monitor: the file has no [section]");
+    CheckMqttOptions(shared);
 
     // What monitors share: no picture twice, and one format per output.
     std::map<std::string, const MonitorConfig*> pictures, outputs;

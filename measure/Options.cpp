@@ -14,6 +14,10 @@ void CheckOptions(const Options& o)
 {
     if (const std::optional<SettingsError> e = CheckSettings(o.Measure)) Fail(kExitUsage, e->Message);
     if (o.PlotSizeTyped && o.Plot.empty()) Fail(kExitUsage, "--plot-size: only with --plot");
+}
+
+void CheckMqttOptions(const Options& o)
+{
     const char* orphan = !o.MqttPasswordFile.empty() ? "--mqtt-password-file"
                          : !o.MqttCa.empty()         ? "--mqtt-ca"
                          : !o.MqttDiscovery          ? "--mqtt-discovery"
@@ -114,6 +118,7 @@ Options ParseOptions(int argc, char** argv)
         if (!o.Files.empty() || !o.Input.empty()) Fail(kExitUsage, "--config: measures its monitors alone, not files or --input too");
         return o;
     }
+    CheckMqttOptions(o); // a config file may still name the broker
     if (!o.CompareA.empty()) Fail(kExitUsage, "--compare: only with --config");
     if (!o.Input.empty()) {
         if (!o.Files.empty()) Fail(kExitUsage, "--input: measures the input alone, not files too");

@@ -81,6 +81,9 @@ ChainParams RunParams(const Options& o, double rate, const std::string& what);
 // the note on stderr names `what`, and is left out when `what` is "".
 ChainParams CheckedRunParams(const Options& o, double rate, const std::string& what);
 
+// --mqtt-... options without a broker; throws Stop (status 2).
+void CheckMqttOptions(const Options& o);
+
 // The checks that tie options together (the span, --plot-size without
 // --plot); throws Stop (status 2).
 void CheckOptions(const Options& o);

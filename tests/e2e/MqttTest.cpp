@@ -164,6 +164,13 @@ TEST_F(Mqtt, StateDiscoveryAvailabilityAcrossABrokerRestartAndTheWill)
     // Killed outright: the broker publishes the will.
     ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
     ASSERT_EVENTUALLY(sub->Of("test/availability").last() == "offline", 90000);
+
+    // A run with --mqtt-discovery-remove leaves no entity behind.
+    const Outcome removing = Measure({"--config", Config(), "--mqtt-discovery-remove", "--duration", "1"});
+    ASSERT_EQ(removing.status, 0) << removing.err.toStdString();
+    Subscriber after(broker.port);
+    ASSERT_EVENTUALLY(after.Of("test/availability").size() == 1, 10000); // the retained ones have come
+    EXPECT_EQ(after.lines.count("homeassistant/"), 0) << after.lines.toStdString();
 }
 
 // A password file on the broker: the right password (from the environment)
