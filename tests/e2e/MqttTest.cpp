@@ -7,7 +7,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -41,15 +40,7 @@ struct Broker {
         std::ofstream(dir.filePath("mosquitto.conf").toStdString())
             << "user root\npersistence false\nlistener " << port << " 127.0.0.1\n"
             << (extra.isEmpty() ? "allow_anonymous true\n" : extra.toStdString());
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start("mosquitto", {"-c", dir.filePath("mosquitto.conf")});
-        for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
-            QTcpSocket probe;
-            probe.connectToHost("127.0.0.1", port);
-            if (probe.waitForConnected(200)) return {};
-            if (process.waitForFinished(100)) return "mosquitto exited: " + process.readAll();
-        }
-        return "mosquitto did not listen within 10 s";
+        return StartListening(process, "mosquitto", {"-c", dir.filePath("mosquitto.conf")}, port);
     }
     void Kill()
     {

@@ -4,7 +4,6 @@
 // SoapySDRServer on loopback, and across an audio server that is killed and
 // brought back.
 #include <QDir>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <complex>
@@ -97,15 +96,7 @@ struct RemoteServer {
             if (Run("avahi-daemon", {"--daemonize", "--no-drop-root", "--no-chroot"}) != 0) return "avahi-daemon did not start";
             stops.emplace_back([] { Run("avahi-daemon", {"--kill"}); });
         }
-        server.setProcessChannelMode(QProcess::MergedChannels);
-        server.start("SoapySDRServer", {QString("--bind=127.0.0.1:%1").arg(port)});
-        for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
-            QTcpSocket probe;
-            probe.connectToHost("127.0.0.1", port);
-            if (probe.waitForConnected(200)) return {};
-            if (server.waitForFinished(100)) return "SoapySDRServer exited: " + server.readAll();
-        }
-        return "SoapySDRServer did not listen within 10 s";
+        return StartListening(server, "SoapySDRServer", {QString("--bind=127.0.0.1:%1").arg(port)}, port);
     }
     ~RemoteServer()
     {

@@ -7,7 +7,9 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QDeadlineTimer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <cmath>
@@ -49,3 +51,18 @@ struct Started : QProcess {
         if (!waitForFinished(5000)) kill(), waitForFinished(2000);
     }
 };
+
+// Starts a server (its output merged) and waits until it accepts
+// connections on the loopback port: empty then, else why not.
+inline QString StartListening(QProcess& p, const QString& program, const QStringList& args, quint16 port)
+{
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
+        QTcpSocket probe;
+        probe.connectToHost("127.0.0.1", port);
+        if (probe.waitForConnected(200)) return {};
+        if (p.waitForFinished(100)) return program + " exited: " + p.readAll();
+    }
+    return program + " did not listen within 10 s";
+}
