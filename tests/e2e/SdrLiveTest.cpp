@@ -132,23 +132,45 @@ struct SdrLive : CableTest {
     }
 };
 
-TEST_F(SdrLive, LocalAndRemoteReceiversMeasureTheToneThroughTheTuner)
+// One config run with two receivers: the sink read here, and the same sink
+// through SoapySDRServer, each tuned by its section's keys.  Then what the
+// device refuses, each one line naming what it takes.
+TEST_F(SdrLive, LocalAndRemoteReceiversOfAConfigMeasureTheToneThroughTheTuner)
 {
     const QString device = Device();
     ASSERT_FALSE(device.isEmpty());
     IqPlayer player;
     ASSERT_TRUE(player.waitForStarted(3000));
-    const Outcome local = Measure(Args(device, {"--duration", "6"}));
-    ASSERT_EQ(local.status, 0) << local.err.toStdString();
-    ExpectTheTone(Rows(local.out), 4);
-
     RemoteServer remote;
     ASSERT_EQ(remote.Start(), "");
     const QString viaRemote = QString("driver=remote,remote=tcp://127.0.0.1:%1,remote:").arg(remote.port) +
                               device.section(',', 0, 0) + ",remote:" + device.section(',', 1);
-    const Outcome remoteRun = Measure(Args(viaRemote, {"--duration", "6"}));
-    ASSERT_EQ(remoteRun.status, 0) << remoteRun.err.toStdString();
-    ExpectTheTone(Rows(remoteRun.out), 4);
+    const QString keys = "dial = 14095600\nsdr-rate = 192000\nsdr-stream = chan=stereo_iq\ncentre = 1500\n";
+    QTemporaryDir dir;
+    const QString ini = WriteFile(dir.filePath("sdr.ini"), ("[local]\ninput = soapy:" + device + "\n" + keys +
+                                                           "[remote]\ninput = soapy:" + viaRemote + "\n" + keys).toUtf8());
+    const Outcome run = Measure({"--config", ini, "--format", "csv", "--duration", "7"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    for (const char* monitor : {"local", "remote"}) {
+        SCOPED_TRACE(monitor);
+        auto rows = Rows(run.out);
+        std::erase_if(rows, [&](const auto& r) { return r.at("monitor") != monitor; });
+        ExpectTheTone(rows, 4);
+    }
+
+    const QString name = "soapy:" + device + ": ";
+    const struct { QStringList args; QString line; } refused[] = {
+        {{"--sdr-rate", "100000"}, "--sdr-rate 100000 Hz: the device takes 8000, 16000, 22050, 32000, 44100, 48000, 96000, 192000 Hz"},
+        {{"--gain", "5"}, "--gain 5 dB: the device takes 0 .. 0 dB"},
+        {{"--antenna", "TX"}, "--antenna TX: the device has RX"},
+        {{"--sdr-setting", "direct_samp=2"}, "--sdr-setting direct_samp: the device's settings are sample_offset, rig, rig_rate, rig_port"},
+        {{"--dial", "7e9"}, "--dial 7000000000 Hz (the device tuned to 6999976000 Hz): the device tunes 0 .. 6000000000 Hz"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.args.join(' ').toStdString());
+        const Outcome o = Measure(Args(device, r.args + QStringList{"--duration", "1"}));
+        EXPECT_EQ(std::pair(o.status, o.err), std::pair(2, "parlune-measure: " + name + r.line + "\n"));
+    }
 }
 
 // Without --reconnect the server's end ends the run (status 4); with it the
