@@ -198,6 +198,11 @@ TEST_F(Mqtt, PasswordsAndTls)
         {{"--mqtt", tls, "--mqtt-ca", wrongCa}, {{"PARLUNE_MQTT_PASSWORD", "s3cret"}}, QString("--mqtt: 127.0.0.1:%1: the TLS handshake failed").arg(tlsPort)},
         {{"--mqtt", tls, "--mqtt-ca", pw}, {}, "--mqtt-ca: " + pw + ": not a PEM certificate"},
         {{"--mqtt", "mqtt://user:pw@host"}, {}, "--mqtt: no password in the URL"},
+        {{"--mqtt", "http://host"}, {}, "--mqtt: must be mqtt://[user@]host[:port][/prefix] or mqtts://..., not 'http://host'"},
+        {{"--mqtt", "mqtt://host:0"}, {}, "--mqtt: the port must be 1 .. 65535, not 'mqtt://host:0'"},
+        {{"--mqtt", "mqtt://host/a/+/b"}, {}, "--mqtt: the prefix holds no '+', '#' or empty level"},
+        {{"--mqtt", "mqtt://no-such-host.invalid"}, {}, "--mqtt: cannot find the host no-such-host.invalid"},
+        {{"--mqtt-ca", ca}, {}, "--mqtt-ca: only with --mqtt"},
     };
     for (const auto& r : refused) {
         SCOPED_TRACE(r.args.join(' ').toStdString());
