@@ -2,7 +2,6 @@
 
 #include <mosquitto.h>
 
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +15,6 @@ namespace {
 constexpr int kKeepAliveS = 30;
 constexpr int kConnAckWaitMs = 5000; // for the broker's answer at the start
 constexpr int kMaxUnsent = 64;       // state messages queued before more are dropped
-std::condition_variable g_answered;
 
 std::string ReadPassword(const std::string& file)
 {
@@ -90,7 +88,7 @@ MqttClient::MqttClient(const MqttUrl& url, const std::string& passwordFile, cons
     mosquitto_loop_start(m_);
     if (rc == MOSQ_ERR_SUCCESS) {
         std::unique_lock lock(mutex_);
-        g_answered.wait_for(lock, std::chrono::milliseconds(kConnAckWaitMs),
+        answered_.wait_for(lock, std::chrono::milliseconds(kConnAckWaitMs),
                             [this] { return connack_ >= 0 || firstDrop_ != MOSQ_ERR_SUCCESS || sslError_; });
     }
     if (connack_ < 0 && (firstDrop_ == MOSQ_ERR_TLS || sslError_)) refuse(tlsFailed);
@@ -142,7 +140,7 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc)
         first = c->connack_ < 0;
         if (first) c->connack_ = rc;
     }
-    g_answered.notify_all();
+    c->answered_.notify_all();
     if (rc != 0) {
         // At the start the refusal is the one line, from the constructor.
         if (!first && !c->saidLost_.exchange(true)) Say("MQTT broker lost; reconnecting");
@@ -163,7 +161,7 @@ void MqttClient::OnDisconnect(mosquitto*, void* self, int rc)
         if (c->connack_ < 0 && c->firstDrop_ == MOSQ_ERR_SUCCESS) {
             // Dropped before the broker answered at the start: the constructor says why.
             c->firstDrop_ = rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc;
-            g_answered.notify_all();
+            c->answered_.notify_all();
             return;
         }
     }
@@ -177,7 +175,7 @@ void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text)
     auto* c = static_cast<MqttClient*>(self);
     if (level == MOSQ_LOG_ERR && std::strstr(text, "SSL") != nullptr && c->connack_ < 0) {
         c->sslError_ = true;
-        g_answered.notify_all();
+        c->answered_.notify_all();
     }
 }
 

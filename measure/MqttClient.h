@@ -6,6 +6,7 @@
 // a restarted broker learns the discovery and availability afresh.
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -45,6 +46,7 @@ private:
     MqttUrl url_;
     mosquitto* m_ = nullptr;
     std::mutex mutex_;                          // guards retained_ and the start handshake
+    std::condition_variable answered_;          // the broker answered or the connection dropped, at the start
     std::map<std::string, std::string> retained_;
     std::atomic<bool> connected_{false};
     std::atomic<int> connack_{-1};              // the first CONNACK's code, -1 until it comes
