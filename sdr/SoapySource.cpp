@@ -228,11 +228,19 @@ SoapySource::~SoapySource()
 {
     stop_ = true;
     if (reader_.joinable()) reader_.join();
+    // A remote device whose server has gone throws at each step: each is
+    // tried, so what can be freed is.
+    const auto attempt = [](auto step) {
+        try {
+            step();
+        } catch (const std::exception&) {
+        }
+    };
     if (stream_ != nullptr) {
-        device_->deactivateStream(stream_);
-        device_->closeStream(stream_);
+        attempt([this] { device_->deactivateStream(stream_); });
+        attempt([this] { device_->closeStream(stream_); });
     }
-    SoapySDR::Device::unmake(device_);
+    attempt([this] { SoapySDR::Device::unmake(device_); });
 }
 
 void SoapySource::Start(Take take, std::function<void()> lost)
@@ -261,7 +269,12 @@ void SoapySource::Read()
         void* buffs[] = {buffer.data()};
         int flags = 0;
         long long timeNs = 0;
-        const int n = device_->readStream(stream_, buffs, buffer.size(), flags, timeNs, kReadTimeoutUs);
+        int n = SOAPY_SDR_STREAM_ERROR;
+        try {
+            n = device_->readStream(stream_, buffs, buffer.size(), flags, timeNs, kReadTimeoutUs);
+        } catch (const std::exception&) {
+            // SoapyRemote throws once its server has gone: a loss like any other.
+        }
         if (n > 0) {
             const auto now = std::chrono::steady_clock::now();
             ahead = std::max(0.0, ahead + n - rate_ * std::chrono::duration<double>(now - last).count());

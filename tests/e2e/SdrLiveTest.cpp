@@ -171,6 +171,15 @@ TEST_F(SdrLive, LocalAndRemoteReceiversOfAConfigMeasureTheToneThroughTheTuner)
         const Outcome o = Measure(Args(device, r.args + QStringList{"--duration", "1"}));
         EXPECT_EQ(std::pair(o.status, o.err), std::pair(2, "parlune-measure: " + name + r.line + "\n"));
     }
+
+    // The remote server gone mid-run: an input loss, status 4.
+    QProcess watch;
+    watch.start(PARLUNE_MEASURE_BIN, Args(viaRemote, {"--duration", "60"}));
+    ASSERT_EVENTUALLY(watch.peek(1 << 16).count('\n') >= 2, 15000); // the header and a block
+    remote.server.kill();
+    const Outcome lost = Finish(watch, 20000);
+    EXPECT_EQ(lost.status, 4) << lost.err.toStdString();
+    EXPECT_TRUE(lost.err.contains("soapy:" + viaRemote + ": input lost")) << lost.err.toStdString();
 }
 
 // Without --reconnect the server's end ends the run (status 4); with it the
