@@ -1,31 +1,48 @@
-// The tone played into the private server's `cable` as read from `cable_in`
-// by parlune-measure, against the same tone read from its file, and by the
-// waveIn layer block by block.  (The window's runs: WindowLiveTest.)
+// parlune-measure on the private PulseAudio server's `cable_in`: digital
+// silence, the tone played into `cable` against the same tone read from its
+// file, and a vanished server that ends the run with status 4.  The waveIn
+// layer under it: tests/capture (its rules) and every live run here; stop
+// signals: tests/measure; the window's runs and a server that does not
+// answer: WindowLiveTest.
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include "PulseServer.h"
 #include "capture/TestSignal.h"
+#include "support/Eventually.h"
 #include "support/MeasureRun.h"
-#include "support/ToneMeasure.h"
-#include "support/WaveBlock.h"
 
 namespace {
 
-constexpr int kFrames = 8192;
-constexpr double kBlockS = kFrames / 12000.0; // 0.683 s
+constexpr double kBlockS = 8192 / 12000.0; // 0.683 s
 
-struct CableTone : CableTest {};
+using CableTone = CableTest;
 
-TEST_F(CableTone, MeasureAndWaveInReadThePlayedTone)
+TEST_F(CableTone, SilenceIsARowWithoutFiguresAndThePlayedToneReadsAsItsFile)
 {
+    // Digital silence (nothing plays into the cable yet) is a row without
+    // figures, counted in the summary; the watch goes on to its end.
+    const Outcome silent = Measure({"--input", "cable_in", "--rate", "48000", "--fft-size", "1024", "--format", "csv",
+                                    "--duration", "3", "--summary"});
+    ASSERT_EQ(silent.status, 0) << silent.err.toStdString();
+    QStringList lines = silent.out.split('\n', Qt::SkipEmptyParts);
+    const QString summary = lines.takeLast();
+    const auto rows = Rows(lines.join('\n'));
+    ASSERT_GE(rows.size(), 2u);
+    for (const auto& row : rows)
+        EXPECT_EQ(std::tuple(row.at("peak_hz"), row.at("sn_2500hz_db"), row.at("in_band")), std::tuple(QString(), QString(), QString("0")));
+    EXPECT_TRUE(summary.startsWith(QString("summary: %1 blocks, none with the peak in the band; %1 not measured "
+                                           "(digital silence); ").arg(rows.size()))) << summary.toStdString();
+
     TonePlayer player(30);
     ASSERT_TRUE(player.waitForStarted(3000)) << "paplay did not start";
     QTest::qWait(1500); // its sound reaches the cable
 
     // parlune-measure, the cable chosen by its number from --list-inputs (the
-    // test signals after the devices), for 6 s.  The tone is steady, so every
+    // test signals after the devices), for 6 s on a fresh stream, whose first
+    // audio may take 2 s and is no loss.  The tone is steady, so every
     // live block, wherever the gaps between blocks put it, reads what the
     // file's blocks read: the same peak bin (48000 Hz with 32768 points has
     // the bins of 12000 Hz with 8192) and an S/N within their scatter.
@@ -59,38 +76,28 @@ TEST_F(CableTone, MeasureAndWaveInReadThePlayedTone)
     }
     // The resampling to 12000 Hz may shave a little noise off near 5000 Hz.
     EXPECT_NEAR(liveSum / double(liveRows.size()), fileSum / double(fileRows.size()), 0.3);
+}
 
-    // waveIn: real-time blocks of the tone at its frequency and level on both
-    // channels, once a new stream's first audio has come (it may take 2 s);
-    // a reset during the wait ends it with the buffer done.
-    {
-        const WAVEFORMATEX f = Stereo16();
-        HWAVEIN h = 0;
-        ASSERT_EQ(waveInOpen(&h, cableIn, &f, 0, 0, 0), MMSYSERR_NOERROR);
-        ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
-        WaveBlock blk;
-        const double a = kCableTone.Amplitude();
-        bool arrived = false;
-        for (int i = 0; i < 8 && !arrived; ++i)
-            arrived = (blk.Capture(h, kFrames), MeasureTone(blk.data.data(), kFrames, 12000).amplitude > a / 4);
-        ASSERT_TRUE(arrived) << "the tone never arrived at cable_in";
-        for (int block = 0; block < 5; ++block) {
-            SCOPED_TRACE("block " + std::to_string(block));
-            EXPECT_NEAR(blk.Capture(h, kFrames), kBlockS, 0.2 * kBlockS);
-            ASSERT_EQ(blk.hdr.dwBytesRecorded, 4u * kFrames);
-            for (int ch = 0; ch < 2; ++ch) {
-                const ToneFit fit = MeasureTone(blk.data.data(), kFrames, 12000, ch);
-                EXPECT_NEAR(fit.peakHz, 1000, 12000.0 / kFrames);
-                EXPECT_NEAR(RatioDb(fit.amplitude, a), 0, 1.0);
-            }
-        }
-        QTimer::singleShot(200, [h] { waveInReset(h); });
-        EXPECT_LT(blk.Capture(h, kFrames), 0.8 * kBlockS);
-        EXPECT_TRUE(blk.Done());
-        EXPECT_LT(blk.hdr.dwBytesRecorded, 4u * kFrames);
-        waveInClose(h);
-    }
-
+// The server killed mid-run: one line on stderr within three block lengths,
+// status 4, and the lines written before it kept.
+TEST_F(CableTone, LosingTheAudioServerEndsTheRunWithStatusFour)
+{
+    PLAY_TONE(player);
+    QTemporaryDir dir;
+    const QString log = dir.filePath("live.txt");
+    QProcess p;
+    p.start(PARLUNE_MEASURE_BIN, {"--input", "cable_in", "--output", log, "--interval", "0"});
+    ASSERT_EVENTUALLY(ReadFile(log).count("\r\n") >= 2, 10000);
+    const qsizetype before = ReadFile(log).count("\r\n");
+    QElapsedTimer sinceKill;
+    KillPulseServer();
+    sinceKill.start();
+    const Outcome run = Finish(p, 10000);
+    EXPECT_LT(sinceKill.elapsed(), 3000 * kBlockS + 500); // the exit itself takes a moment
+    EXPECT_EQ(run.status, 4);
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("parlune-measure: cable_in: input lost")) << run.err.toStdString();
+    EXPECT_GE(ReadFile(log).count("\r\n"), before);
 }
 
 } // namespace

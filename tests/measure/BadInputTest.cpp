@@ -32,9 +32,10 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
     const auto noisy = ToneNoise{}.Stereo16(30000);
     const std::vector<std::int16_t> zeros(2 * 20000, 0), ones(2 * 20000, 1);
     const QString tone = wav("tone.wav", noisy), shortFile = wav("short.wav", ToneNoise{}.Stereo16(4000)), silence = wav("silence.wav", zeros);
-    const QString nan = wav("nan.wav", noisy, SF_FORMAT_FLOAT, 2, 12000, NAN), inf = wav("inf.wav", noisy, SF_FORMAT_FLOAT, 1, 12000, -INFINITY);
+    const QString nan = wav("nan.wav", ToneNoise{}.Stereo16(10000), SF_FORMAT_FLOAT, 2, 1000, NAN), inf = wav("inf.wav", noisy, SF_FORMAT_FLOAT, 1, 12000, -INFINITY);
     const QString slow = wav("slow.wav", ToneNoise{.Rate = 1000, .ToneHz = 200}.Stereo16(30000), SF_FORMAT_PCM_16, 2, 1000);
     const QString slowest = wav("1.wav", ones, SF_FORMAT_PCM_16, 2, 1), fastest = wav("400k.wav", ones, SF_FORMAT_PCM_16, 2, 400000);
+    const QString lowest = wav("100.wav", ones, SF_FORMAT_PCM_16, 2, 100); // the lowest rate taken
     const QString text = WriteFile(dir.filePath("text.wav"), "not audio at all\n");
     // Raw IQ at 24000 Hz, 70000 cf32 samples, NaN the first of the second 65536-sample read; a cu8 name with its centre.
     std::vector<float> iq;
@@ -48,6 +49,9 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
     const QString never = "output = " + dir.filePath("never.csv") + "\n", ok = sig + never, csvA = ok + "format = csv\n";
     QString many;
     for (int i = 0; many.size() < 1000000; ++i) many += QString("[s%1]\n").arg(i) + "input = " + kSignal + "\n";
+    QString edge = sig; // exactly 1 MiB, read to its last byte: a value that is bad only whole
+    while (edge.size() < (1 << 20) - 4000) edge += "#" + QString(3998, 'x') + "\n";
+    edge += QString((1 << 20) - edge.size() - 13, '#') + "\naverage = 64";
     const QString tilde = "~" + dir.filePath("x"); // without the fix, HOME="" put it in this folder
     const QString noTestSignal = "0 is the test signal '" + kSignal + "' only because no audio server answered; give the "
                                  "device by name (see --list-inputs)\n";
@@ -67,7 +71,7 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         {{"--span-low", "3000", "--span-high", "3000", tone}, {}, 2, "span: --span-low must lie below"},
         {{"--span-high", "6000", tone}, {}, 2, tone + ": --span-high must lie below half the sample rate (6000 Hz)"},
         {{"--span-high", "5999.9", tone}, {}, 0, ""},
-        {{"--threshold", "0", "--window", "2", tone}, {}, 0, ""},
+        {{"--threshold", "0", "--window", "2", tone}, {}, 0, ""}, {{"--window", "rectangular", tone}, {}, 0, ""},
         {{"--input", kSignal, "--duration", "0"}, {}, 2, "--duration: must be above 0 and at most 999999999 seconds, not '0'\n"},
         {{"--compare", "a,b", tone}, {}, 2, "--compare: only with --config\n"},
         {{"--centre", "200", slow}, {}, 0, slow + ": the default --span-high 5000 Hz is not below half the sample rate; using 499.88 Hz"},
@@ -76,11 +80,12 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         {{slow}, {}, 2, slow + ": --centre must lie in 0 .. 500 Hz (half the sample rate), not 1000"},
         {{"--centre", "6000.5", tone}, {}, 2, tone + ": --centre must lie in 0 .. 6000 Hz (half the sample rate), not 6000.5"},
         {{"--centre=-1", tone}, {}, 2, tone + ": --centre must lie in 0 .. 6000 Hz (half the sample rate), not -1"},
-        {{"--window", "-1", tone}, {}, 2, "--window: unknown window '-1'"}, {{"--window", "-4", tone}, {}, 2, "--window: unknown window '-4'"},
+        {{"--window", "-1", tone}, {}, 2, "--window: unknown window '-1'"}, {{"--window", "9", tone}, {}, 2, "--window: unknown window '9'"},
         {{"--window", "kaiser", tone}, {}, 2, "--window: unknown window 'kaiser'"}, {{"--duration", "1", tone}, {}, 2, "--duration: only with"},
         {live + QStringList{tone}, {}, 2, "--input: measures the input alone, not files too\n"},
         {{"--list-inputs", tone}, {}, 2, "--list-inputs: takes no file, no --input and no --config\n"},
-        {{nan}, {}, 1, nan + ": the sample at 1.250 s is not a finite number"}, {{inf}, {}, 1, inf + ": the sample at 1.250 s is not a finite"},
+        {{"--centre", "200", "--span-high", "400", nan}, {}, 1, nan + ": the sample at 5.000 s is not a finite number"}, // 1 ms a frame
+        {{inf}, {}, 1, inf + ": the sample at 1.250 s is not a finite"},
         {{"--average", "64", tone}, {}, 2, "--average: must be a whole number 1 .. 63"}, {{"--guard", "2.5", tone}, {}, 2, "--guard: must lie in 0"},
         {{"--format", "json", tone}, {}, 2, "--format: must be log or csv"}, {{"--plot", png, tone, tone}, {}, 2, "--plot: takes one recording"},
         {{"--plot", png, "--plot-size", "800x100", tone}, {}, 2, "--plot-size height: must be a whole number 200"},
@@ -89,6 +94,7 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         {{"--plot-size", "640x360", tone}, {}, 2, "--plot-size: only with --plot\n"},
         {{slowest}, {}, 2, slowest + ": the sample rate 1 Hz is outside 100 .. 384000 Hz\n"},
         {{fastest}, {}, 2, fastest + ": the sample rate 400000 Hz is outside 100 .. 384000 Hz\n"},
+        {{lowest}, {}, 2, lowest + ": --centre must lie in 0 .. 50 Hz (half the sample rate), not 1000\n"},
         // IQ recordings through the tuner
         {{"--iq-format", "cu16", tone}, {}, 2, "--iq-format: must be cu8, cs8, cs16 or cf32, not 'cu16'\n"},
         {{cu8}, {}, 2, cu8 + ": a raw IQ recording needs --sdr-rate, its sample rate in Hz\n"},
@@ -146,7 +152,6 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         {cfg, ok + "rate = 12000\nrate = 48000\n", 2, ini + ":5: rate: given twice in section [a]"},
         {cfg, ok + ok, 2, ini + ":4: section [a] is repeated"},
         {cfg, "[a\x01z]\ninput = x\n", 2, ini + ":1: section [a\\x01z]: a name holds no control characters\n"},
-        {cfg, ok + QString(1 << 20, '#'), 2, ini + ": "},
         {cfg, "input = x\n" + ok, 2, ini + ":1: input: a key before the first [section]"},
         {cfg, "[a]\nrate = 12000\n", 2, ini + ":1: input: section [a] names no input"},
         {cfg, ok + "plot-size = 400x300\n", 2, ini + ":1: section [a]: --plot-size: only with --plot"},
@@ -168,6 +173,7 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
          ini + ":8: plot: " + dir.filePath("./p.png") + " is already the picture of section [a]\n"},
         // At most 1 MiB, 4096 bytes a line and 256 monitors; tens of thousands of sections are not all read.
         {cfg, sig + "# " + QString(2 << 20, 'x') + "\n", 2, ini + ": larger than 1 MiB (1048576 bytes), the most a config file may hold\n"},
+        {cfg, edge, 2, ini + QString(":%1: average: must be a whole number 1 .. 63, not '64'\n").arg(edge.count('\n') + 1)},
         {cfg, sig + "output = " + QString(4088, 'x') + "\n", 2, ini + ":3: longer than 4096 bytes, the most a line may hold\n"},
         {cfg, many + "not a key\n", 2, ini + ":513: more than 256 sections, the most monitors one process runs\n"},
         // Messages stay one line: control characters escaped, long values cut.

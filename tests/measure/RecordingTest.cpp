@@ -1,5 +1,5 @@
 // parlune-measure on generated recordings: standard output that cannot be
-// written, and agreement with the engine's per-block chain.
+// written, agreement with the engine's per-block chain, IQ recordings.
 #include <gtest/gtest.h>
 
 #include <QImage>
