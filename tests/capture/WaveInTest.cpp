@@ -1,6 +1,7 @@
 // The waveIn layer's rules, driven through fake devices: records, open
 // results, buffer filling, gaps, reset and close.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "capture/CaptureSession.h"
+#include "support/Eventually.h"
 #include "support/FakeInput.h"
 #include "support/WaveBlock.h"
 
@@ -180,6 +182,25 @@ TEST_F(WaveInLoss, ReportedOrSilentDeviceIsLostAndReleasable)
         EXPECT_EQ(waveInClose(h), MMSYSERR_NOERROR);
         EXPECT_FALSE(waveInIsLost(h));
     }
+}
+
+// A watchdog that fires over 0.5 s late means this process did not run (a
+// stopped process; here the event loop held up): the device gets one fresh
+// period, and only one until it delivers again.
+TEST_F(WaveInLoss, ALateWatchdogGivesTheDeviceOneFreshPeriod)
+{
+    Start();
+    WaveBlock blk;
+    ASSERT_TRUE(blk.Queue(h, 1024));
+    dev->Push(Ramp(0, 10)); // audio flows: silence is a loss after 1 s
+    bool lost[3] = {};
+    for (bool& l : lost) {
+        QTest::qSleep(1700);
+        QCoreApplication::processEvents(); // a late watchdog fires
+        l = waveInIsLost(h);
+        if (&l == &lost[0]) dev->Push(Ramp(10, 10)); // audio again: a fresh grace
+    }
+    EXPECT_EQ(std::vector<bool>(lost, lost + 3), (std::vector<bool>{false, false, true}));
 }
 
 // A stream whose first audio comes 2 s after the open (as a new PulseAudio

@@ -68,12 +68,12 @@ TEST_F(WatchE2E, OutagesOfAnyLengthEndWithTheInputBackAndTheOtherMonitorWhole)
                                         << dir.filePath("signal.txt").toStdString() << "\n";
     Started watch;
     watch.start(PARLUNE_MEASURE_BIN, {"--config", config, "--metrics", QString("127.0.0.1:%1").arg(port), "--summary",
-                                      "--fft-size", "4096", "--average", "4"});
+                                      "--fft-size", "4096", "--average", "8"});
     const auto value = [&](const char* name, const char* monitor) { return Metric(Get(url), name, monitor); };
     auto player = std::make_unique<TonePlayer>(20);
     ASSERT_NO_FATAL_FAILURE(StartPrometheus());
 
-    // Both S/N figures as Prometheus has them, once the rings of four hold
+    // Both S/N figures as Prometheus has them, once the rings of eight hold
     // the tone; the endpoint's text passes promtool's check.
     ASSERT_EVENTUALLY(Query("parlune_blocks_measured_total >= 12").size() == 2, 30000);
     const auto snr = Query("parlune_snr_2500hz_db");
