@@ -57,7 +57,7 @@ void Monitor::Open(std::shared_ptr<Output> out, bool pictured)
                             " Hz: " + WhyNotOpen(r));
     if (mqtt_ != nullptr)
         mqttOut_ = std::make_unique<MqttOutput>(*mqtt_, name_, o_.IntervalTyped ? o_.Measure.IntervalS : kMqttIntervalS,
-                                                o_.MqttDiscovery && !o_.MqttDiscoveryRemove, o_.MqttDiscoveryRemove, series_);
+                                                o_.MqttDiscovery, o_.MqttDiscoveryRemove, series_);
     report_ = std::make_unique<Report>(o_, *out_, name_, true, named_ ? name_ : "", pictured,
                                        std::vector<BlockOutput*>{series_, mqttOut_.get()});
     if (series_ != nullptr) series_->Up();

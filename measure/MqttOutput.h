@@ -11,8 +11,8 @@ class MonitorMetrics;
 
 class MqttOutput final : public BlockOutput {
 public:
-    // Publishes the discovery configs (or, with `removeDiscovery`, deletes
-    // them; without `discovery` neither) and the input as online.  State
+    // Publishes the discovery configs (without `discovery` none; with
+    // `removeDiscovery` empty ones, which delete them) and the input as online.  State
     // messages that cannot go out are counted in `metrics` (may be nullptr).
     MqttOutput(MqttClient& client, std::string monitor, double intervalS, bool discovery, bool removeDiscovery,
                MonitorMetrics* metrics);
