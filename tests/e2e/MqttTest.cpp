@@ -20,14 +20,6 @@
 
 namespace {
 
-// Runs a command to its end; its exit status (-1: it did not run or finish).
-int Command(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
-
 // A broker on a loopback port of its own; stopped with the object.
 struct Broker {
     QTemporaryDir dir;

@@ -117,16 +117,27 @@ void CableTest::SetUp()
     ASSERT_LT(cableIn, n) << "cable_in is not among the " << n << " input devices";
 }
 
+QString WriteStereoWav(const QString& path, const std::vector<std::int16_t>& frames, std::uint32_t rate)
+{
+    const auto bytes = static_cast<std::uint32_t>(frames.size() * 2);
+    // RIFF header of 16-bit PCM, 2 channels (little-endian words).
+    const std::uint32_t header[] = {0x46464952, 36 + bytes, 0x45564157, 0x20746D66, 16, 0x00020001,
+                                    rate,       rate * 4,   0x00100004, 0x61746164, bytes};
+    std::ofstream(path.toStdString(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(header), sizeof header)
+        .write(reinterpret_cast<const char*>(frames.data()), bytes);
+    return path;
+}
+
+int Command(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
 TonePlayer::TonePlayer(int seconds)
 {
     const QString wav = g_server->dir.filePath(QString("tone%1.wav").arg(seconds));
-    const std::vector<std::int16_t> frames = kCableTone.Stereo16(48000 * seconds);
-    const auto bytes = static_cast<std::uint32_t>(frames.size() * 2);
-    // RIFF header of 16-bit PCM, 2 channels, 48000 Hz (little-endian words).
-    const std::uint32_t header[] = {0x46464952, 36 + bytes, 0x45564157, 0x20746D66, 16, 0x00020001,
-                                    48000,      48000 * 4,  0x00100004, 0x61746164, bytes};
-    std::ofstream(wav.toStdString(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(header), sizeof header)
-        .write(reinterpret_cast<const char*>(frames.data()), bytes);
-    start("paplay", {"-s", g_server->Address(), "--device=cable", wav});
+    start("paplay", {"-s", g_server->Address(), "--device=cable", WriteStereoWav(wav, kCableTone.Stereo16(48000 * seconds), 48000)});
 }

@@ -25,6 +25,10 @@ struct FrozenPulseServer {
 
 // The private server's socket folder, for files the tests play.
 QString PulseServerFolder();
+// Writes interleaved 16-bit stereo frames as a WAV file for paplay; its path.
+QString WriteStereoWav(const QString& path, const std::vector<std::int16_t>& frames, std::uint32_t rate);
+// Runs a command to its end: its exit status (-1: it did not run or finish).
+int Command(const QString& program, const QStringList& args);
 
 // Fails (never skips) when the server does not run; finds cable_in's device ID.
 class CableTest : public ::testing::Test {

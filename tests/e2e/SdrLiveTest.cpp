@@ -8,7 +8,6 @@
 
 #include <complex>
 #include <csignal>
-#include <fstream>
 #include <functional>
 #include <random>
 
@@ -49,27 +48,12 @@ QString IqFile()
         frames[2 * i] = static_cast<std::int16_t>(std::nearbyint(x.real()));
         frames[2 * i + 1] = static_cast<std::int16_t>(std::nearbyint(x.imag()));
     }
-    const auto bytes = static_cast<std::uint32_t>(frames.size() * 2);
-    const auto rate = static_cast<std::uint32_t>(kRate);
-    const std::uint32_t header[] = {0x46464952, 36 + bytes, 0x45564157, 0x20746D66, 16, 0x00020001,
-                                    rate,       rate * 4,   0x00100004, 0x61746164, bytes};
-    std::ofstream(path.toStdString(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(header), sizeof header)
-        .write(reinterpret_cast<const char*>(frames.data()), bytes);
-    return path;
+    return WriteStereoWav(path, frames, static_cast<std::uint32_t>(kRate));
 }
 
 struct IqPlayer : Started {
     IqPlayer() { start("paplay", {"--device=sdr", IqFile()}); }
 };
-
-// Runs a command; its exit status (-1: it did not run or finish).
-int Run(const QString& program, const QStringList& args, int ms = 10000)
-{
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(ms) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
 
 // SoapySDRServer on a loopback port.  It exits at once unless an Avahi daemon
 // answers, so the system bus and Avahi are started when none runs, and
@@ -81,9 +65,9 @@ struct RemoteServer {
 
     QString Start()
     {
-        if (Run("avahi-daemon", {"--check"}) != 0) {
+        if (Command("avahi-daemon", {"--check"}) != 0) {
             const QStringList ping = {"--system", "--dest=org.freedesktop.DBus", "--print-reply", "/", "org.freedesktop.DBus.GetId"};
-            if (Run("dbus-send", ping) != 0) {
+            if (Command("dbus-send", ping) != 0) {
                 QDir().mkpath("/run/dbus");
                 QFile::remove("/run/dbus/pid"); // left by a bus that is not running
                 QProcess bus;
@@ -93,8 +77,8 @@ struct RemoteServer {
                 const pid_t pid = bus.readAllStandardOutput().trimmed().toInt();
                 stops.emplace_back([pid] { ::kill(pid, SIGTERM); });
             }
-            if (Run("avahi-daemon", {"--daemonize", "--no-drop-root", "--no-chroot"}) != 0) return "avahi-daemon did not start";
-            stops.emplace_back([] { Run("avahi-daemon", {"--kill"}); });
+            if (Command("avahi-daemon", {"--daemonize", "--no-drop-root", "--no-chroot"}) != 0) return "avahi-daemon did not start";
+            stops.emplace_back([] { Command("avahi-daemon", {"--kill"}); });
         }
         return StartListening(server, "SoapySDRServer", {QString("--bind=127.0.0.1:%1").arg(port)}, port);
     }
