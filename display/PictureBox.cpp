@@ -447,18 +447,3 @@ void PictureBox::Print(const QString& text)
     if (img.height())
         curY_ += texts_->height * ScaleHeight() / img.height();
 }
-
-void PictureBox::PaintPicture(const QImage& picture, double x, double y)
-{
-    QImage& img = surface()->image();
-    const double a = PixelX(x), b = PixelY(y);
-    if (picture.isNull() || img.isNull() || !std::isfinite(a) || !std::isfinite(b))
-        return;
-    const int px = static_cast<int>(std::lround(std::clamp(a, -1.0e6, 1.0e6)));
-    const int py = static_cast<int>(std::lround(std::clamp(b, -1.0e6, 1.0e6)));
-    QPainter p(&img); // detaches from a copy of this very image first
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(px, py, picture);
-    p.end();
-    surface()->touched(QRect(px, py, picture.width(), picture.height()));
-}

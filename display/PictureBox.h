@@ -16,9 +16,7 @@ class PictureSurface;
 // segment covers the pixels from its start point's pixel to its end point's
 // pixel, both included; a filled box covers every pixel its mapped rectangle
 // touches ([x1, x2) x [y1, y2) exactly when the corners fall on pixel edges),
-// at least one pixel per axis; PaintPicture places the picture at the pixel
-// nearest to its mapped corner, so a shift of one unit moves by at least one
-// pixel when a unit is two thirds of a pixel or more.
+// at least one pixel per axis.
 class PictureBox : public Control {
 public:
     // Mouse events in user units: button 1 = left, 2 = right, 4 = middle.
@@ -52,7 +50,6 @@ public:
     void LineBox(double x1, double y1, double x2, double y2, Colour c);  // filled box
     void PSet(double x, double y, Colour c);                              // one point; becomes the current point
     void Print(const QString& text);                                      // text in ForeColor, top-left at the current point
-    void PaintPicture(const QImage& picture, double x, double y);        // full size, unscaled, top-left at (x, y)
     double CurrentX() const;
     double CurrentY() const;
     void setCurrentX(double x);
