@@ -14,10 +14,7 @@ namespace {
 
 QRgb At(const QImage& img, double px, double py) { return img.pixel(int(std::floor(px)), int(std::floor(py))); }
 
-// A loaded window on a fed tone of 1000 Hz.
-struct RunDrawing : WindowTest {
-    Parlune& Window(int averaging = 1) { return Prepare({std::make_shared<FeedInput>()}, "Fed input", {.averaging = averaging}); }
-};
+using RunDrawing = WindowTest; // on a fed tone of 1000 Hz
 
 // The band shaded over CFBin -+ SigBWBins / 2 at full height, and 15 dB below
 // the top no grid, label or trace; the peak marker's apex on the peak, its
@@ -25,7 +22,7 @@ struct RunDrawing : WindowTest {
 // from the band where only the trace may cross a row.
 TEST_F(RunDrawing, SpectrumPlotShowsBandGridAndPeakMarker)
 {
-    Parlune& w = Window(4);
+    Parlune& w = Prepare({std::make_shared<FeedInput>()}, "Fed input", {.averaging = 4});
     w.thresholdBar.setValue(60); // brings the peak below the top edge
     ASSERT_EQ(h->Run(4), 4);
     const PictureBox& p = w.spectrumPlot;
@@ -57,7 +54,7 @@ TEST_F(RunDrawing, SpectrumPlotShowsBandGridAndPeakMarker)
 // 5 dB below leaves it white (0.1 dB beyond, for the change between blocks).
 TEST_F(RunDrawing, HistogramMetersWaterfallAndMouse)
 {
-    Parlune& w = Window();
+    Parlune& w = Prepare({std::make_shared<FeedInput>()}, "Fed input", {.averaging = 1});
     w.statNoiseCheck.setValue(1);
     w.centreTraceOption.setValue(true);
     const QRgb white = qRgb(255, 255, 255), brown = qRgb(120, 60, 0);
