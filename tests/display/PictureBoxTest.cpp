@@ -31,9 +31,7 @@ struct Surface : ::testing::Test {
         win.setClientSize(3000, 1500);
         box.create(&win, "Spectrum", 0, 0, 1500, 750);
         box.setBackColor(kBack);
-        box.setScaleLeft(10);
-        box.setScaleWidth(10);
-        box.setScaleHeight(5);
+        box.setScaleLeft(10), box.setScaleWidth(10), box.setScaleHeight(5);
         win.show();
     }
     Px pixels(Colour c) const
@@ -66,11 +64,10 @@ TEST_F(Surface, BoxesAndSegmentsCoverTheMappedPixelsAndAreClipped)
         {false, 10, 1, 11, 1, 2, rect(0, 10, 10, 10, 2)},       // DrawStyle 2: every other pixel
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.x1 << "," << c.y1 << " - " << c.x2 << "," << c.y2);
         box.Cls();
         box.setDrawStyle(c.style);
         c.filled ? box.LineBox(c.x1, c.y1, c.x2, c.y2, kRed) : box.Line(c.x1, c.y1, c.x2, c.y2, kRed);
-        EXPECT_EQ(pixels(kRed), c.expect);
+        EXPECT_EQ(pixels(kRed), c.expect) << c.x1 << "," << c.y1 << " - " << c.x2 << "," << c.y2;
     }
     EXPECT_THROW(box.setScaleWidth(0), Fault);
     EXPECT_THROW(box.setScaleHeight(0), Fault);
@@ -81,14 +78,12 @@ TEST_F(Surface, WidgetShowsTheImageAndMouseIsInUserUnits)
 {
     box.LineBox(12, 1, 14, 3, kRed);
     const QImage shown = box.widget()->grab().toImage();
-    EXPECT_EQ(FromQColor(shown.pixelColor(25, 15)), kRed);
-    EXPECT_EQ(FromQColor(shown.pixelColor(5, 5)), kBack);
+    EXPECT_EQ(std::pair(FromQColor(shown.pixelColor(25, 15)), FromQColor(shown.pixelColor(5, 5))), std::pair(kRed, kBack));
 
     std::vector<std::vector<double>> events; // button, shift, x, y
     box.onMouseMove = box.onMouseDown = [&](int b, int s, double x, double y) { events.push_back({double(b), double(s), x, y}); };
     QWidget* wgt = box.widget();
-    QMouseEvent move(QEvent::MouseMove, QPointF(25, 15), wgt->mapToGlobal(QPointF(25, 15)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(25, 15), wgt->mapToGlobal(QPointF(25, 15)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(wgt, &move);
     QTest::mouseClick(wgt, Qt::LeftButton, Qt::ShiftModifier, QPoint(30, 40));
     QTest::mouseClick(wgt, Qt::RightButton, {}, QPoint(1, 2));
@@ -106,6 +101,7 @@ TEST_F(Surface, PrintDrawsTextAsDrawTextDoes)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.text << " at " << c.x << "," << c.y << " in " << c.font.name.toStdString());
+        box.Cls();
         box.setFont(c.font);
         box.LineBox(10, 0, 14, 2, RGB(255, 255, 0)); // text over two colours
         box.setForeColor(RGB(0, 100, 70));
@@ -114,15 +110,12 @@ TEST_F(Surface, PrintDrawsTextAsDrawTextDoes)
         QPainter p(&want);
         p.setFont(font);
         p.setPen(QColor(0, 100, 70));
-        p.drawText(int(std::floor(box.PixelX(c.x))), int(std::floor(box.PixelY(c.y))) + QFontMetrics(font).ascent(),
-                   c.text);
+        p.drawText(int(std::floor(box.PixelX(c.x))), int(std::floor(box.PixelY(c.y))) + QFontMetrics(font).ascent(), c.text);
         p.end();
-        box.setCurrentX(c.x);
-        box.setCurrentY(c.y);
+        box.setCurrentX(c.x), box.setCurrentY(c.y);
         box.Print(c.text);
         EXPECT_TRUE(box.Image() == want);
         EXPECT_EQ(box.CurrentX(), 10);
         EXPECT_DOUBLE_EQ(box.CurrentY(), c.y + QFontMetrics(font).height() * 5.0 / 50);
-        box.Cls();
     }
 }

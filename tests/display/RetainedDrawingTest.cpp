@@ -1,16 +1,11 @@
 // Drawing that a block reuses from earlier blocks: the waterfall picture
 // built from its ring of rows, and the spectrum plot's background kept while
-// nothing it is drawn from changes.  Each is checked against pictures made
-// without the reuse.
+// nothing it is drawn from changes; each checked against pictures made
+// without the reuse, in the image and on the screen.
 #include <QApplication>
 #include <QScreen>
-#include <cmath>
-#include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 #include <random>
-#include <vector>
 
 #include "display/SpectrumPlot.h"
 #include "display/WaterfallDraw.h"
@@ -25,33 +20,27 @@ QImage OnScreen(PictureBox& box)
 {
     QApplication::processEvents();
     QWidget* w = box.widget();
-    QWidget* top = w->window();
-    const QPoint at = w->mapTo(top, QPoint(0, 0));
-    return Rgb32(QGuiApplication::primaryScreen()->grabWindow(top->winId(), at.x(), at.y(), w->width(), w->height()).toImage());
+    const QPoint at = w->mapTo(w->window(), QPoint(0, 0));
+    return Rgb32(QGuiApplication::primaryScreen()->grabWindow(w->window()->winId(), at.x(), at.y(), w->width(), w->height()).toImage());
 }
 
 // The index of the first pixel row where two pictures differ, -1 if none.
 int FirstDifferentRow(const QImage& a, const QImage& b)
 {
-    if (a.size() != b.size())
-        return -2;
+    if (a.size() != b.size()) return -2;
     for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), static_cast<std::size_t>(a.width()) * 4) != 0)
-            return y;
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 4) != 0) return y;
     return -1;
 }
 
 } // namespace
 
-// The picture is 512 scale rows of lines, newest at the top, each drawn as
-// tall as the picture's height allows.  Block b draws line b into scale row
-// 0 and then scrolls: every line moves down one scale row and the top row
-// keeps a copy of line b.  So after block t, pixel row y (scale row
-// r = y * 512 / height) shows line t for r = 0 and line t - r + 1 otherwise,
-// and black where no line has been drawn yet.  A line's pixels are taken
-// from the top row right after its block; the rest of the picture is built
-// from them row by row, for a fresh window, across a change of its height
-// and after the ring has gone round more than once.
+// 512 scale rows of lines, newest at the top, each as tall as the picture's
+// height allows.  Block t draws line t into scale row 0, then scrolls: so
+// pixel row y (scale row r = y * 512 / height) shows line t for r = 0, line
+// t - r + 1 otherwise, black where no line was drawn yet.  A line's pixels
+// are taken from the top row after its block; checked fresh, across a change
+// of height and after the ring has gone round more than once.
 TEST(RetainedDrawing, WaterfallShowsEachLineAtItsAge)
 {
     constexpr int kRows = 512, kBins = 512;
@@ -62,33 +51,25 @@ TEST(RetainedDrawing, WaterfallShowsEachLineAtItsAge)
     SpecRing spectra(kBins);
     std::shared_ptr<WaterfallRing> ring;
     std::vector<QImage> lines; // line b's pixel row
-    const QRgb black = qRgb(0, 0, 0);
-
     auto expected = [&](int t, int width, int height) {
         QImage img(width, height, QImage::Format_RGB32);
         for (int y = 0; y < height; ++y) {
-            const int r = y * kRows / height;
-            const int line = r == 0 ? t : t - r + 1;
+            const int r = y * kRows / height, line = r == 0 ? t : t - r + 1;
             if (line >= 0)
-                std::memcpy(img.scanLine(y), lines[line].constScanLine(0), static_cast<std::size_t>(width) * 4);
+                std::memcpy(img.scanLine(y), lines[line].constScanLine(0), std::size_t(width) * 4);
             else
-                std::fill_n(reinterpret_cast<QRgb*>(img.scanLine(y)), width, black);
+                std::fill_n(reinterpret_cast<QRgb*>(img.scanLine(y)), width, qRgb(0, 0, 0));
         }
         return img;
     };
-
     for (int t = 0; t < kRows + 140; ++t) {
-        if (t == 200)
-            wf.waterfallPicture.setHeight(wf.waterfallPicture.Height() - 1000); // about 67 pixel rows fewer
-        for (int k = 0; k < kBins; ++k)
-            spectra(k, 3) = (k + t) % 37 == 0 ? 1e11f : power(gen);
+        if (t == 200) wf.waterfallPicture.setHeight(wf.waterfallPicture.Height() - 1000); // about 67 pixel rows fewer
+        for (int k = 0; k < kBins; ++k) spectra(k, 3) = (k + t) % 37 == 0 ? 1e11f : power(gen);
         WaterfallLine(wf, ring, spectra, 3, 2 * kBins);
         WaterfallScroll(wf, ring);
         const QImage shown = Rgb32(wf.waterfallPicture.Image());
         lines.push_back(shown.copy(0, 0, shown.width(), 1));
-        if (t > 0) {
-            ASSERT_NE(lines[t], lines[t - 1]) << "block " << t << " drew no new line";
-        }
+        ASSERT_TRUE(t == 0 || lines[t] != lines[t - 1]) << "block " << t << " drew no new line";
         if (t < 4 || t == 199 || t == 200 || t % 97 == 0 || t >= kRows + 138) {
             const QImage want = expected(t, shown.width(), shown.height());
             ASSERT_EQ(FirstDifferentRow(shown, want), -1) << "block " << t << ", height " << shown.height();
@@ -115,30 +96,23 @@ TEST(RetainedDrawing, PlotBackgroundIsRedrawnWhenWhatItShowsChanges)
     s.NoiseColour = RGB(0, 100, 70);
     PlotFrame f{1024, 48000, 21, 2, 1, 107, 0.5, 0, 20, 5000};
     std::vector<double> levels(513);
-    for (int k = 0; k <= 512; ++k)
-        levels[k] = 60 + 25 * std::sin(k * 0.3);
-
-    auto none = [] {};
+    for (int k = 0; k <= 512; ++k) levels[k] = 60 + 25 * std::sin(k * 0.3);
+    const auto both = [&](auto set) { set(kept), set(fresh); };
     const std::vector<std::function<void()>> changes = {
-        none, none, none, none,
-        [&] { f.CFBin = 40; },
-        none, none,
-        [&] { f.SigBWBins = 9; },
-        [&] { kept.setScaleLeft(10), fresh.setScaleLeft(10); },
-        [&] { kept.setScaleWidth(50), fresh.setScaleWidth(50); },
+        {}, {}, {}, {}, [&] { f.CFBin = 40; }, {}, {}, [&] { f.SigBWBins = 9; },
+        [&] { both([](PictureBox& b) { b.setScaleLeft(10); }); },
+        [&] { both([](PictureBox& b) { b.setScaleWidth(50); }); },
         [&] { f.FMaxHz = 2000, f.SampleRate = 12000; },
         [&] { s.PlotHeight = 100; },
-        [&] { kept.setHeight(2000), fresh.setHeight(2000); },
-        [&] { kept.setBackColor(RGB(0, 0, 90)), fresh.setBackColor(RGB(0, 0, 90)); },
-        [&] { kept.setDrawStyle(2), fresh.setDrawStyle(2); },
-        [&] { kept.setDrawStyle(2), fresh.setDrawStyle(2); },
-        none, none, none,
+        [&] { both([](PictureBox& b) { b.setHeight(2000); }); },
+        [&] { both([](PictureBox& b) { b.setBackColor(RGB(0, 0, 90)); }); },
+        [&] { both([](PictureBox& b) { b.setDrawStyle(2); }); },
+        [&] { both([](PictureBox& b) { b.setDrawStyle(2); }); },
+        {}, {}, {},
     };
-    kept.setScaleLeft(1), fresh.setScaleLeft(1);
-    kept.setScaleWidth(107), fresh.setScaleWidth(107);
-    kept.setScaleHeight(120), fresh.setScaleHeight(120);
+    both([](PictureBox& b) { b.setScaleLeft(1), b.setScaleWidth(107), b.setScaleHeight(120); });
     for (std::size_t step = 0; step < changes.size(); ++step) {
-        changes[step]();
+        if (changes[step]) changes[step]();
         PlotBackdrop first; // a first block: nothing drawn before
         PlotBackground(kept, f, s, keep);
         PlotBackground(fresh, f, s, first);
@@ -156,7 +130,6 @@ TEST(RetainedDrawing, PlotBackgroundIsRedrawnWhenWhatItShowsChanges)
         ASSERT_EQ(FirstDifferentRow(kept.Image(), fresh.Image()), -1) << "step " << step;
         // Only the changed parts are repainted; the screen shows it all.
         ASSERT_EQ(FirstDifferentRow(OnScreen(kept), Rgb32(fresh.Image())), -1) << "step " << step << " on the screen";
-        // A trace over the band must not stay for the next block.
-        levels[f.CFBin] += 7;
+        levels[f.CFBin] += 7; // a trace over the band must not stay for the next block
     }
 }

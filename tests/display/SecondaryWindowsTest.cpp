@@ -1,12 +1,13 @@
 // The waterfall and histogram windows: captions, the waterfall's bar
-// handlers and its palette strip.
+// handlers writing their captions only when moved, and its palette strip
+// drawn on a palette change.
 #include <gtest/gtest.h>
 
 #include "display/HistogramWindow.h"
 #include "display/Palette.h"
 #include "display/WaterfallWindow.h"
 
-TEST(SecondaryWindows, CaptionsAndBarHandlersWritingTheirCaptionsOnlyWhenMoved)
+TEST(SecondaryWindows, CaptionsBarHandlersAndPaletteStrip)
 {
     MonWF w;
     MonHisto h;
@@ -23,11 +24,6 @@ TEST(SecondaryWindows, CaptionsAndBarHandlersWritingTheirCaptionsOnlyWhenMoved)
         steps[i].act();
         EXPECT_EQ(QStringList({w.gainLabel.Caption(), w.thresholdLabel.Caption()}), QStringList({steps[i].label1, steps[i].label2})) << i;
     }
-}
-
-TEST(SecondaryWindows, PaletteStripDrawnOnAPaletteChange)
-{
-    MonWF w;
     const Colour menu = SystemColour(SysColour::Menu);
     EXPECT_EQ(FromQColor(w.paletteStrip.Image().pixelColor(10, 5)), menu); // nothing drawn yet
     for (int palette : {1, 3, 0}) {

@@ -4,12 +4,8 @@
 // S/N 20 dB in 2500 Hz, the same on both channels, its phase running on from
 // the open; from buffer silentFrom on (when not negative) all zeros.
 #pragma once
-#include <QObject>
 #include <QTimer>
-#include <algorithm>
-#include <cmath>
 #include <numbers>
-#include <utility>
 
 #include "capture/InputBackend.h"
 #include "support/ToneNoise.h"
@@ -17,9 +13,8 @@
 class FeedInput final : public InputBackend {
 public:
     explicit FeedInput(int silentFrom = -1) : silentFrom_(silentFrom) {}
-    // Plays a recording of interleaved stereo frames instead, block after
-    // block with no gaps, then zeros.
-    explicit FeedInput(std::vector<std::int16_t> recording) : FeedInput() { recording_ = std::move(recording); }
+    // Plays a recording of interleaved stereo frames instead, block after block with no gaps, then zeros.
+    explicit FeedInput(std::vector<std::int16_t> recording) : silentFrom_(-1), recording_(std::move(recording)) {}
     std::string Name() const override { return "Fed input"; }
     std::uint32_t Formats() const override { return WAVE_FORMAT_1S16; }
     std::unique_ptr<InputStream> Open(const WAVEFORMATEX&, FrameSink sink, MMRESULT*) override

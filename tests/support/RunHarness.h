@@ -1,15 +1,11 @@
 // The real main window on a temporary settings folder, message boxes
 // answered and recorded: loaded from the store as often as a test asks, set
-// up the way a user would before pressing START, and run for a given number
-// of blocks.
+// up as a user would before pressing START, and run for a number of blocks.
 #pragma once
 #include <QFile>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 
 #include "capture/InputBackend.h"
 #include "capture/TestSignal.h"
@@ -34,10 +30,10 @@ public:
         if (show) Load().show();
     }
     ~RunHarness() { w_.reset(), SetMsgBoxHook({}), SetSettingsFolder({}); }
-    // A new window, its settings read from the store and its devices listed, not yet shown.
+    // A new window (one at a time), its settings read from the store and its devices listed, not yet shown.
     Parlune& Load()
     {
-        w_.reset(); // one window at a time
+        w_.reset();
         w_ = std::make_unique<Parlune>();
         w_->Form_Load();
         return *w_;
@@ -47,10 +43,8 @@ public:
     void WriteStoreFile(const QByteArray& content)
     {
         QFile f(SettingsFilePath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(content);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size());
     }
-
     // Chooses the entry with this text as a user would; fails the test when there is none.
     void Choose(ComboBox& box, const QString& entry)
     {

@@ -2,7 +2,6 @@
 // stops at the first capable device after a skipped one, and choosing an
 // entry arms Start.
 #include <gtest/gtest.h>
-#include <memory>
 
 #include "support/FakeInput.h"
 #include "ui/Parlune.h"
@@ -11,27 +10,14 @@ namespace {
 
 constexpr std::uint32_t kCapable = WAVE_FORMAT_1S16;
 
-struct DeviceListTest : ::testing::Test {
-    void TearDown() override { ResetBackends(); }
-    QStringList Listed(const BackendList& devices)
-    {
-        SetBackendsForTest(devices);
-        w.deviceBox.Clear();
-        w.InitDevices();
-        QStringList items;
-        for (int i = 0; i < w.deviceBox.ListCount(); ++i) items << w.deviceBox.List(i);
-        return items;
-    }
-    Parlune w;
-};
-
 std::shared_ptr<FakeInput> Dev(const std::string& name, std::uint32_t formats = kCapable)
 {
     return std::make_shared<FakeInput>(name, formats);
 }
 
-TEST_F(DeviceListTest, ListsCapableDevicesAtTheirIdsAndStopsAfterAGap)
+TEST(DeviceListTest, ListsCapableDevicesAtTheirIdsAndStopsAfterAGap)
 {
+    Parlune w;
     // "Mics " + 14 x "é" (2 bytes each): byte 32 falls inside a character.
     std::string accents = "Mics ";
     for (int i = 0; i < 14; ++i) accents += "\xC3\xA9";
@@ -45,14 +31,19 @@ TEST_F(DeviceListTest, ListsCapableDevicesAtTheirIdsAndStopsAfterAGap)
          {"0123456789abcdefghijklmnopqrstuv", QString::fromUtf8(accents.substr(0, 31))}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(Listed(c.devices), c.expect);
+        SetBackendsForTest(c.devices);
+        w.deviceBox.Clear();
+        w.InitDevices();
+        QStringList listed;
+        for (int i = 0; i < w.deviceBox.ListCount(); ++i) listed << w.deviceBox.List(i);
+        EXPECT_EQ(listed, c.expect) << c.what;
     }
     // Red until an entry is chosen, Start disabled.
     const auto state = [&] { return std::tuple(w.deviceBox.BackColor(), w.deviceBox.Text(), w.startButton.Enabled()); };
     EXPECT_EQ(state(), std::tuple(RGB(255, 0, 0), QString("Choose Soundcard"), false));
     w.deviceBox.UserChoose(1);
     EXPECT_EQ(state(), std::tuple(RGB(255, 255, 255), QString::fromUtf8(accents.substr(0, 31)), true));
+    ResetBackends();
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 // interactive control on top of another, colours shown as kept, Tab reaching
 // whatever takes input; and the exact facts that once went wrong.
 #include <QComboBox>
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -62,8 +61,8 @@ TEST(Layout, EveryControlHoldsTheLayoutsRules)
         const auto role = Is<TextBox>(ctl) || Is<ComboBox>(ctl) ? QPalette::Text : QPalette::WindowText;
         EXPECT_EQ(FromQColor(picture ? picture->Image().pixel(0, 0) : wid->palette().color(QPalette::Active, role).rgb()),
                   picture ? ctl->BackColor() : ctl->ForeColor());
-        auto* combo = dynamic_cast<ComboBox*>(ctl);
-        EXPECT_TRUE(!combo || combo->combo()->currentText() == combo->Text()); // not a list entry instead
+        auto* combo = dynamic_cast<ComboBox*>(ctl); // its own text, not a list entry instead
+        EXPECT_TRUE(!combo || combo->combo()->currentText() == combo->Text());
         if (wid->font().stretch() != 92) unstretched.insert(name);
         if (!wid->isEnabled()) disabled.insert(name);
         if (wid->isHidden()) hidden.insert(name);
@@ -90,10 +89,10 @@ TEST(Layout, EveryControlHoldsTheLayoutsRules)
     EXPECT_EQ(overlaps, 2);
     // Arial captions at their own width: they once took the window's narrowing meant for MS Sans Serif.
     EXPECT_EQ(unstretched, (std::set<std::string>{"Start", "Stopit", "SNBin", "SN1Hz", "SN2k5Hz"}));
-    // The threshold's thumb at the top is 100 (the Min end is the top: the controls test).
-    EXPECT_EQ(std::pair(w.thresholdBar.Min(), w.thresholdBar.Max()), std::pair(100, 0));
-    // Before a device is chosen and a run started.
-    EXPECT_EQ(std::pair(disabled, hidden), std::pair(std::set<std::string>{"Start", "LogToFile", "FBand"}, std::set<std::string>{"Stopit"}));
+    // The threshold's thumb at the top is 100 (the Min end is the top: the
+    // controls test); before a device is chosen and a run started.
+    EXPECT_EQ(std::tuple(w.thresholdBar.Min(), w.thresholdBar.Max(), disabled, hidden),
+              std::tuple(100, 0, std::set<std::string>{"Start", "LogToFile", "FBand"}, std::set<std::string>{"Stopit"}));
 }
 
 } // namespace

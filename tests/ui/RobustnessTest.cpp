@@ -2,7 +2,6 @@
 // run: no crash, no sanitizer report, and each box's own reaction.
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 
 #include "support/RunHarness.h"
 
@@ -27,7 +26,7 @@ QStringList Garbage()
     return all;
 }
 
-class TypedGarbage : public WindowTest {};
+using TypedGarbage = WindowTest;
 
 // Not a rate between 4000 and 48000: the top of the span stays, the bottom
 // goes to 20.  Any log file name: the file opens, or the switch clears itself
@@ -48,8 +47,7 @@ TEST_F(TypedGarbage, RateAndLogFileBoxes)
         ASSERT_EQ(w.SampleRate, 12000);
         w.logFileBox.setText(text);
         w.logToFileCheck.box()->click();
-        EXPECT_EQ(w.LogEnabled, w.logToFileCheck.Value());
-        EXPECT_TRUE(w.LogEnabled || w.logToFileCheck.Caption() == "Can't open");
+        EXPECT_TRUE(w.LogEnabled == w.logToFileCheck.Value() && (w.LogEnabled || w.logToFileCheck.Caption() == "Can't open"));
         if (w.LogEnabled) w.logToFileCheck.box()->click();
         EXPECT_FALSE(w.LogOut.IsOpen());
     }
@@ -79,8 +77,7 @@ TEST_F(TypedGarbage, DuringARun)
     }), blocks);
     EXPECT_TRUE(h->messages.isEmpty());
     QFile log(h->dir.filePath("garbage.txt"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray lines = log.readAll();
+    const QByteArray lines = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
     EXPECT_TRUE(lines.count("\r\n") >= 1 && lines.count("\r\n") == lines.count(", 996.09, ") && lines.endsWith("\r\n"))
         << lines.toStdString();
 }

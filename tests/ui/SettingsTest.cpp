@@ -6,10 +6,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <filesystem>
-#include <functional>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "display/HistogramWindow.h"
 #include "display/WaterfallWindow.h"
@@ -19,11 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Settings : public WindowTest {};
+using Settings = WindowTest;
 
 // The store's own lines on stderr ("parlune: settings ...") while f runs.
-template <class F>
-QStringList StoreLines(F&& f)
+QStringList StoreLines(const std::function<void()>& f)
 {
     testing::internal::CaptureStderr();
     f();
@@ -31,28 +28,19 @@ QStringList StoreLines(F&& f)
     return all.split('\n').filter(QRegularExpression("^parlune: settings"));
 }
 
-// Completed writes of one file in a folder since the last Take(), through
-// inotify: closes after writing and renames into place.  Opens are watched
-// too: the kernel merges identical events that follow each other.
-struct FileWrites {
-    int fd = inotify_init1(IN_NONBLOCK);
-    std::string name;
-    FileWrites(const QString& folder, const char* file) : name(file)
-    {
-        inotify_add_watch(fd, QFile::encodeName(folder).constData(), IN_OPEN | IN_CLOSE | IN_MOVED_TO);
-    }
-    ~FileWrites() { close(fd); }
-    int Take()
-    {
-        int n = 0;
-        alignas(inotify_event) char buf[16384];
-        for (ssize_t len; (len = read(fd, buf, sizeof buf)) > 0;)
-            for (auto* e = reinterpret_cast<const inotify_event*>(buf); (char*)e < buf + len;
-                 e = reinterpret_cast<const inotify_event*>((const char*)(e + 1) + e->len))
-                n += e->len && name == e->name && (e->mask & (IN_CLOSE_WRITE | IN_MOVED_TO));
-        return n;
-    }
-};
+// Completed writes of the store's file since the last call, through inotify:
+// closes after writing and renames into place.  Opens are watched too: the
+// kernel merges identical events that follow each other.
+int StoreWrites(int fd)
+{
+    int n = 0;
+    alignas(inotify_event) char buf[16384];
+    for (ssize_t len; (len = read(fd, buf, sizeof buf)) > 0;)
+        for (auto* e = reinterpret_cast<const inotify_event*>(buf); (char*)e < buf + len;
+             e = reinterpret_cast<const inotify_event*>((const char*)(e + 1) + e->len))
+            n += e->len && std::string_view("Parlune.ini") == e->name && (e->mask & (IN_CLOSE_WRITE | IN_MOVED_TO));
+    return n;
+}
 
 // Every entry: the text closing stores after the user's changes, what the
 // next start shows of it, and what a start without it (an empty store) shows.
@@ -60,18 +48,15 @@ TEST_F(Settings, EveryEntryRoundTripsAndHasItsDefault)
 {
     struct Entry { const char *group, *key, *stored, *afterStart, *whenMissing; };
     const Entry entries[] = {
-        {"FormPlace", "Left", " 1500", "1500", "105"}, // by default 100 twips, to the nearest pixel
-        {"FormPlace", "Top", " 900", "900", "105"},
+        // By default 100 twips, to the nearest pixel.
+        {"FormPlace", "Left", " 1500", "1500", "105"}, {"FormPlace", "Top", " 900", "900", "105"},
         {"Values", "Samprate", " 24000", " 24000|24000", " 12000|12000"},
-        {"Values", "NSamp", " 4096", "4096", "1024"},
-        {"Values", "FFTSIZE", "4096", "4096", "1024"},
+        {"Values", "NSamp", " 4096", "4096", "1024"}, {"Values", "FFTSIZE", "4096", "4096", "1024"},
         {"Values", "CFB", " 211", "1236.3|211", "996.1|85"}, // by default the bin nearest 1000 Hz
         {"Values", "NBINS", " 51", "51", "17"},
         {"Values", "SBW", "300", "299|299", "200|200"}, // re-derived from the bins
         {"Values", "FMIN", " 700", "20| 20 -  5000", "20| 20 -  5000"}, // every start ends on the wide span
-        {"Values", "FMAX", " 9000", "5000", "5000"},
-        {"Values", "AVSCR", " 5", "5", "1"},
-        {"Values", "THRESH", " 30", "30", "0"},
+        {"Values", "FMAX", " 9000", "5000", "5000"}, {"Values", "AVSCR", " 5", "5", "1"}, {"Values", "THRESH", " 30", "30", "0"},
         {"Values", "FILENAME", "Mëssungen, Nacht.txt", "Mëssungen, Nacht.txt", "Parlune.txt"},
     };
     // What the window shows of each entry, against one column of the table.
@@ -87,9 +72,8 @@ TEST_F(Settings, EveryEntryRoundTripsAndHasItsDefault)
 
     Parlune* w = &Load();
     expectShown(*w, &Entry::whenMissing);
-    EXPECT_EQ(w->windowTypeBox.Text(), "Blackman Harris");
-    EXPECT_TRUE(w->preset5kHzOption.Value());
-    EXPECT_FALSE(w->monWF().isVisible() || w->monHisto().isVisible());
+    EXPECT_EQ(std::tuple(w->windowTypeBox.Text(), w->preset5kHzOption.Value(), w->monWF().isVisible() || w->monHisto().isVisible()),
+              std::tuple(QString("Blackman Harris"), true, false));
 
     w->setLeft(1500), w->setTop(900);
     w->sampleRateBox.UserType("24000");
@@ -124,19 +108,15 @@ TEST_F(Settings, HostileStoreStillGivesAUsableWindow)
         SCOPED_TRACE(file.toStdString());
         h->WriteStoreFile(file);
         Parlune& w = Load();
-        EXPECT_EQ(w.SampleRate, rate);
-        EXPECT_EQ(w.sampleRateBox.Text().toDouble(), rate);
-        EXPECT_TRUE(w.NFFT >= 0 && w.NFFT <= kMaxNFFT) << w.NFFT;
-        EXPECT_LE(std::abs(w.Left()), 1'000'000);
+        EXPECT_EQ(std::pair(w.SampleRate, w.sampleRateBox.Text().toDouble()), std::pair(rate, rate));
+        EXPECT_TRUE(w.NFFT >= 0 && w.NFFT <= kMaxNFFT && std::abs(w.Left()) <= 1'000'000) << w.NFFT << " " << w.Left();
         // Usable: the user sets a rate, size and filter, and the plan follows.
         w.sampleRateBox.UserType("12000");
         w.fftSizeBox.UserChoose(0);
         w.presetSsbOption.button()->click();
-        EXPECT_EQ(w.spanBox.Text(), " 300 -  3000");
         w.centreFrequencyBox.setText(""), w.centreFrequencyBox.setText("1000");
-        EXPECT_EQ(w.CFBin, 85);
         w.bandwidthBar.DragTo(100);
-        EXPECT_EQ(w.SigBWBins, 9);
+        EXPECT_EQ(std::tuple(w.spanBox.Text(), w.CFBin, w.SigBWBins), std::tuple(QString(" 300 -  3000"), 85, 9));
         w.Form_Unload();
     }
 }
@@ -176,23 +156,17 @@ TEST_F(Settings, OnlyAWritableRegularFileIsReadAndWritten)
         w->averagingBar.DragTo(3);
         const QStringList atClose = StoreLines([&] { w->Form_Unload(); });
 
-        EXPECT_EQ(QFile::symLinkTarget(path), target);
-        EXPECT_EQ(fs::status(path.toStdString()).type(), type);
+        EXPECT_EQ(std::pair(QFile::symLinkTarget(path), fs::status(path.toStdString()).type()), std::pair(target, type));
         // One line each way at most, naming the store and why.
-        for (const auto& [lines, what] : {std::pair(atLoad, c.atLoad), std::pair(atClose, c.atClose)}) {
-            ASSERT_EQ(lines.size(), what ? 1 : 0) << lines.join('\n').toStdString();
-            if (what) {
-                EXPECT_TRUE(lines[0].contains(path) && lines[0].contains(what)) << lines[0].toStdString();
-            }
-        }
+        for (const auto& [lines, what] : {std::pair(atLoad, c.atLoad), std::pair(atClose, c.atClose)})
+            EXPECT_TRUE(lines.size() == (what ? 1 : 0) && (!what || (lines[0].contains(path) && lines[0].contains(what))))
+                << lines.join('\n').toStdString();
         if (c.loaded == 7) {
             QFile stored(path);
-            ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
-            const QByteArray now = stored.readAll();
-            EXPECT_EQ(now == kept, i != 0); // written only when it could be
+            const bool unchanged = stored.open(QIODevice::ReadOnly) && stored.readAll() == kept; // written only when it could be
             const QSettings s(path, QSettings::IniFormat);
-            EXPECT_EQ(std::pair(s.value("Values/avscr").toString(), s.value("Other/keep").toString()),
-                      std::pair(QString(i == 0 ? " 3" : ""), QString("1")));
+            EXPECT_EQ(std::tuple(unchanged, s.value("Values/avscr").toString(), s.value("Other/keep").toString()),
+                      std::tuple(i != 0, QString(i == 0 ? " 3" : ""), QString("1")));
         }
     }
     EXPECT_TRUE(QFileInfo(h->dir.filePath("6")).isFile());
@@ -202,14 +176,16 @@ TEST_F(Settings, CloseWritesTheFileOnce)
 {
     // Every spelling of a key gives way to the one lower-cased key written.
     h->WriteStoreFile("[Values]\nSampRate=24000\nSAMPRATE=11025\nAVSCR=4\n[Other]\nkeep=1\n");
-    FileWrites writes(h->dir.path(), "Parlune.ini");
+    const int fd = inotify_init1(IN_NONBLOCK);
+    inotify_add_watch(fd, QFile::encodeName(h->dir.path()).constData(), IN_OPEN | IN_CLOSE | IN_MOVED_TO);
     WriteSetting("Other", "Keep", "2");
-    const int oneWrite = writes.Take();
+    const int oneWrite = StoreWrites(fd);
     ASSERT_GE(oneWrite, 1);
     Parlune& w = Load();
     EXPECT_EQ(w.averagingBar.Value(), 4);
     w.Form_Unload();
-    EXPECT_EQ(writes.Take(), oneWrite);
+    EXPECT_EQ(StoreWrites(fd), oneWrite);
+    close(fd);
 
     const QSettings stored(SettingsFilePath(), QSettings::IniFormat);
     const QRegularExpression spellings("^(values/samprate|other/keep)$", QRegularExpression::CaseInsensitiveOption);
@@ -224,18 +200,16 @@ TEST_F(Settings, WindowOpensAndIsStoredOnAScreen)
     const QPoint corner = screen.topLeft() + QPoint(7, 7); // 100 twips in, as on a first start
     // Stored places in twips; only a title bar on no screen moves the window.
     const struct { int left, top; bool kept; } cases[] = {
-        {1'000'000, 1'000'000, false},
-        {-1'000'000, 1500, false},
-        {1500, (screen.top() - 30) * 15, false},                  // title bar above the screen
+        {1'000'000, 1'000'000, false}, {-1'000'000, 1500, false},
+        {1500, (screen.top() - 30) * 15, false},                         // title bar above the screen
         {(screen.right() - 60) * 15, (screen.bottom() - 40) * 15, true}, // a corner of it still shows
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.left << ", " << c.top);
         h->WriteStoreFile(QString("[FormPlace]\nLeft=%1\nTop=%2\n").arg(c.left).arg(c.top).toUtf8());
         Parlune& w = Load();
         const QPoint at = w.frameGeometry().topLeft(), expected = c.kept ? QPoint(c.left / 15, c.top / 15) : corner;
-        EXPECT_EQ(std::pair(at.x(), at.y()), std::pair(expected.x(), expected.y()));
-        EXPECT_EQ(std::pair(w.monWF().Left(), w.monWF().Top()), std::pair(w.Left() + w.Width(), w.Top()));
+        EXPECT_EQ(std::tuple(at.x(), at.y(), w.monWF().Left(), w.monWF().Top()),
+                  std::tuple(expected.x(), expected.y(), w.Left() + w.Width(), w.Top())) << c.left << ", " << c.top;
     }
 
     // Off every screen at close: the place stored is the one it would open at.

@@ -1,10 +1,9 @@
 // The signal frame's rules on the real window, driven as a user would: the
 // frequency plan (span, presets, peak to centre, guard, bandwidth) and the
-// analysis options (rate and size typed or chosen, read-outs, threshold and
-// peak reference, statistics switch, the lock).  Every window starts from a
-// first start (12000 Hz, 1024 points, span 20 - 5000).
+// analysis options (rate and size, read-outs, threshold and peak reference,
+// statistics switch, the lock).  Every window starts as a first start does
+// (12000 Hz, 1024 points, span 20 - 5000).
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
 
@@ -13,7 +12,7 @@
 
 namespace {
 
-class FrequencyPlan : public WindowTest {};
+using FrequencyPlan = WindowTest;
 
 TEST_F(FrequencyPlan, SpanLimitsPresetsAndCorrections)
 {
@@ -34,11 +33,9 @@ TEST_F(FrequencyPlan, SpanLimitsPresetsAndCorrections)
         {{fmax(32700), fmin(32000), fmax(31000)}, 32000, 32700, " 32000 -  32700"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.band);
         Parlune& w = Load();
         for (const Act& a : c.acts) a(w);
-        EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(c.fmin, c.fmax));
-        EXPECT_EQ(w.spanBox.Text(), c.band);
+        EXPECT_EQ(std::tuple(w.spanLowBar.Value(), w.spanHighBar.Value(), w.spanBox.Text()), std::tuple(c.fmin, c.fmax, QString(c.band)));
     }
 }
 
@@ -58,33 +55,30 @@ TEST_F(FrequencyPlan, PeakToCentreGuardAndBandwidth)
     EXPECT_EQ(std::pair(w.bandwidthBox.Text(), w.SigBWBins), std::pair(QString("500"), 341));
 }
 
-class AnalysisOptions : public WindowTest {};
+using AnalysisOptions = WindowTest;
 
+// Any typed rate puts the lower limit back to 20; the upper one follows the
+// rate.  A rate chosen from the list, or a typed size, runs nothing; a chosen
+// size resets the averaging.
 TEST_F(AnalysisOptions, TypedRateSetsTheSpanChosenRateRunsNothing)
 {
-    // Any typed rate puts the lower limit back to 20; the upper one follows the rate.
     const struct { const char* typed; int fminBefore, fmin, fmax; } cases[] = {
         {"6000", 4000, 20, 5000}, {"11025", 20, 20, 4961}, {"48000", 20, 20, 21600}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.typed);
         Parlune& w = Load();
         w.spanLowBar.DragTo(c.fminBefore);
         w.sampleRateBox.UserType(c.typed);
-        EXPECT_EQ(w.SampleRate, QString(c.typed).toDouble());
-        EXPECT_EQ(std::pair(w.spanLowBar.Value(), w.spanHighBar.Value()), std::pair(c.fmin, c.fmax));
+        EXPECT_EQ(std::tuple(w.SampleRate, w.spanLowBar.Value(), w.spanHighBar.Value()),
+                  std::tuple(QString(c.typed).toDouble(), c.fmin, c.fmax)) << c.typed;
     }
     Parlune& w = Load();
-    w.sampleRateBox.UserChoose(7); // 48000 from the list: the run start reads the box
-    EXPECT_EQ(w.SampleRate, 12000);
-    EXPECT_EQ(w.spanHighBar.Value(), 5000);
-    // A typed size runs nothing; a chosen one resets the averaging.
+    w.sampleRateBox.UserChoose(7); // 48000: the run start reads the box
     w.averagingBar.DragTo(8);
     w.fftSizeBox.UserType("2048");
-    EXPECT_EQ(std::pair(w.NFFT, w.NAvg), std::pair(1024, 8));
+    EXPECT_EQ(std::tuple(w.SampleRate, w.spanHighBar.Value(), w.NFFT, w.NAvg), std::tuple(12000.0, 5000, 1024, 8));
     w.fftSizeBox.UserChoose(0);
-    EXPECT_EQ(std::pair(w.NFFT, w.NAvg), std::pair(1024, 1));
-    EXPECT_EQ(w.periodBox.Text(), "0.1");
-    EXPECT_EQ(w.binWidthLabel.Caption(), "46.88 Hz bins"); // the rate box shows the chosen 48000
+    EXPECT_EQ(std::tuple(w.NFFT, w.NAvg, w.periodBox.Text(), w.binWidthLabel.Caption()),
+              std::tuple(1024, 1, QString("0.1"), QString("46.88 Hz bins"))); // the rate box shows 48000
 }
 
 TEST_F(AnalysisOptions, ThresholdStatisticsAndLock)
@@ -103,14 +97,13 @@ TEST_F(AnalysisOptions, ThresholdStatisticsAndLock)
     }
 
     w.lockButton.Click();
-    EXPECT_EQ(w.signalFrame.Caption(), "Signal , Frequency  Span and Noise Measurement range LOCKED ");
-    EXPECT_EQ(w.signalFrame.BackColor(), RGB(255, 200, 150));
-    EXPECT_EQ(w.signalFrame.widget()->palette().color(QPalette::Window), QColor(255, 200, 150));
-    for (Control* c : std::initializer_list<Control*>{&w.signalFrame, &w.centreFrequencyBox, &w.bandwidthBar, &w.spanLowBar, &w.preset5kHzOption, &w.peakToCentreButton,
-                                                       &w.averagingBar, &w.statNoiseCheck, &w.squareInputCheck, &w.lockButton})
-        EXPECT_FALSE(c->widget()->isEnabled()) << c->Name().toStdString();
-    for (Control* c : std::initializer_list<Control*>{&w.sampleRateBox, &w.fftSizeBox, &w.thresholdBar, &w.logFileBox})
-        EXPECT_TRUE(c->widget()->isEnabled()) << c->Name().toStdString();
+    EXPECT_EQ(std::tuple(w.signalFrame.Caption(), w.signalFrame.BackColor(), w.signalFrame.widget()->palette().color(QPalette::Window)),
+              std::tuple(QString("Signal , Frequency  Span and Noise Measurement range LOCKED "), RGB(255, 200, 150), QColor(255, 200, 150)));
+    for (Control* c : std::initializer_list<Control*>{&w.signalFrame, &w.centreFrequencyBox, &w.bandwidthBar, &w.spanLowBar, &w.preset5kHzOption,
+                                                       &w.peakToCentreButton, &w.averagingBar, &w.statNoiseCheck, &w.squareInputCheck,
+                                                       &w.lockButton, &w.sampleRateBox, &w.fftSizeBox, &w.thresholdBar, &w.logFileBox})
+        EXPECT_EQ(c->widget()->isEnabled(), c == &w.sampleRateBox || c == &w.fftSizeBox || c == &w.thresholdBar || c == &w.logFileBox)
+            << c->Name().toStdString();
     w.spanLowBar.DragTo(1000);
     EXPECT_EQ(w.spanLowBar.Value(), 20);
 }
