@@ -1,5 +1,5 @@
-// A device for the waveIn layer that the test drives: chosen name,
-// capabilities and default flag; the test pushes frames into the open stream.
+// A device for the waveIn layer that the test drives: chosen name, capabilities and default flag; the test pushes
+// frames into the open stream.
 #pragma once
 #include <cstdint>
 #include <string>
