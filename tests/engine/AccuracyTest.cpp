@@ -64,11 +64,7 @@ TEST(BlockChain, InterleavedRunsGiveWhatEachGivesAlone)
 {
     const MeasureSettings a{.Average = 4, .CentreHz = 1010, .Track = true};                 // tracking a drifted tone
     const MeasureSettings b{.FftSize = 1024, .Window = 0, .Average = 2, .StatNoise = true}; // Hamming, statistical noise
-    struct Run {
-        std::unique_ptr<ChainState> s = std::make_unique<ChainState>();
-        ChainParams p;
-        std::vector<BlockResult> results;
-    };
+    struct Run { std::unique_ptr<ChainState> s = std::make_unique<ChainState>(); ChainParams p; std::vector<BlockResult> results; };
     auto start = [](const MeasureSettings& m) { Run r; r.p = Start(*r.s, m); return r; };
     auto block = [](Run& r, int i) {
         const auto frames = ToneNoise{.ToneHz = 1003, .Seed = std::uint32_t(i + 1)}.Stereo16(r.p.NFFT);
@@ -123,8 +119,8 @@ TEST(Accuracy, MeasuredAndCorrectedWithinHalfADecibel)
             EXPECT_GT(statistical[i], snr - 3); // lower quartile + 3 dB reads a little low
             EXPECT_LT(statistical[i], snr - 0.5);
         }
-        std::printf("| %.0f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", snr, measured[0],
-                    measured[1], measured[2], corrected[0], corrected[1], corrected[2], statistical[0], statistical[1],
-                    statistical[2]);
+        std::printf("| %.0f |", snr);
+        for (const auto* column : {&measured, &corrected, &statistical}) for (double v : *column) std::printf(" %.2f |", v);
+        std::printf("\n");
     }
 }

@@ -14,12 +14,8 @@ namespace {
 // The field a SettingsError from f names; "" when f runs through.
 template <class F> std::string Refused(F f)
 {
-    try {
-        f();
-        return "";
-    } catch (const SettingsError& e) {
-        return e.Field;
-    }
+    try { f(); } catch (const SettingsError& e) { return e.Field; }
+    return "";
 }
 
 // Each range at its edges: the first value outside is refused by its field, in the words every front-end shows (""

@@ -24,8 +24,7 @@ std::vector<std::complex<float>> Tone(const Config& c, double hzFromDial, std::s
 {
     std::vector<std::complex<float>> x(n);
     const double cycles = (c.offset + hzFromDial) / c.in;
-    for (std::size_t i = 0; i < n; ++i)
-        x[i] = std::polar(0.5, 2 * std::numbers::pi * cycles * static_cast<double>(i));
+    for (std::size_t i = 0; i < n; ++i) x[i] = std::polar(0.5, 2 * std::numbers::pi * cycles * static_cast<double>(i));
     return x;
 }
 
@@ -52,10 +51,8 @@ TEST(Tuner, PassesTheSpanFlatWithin0_1DbAndRejectsWhatWouldFoldInBy80Db)
         std::vector<std::pair<double, bool>> tones;
         for (double f : {-0.45, -0.2, 0.0, 0.07, 0.3, 0.45}) tones.emplace_back(f * c.out, true);
         for (double f : {0.5, -0.5, 0.7, -1.3, 2.9}) tones.emplace_back(f * c.out, false);
-        for (std::size_t s = 1; s <= Tuner(c.in, c.out, c.offset).HalfbandStages(); ++s) {
-            tones.emplace_back(c.in / std::pow(2.0, s) + 0.3 * c.out, false);
-            tones.emplace_back(-(c.in / std::pow(2.0, s)) - 0.45 * c.out, false);
-        }
+        for (std::size_t s = 1; s <= Tuner(c.in, c.out, c.offset).HalfbandStages(); ++s)
+            tones.insert(tones.end(), {{c.in / std::pow(2.0, s) + 0.3 * c.out, false}, {-(c.in / std::pow(2.0, s)) - 0.45 * c.out, false}});
         for (const auto& [hz, inSpan] : tones) {
             Tuner t(c.in, c.out, c.offset);
             const std::vector<std::int16_t> y = Tune(t, Tone(c, hz, InputFor(c, t, 600)));
@@ -67,10 +64,9 @@ TEST(Tuner, PassesTheSpanFlatWithin0_1DbAndRejectsWhatWouldFoldInBy80Db)
                 at += v * std::polar(1.0, -2 * std::numbers::pi * hz * i / c.out) / frames;
                 power += std::norm(v) / frames;
             }
-            if (inSpan)
-                EXPECT_NEAR(20 * std::log10(std::abs(at) / kSteps), 0, 0.1) << c.in << " -> " << c.out << " Hz, " << hz;
-            else
-                EXPECT_LT(10 * std::log10(power / (kSteps * kSteps)), -80) << c.in << " -> " << c.out << " Hz, " << hz;
+            SCOPED_TRACE(testing::Message() << c.in << " -> " << c.out << " Hz, " << hz);
+            if (inSpan) EXPECT_NEAR(20 * std::log10(std::abs(at) / kSteps), 0, 0.1);
+            else EXPECT_LT(10 * std::log10(power / (kSteps * kSteps)), -80);
         }
     }
 }
