@@ -1,5 +1,4 @@
-// The built-in test signals: calibration against their nominal levels,
-// drift, and real-time delivery through waveIn.
+// The built-in test signals: calibration against their nominal levels, drift, and real-time delivery through waveIn.
 #include <gtest/gtest.h>
 
 #include "capture/TestSignal.h"

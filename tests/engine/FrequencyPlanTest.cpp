@@ -1,6 +1,5 @@
-// Hertz in, bins and read-outs out: the measurement settings' ranges, a
-// run's block parameters at a rate, and the frequency plan's conversions.
-#include <functional>
+// Hertz in, bins and read-outs out: the measurement settings' ranges, a run's block parameters at a rate, and the
+// frequency plan's conversions.
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -12,74 +11,56 @@
 
 namespace {
 
-MeasureSettings With(const std::function<void(MeasureSettings&)>& change)
+// The field a SettingsError from f names; "" when f runs through.
+template <class F> std::string Refused(F f)
 {
-    MeasureSettings s;
-    change(s);
-    return s;
+    try { f(); } catch (const SettingsError& e) { return e.Field; }
+    return "";
 }
 
-// Each range at its edges: the first value outside is refused by its
-// field, in the words every front-end shows ("" for accepted).
+// Each range at its edges: the first value outside is refused by its field, in the words every front-end shows (""
+// for accepted).
 TEST(MeasureSettingsTest, RangesAtTheirEdges)
 {
-    const char* const whole = "must be a whole number ";
-    const struct { const char* field; std::function<void(MeasureSettings&)> change; std::string why; } rows[] = {
-        {"fft-size", [](auto& s) { s.FftSize = 1024; }, ""},   {"fft-size", [](auto& s) { s.FftSize = 262144; }, ""},
-        {"fft-size", [](auto& s) { s.FftSize = 3000; }, "must be a power of two"},
-        {"fft-size", [](auto& s) { s.FftSize = 524288; }, whole + std::string("1024 .. 262144")},
-        {"window", [](auto& s) { s.Window = 4; }, ""},         {"window", [](auto& s) { s.Window = 5; }, "must be a list position 0 .. 4"},
-        {"average", [](auto& s) { s.Average = 63; }, ""},      {"average", [](auto& s) { s.Average = 64; }, whole + std::string("1 .. 63")},
-        {"average", [](auto& s) { s.Average = 0; }, whole + std::string("1 .. 63")},
-        {"bandwidth", [](auto& s) { s.BandwidthHz = 0; }, "must be above 0 Hz"},
-        {"bandwidth", [](auto& s) { s.BandwidthHz = 0.5; }, ""},
-        {"guard", [](auto& s) { s.Guard = 2; }, ""},           {"guard", [](auto& s) { s.Guard = 2.01; }, "must lie in 0 .. 2"},
-        {"guard", [](auto& s) { s.Guard = 0; }, ""},           {"guard", [](auto& s) { s.Guard = -0.01; }, "must lie in 0 .. 2"},
-        {"span-low", [](auto& s) { s.SpanLowHz = 0; }, ""},    {"span-low", [](auto& s) { s.SpanLowHz = -1; }, "must be 0 Hz or more"},
-        {"span-low", [](auto& s) { s.SpanLowHz = 5000; }, "span: --span-low must lie below --span-high"},
-        {"threshold", [](auto& s) { s.Threshold = 100; }, ""}, {"threshold", [](auto& s) { s.Threshold = 101; }, whole + std::string("0 .. 100")},
-        {"threshold", [](auto& s) { s.Threshold = -1; }, whole + std::string("0 .. 100")},
-        {"interval", [](auto& s) { s.IntervalS = 0; }, ""},    {"interval", [](auto& s) { s.IntervalS = -0.5; }, "must be 0 or more seconds"},
+    const struct { const char* field; MeasureSettings s; std::string why; } rows[] = {
+        {"fft-size", {.FftSize = 1024}, ""}, {"fft-size", {.FftSize = 262144}, ""}, {"fft-size", {.FftSize = 3000}, "must be a power of two"},
+        {"fft-size", {.FftSize = 524288}, "must be a whole number 1024 .. 262144"},
+        {"window", {.Window = 4}, ""}, {"window", {.Window = 5}, "must be a list position 0 .. 4"},
+        {"average", {.Average = 63}, ""}, {"average", {.Average = 64}, "must be a whole number 1 .. 63"},
+        {"average", {.Average = 0}, "must be a whole number 1 .. 63"},
+        {"bandwidth", {.BandwidthHz = 0}, "must be above 0 Hz"}, {"bandwidth", {.BandwidthHz = 0.5}, ""},
+        {"guard", {.Guard = 2}, ""}, {"guard", {.Guard = 2.01}, "must lie in 0 .. 2"},
+        {"guard", {.Guard = 0}, ""}, {"guard", {.Guard = -0.01}, "must lie in 0 .. 2"},
+        {"span-low", {.SpanLowHz = 0}, ""}, {"span-low", {.SpanLowHz = -1}, "must be 0 Hz or more"},
+        {"span-low", {.SpanLowHz = 5000}, "span: --span-low must lie below --span-high"},
+        {"threshold", {.Threshold = 100}, ""}, {"threshold", {.Threshold = 101}, "must be a whole number 0 .. 100"},
+        {"threshold", {.Threshold = -1}, "must be a whole number 0 .. 100"},
+        {"interval", {.IntervalS = 0}, ""}, {"interval", {.IntervalS = -0.5}, "must be 0 or more seconds"},
     };
     for (const auto& r : rows) {
-        const std::optional<SettingsError> e = CheckSettings(With(r.change));
-        SCOPED_TRACE(std::string(r.field) + (e ? ": " + e->Message : ""));
-        ASSERT_EQ(e.has_value(), !r.why.empty());
-        if (!e) continue;
-        EXPECT_EQ(e->Field, r.field);
-        EXPECT_TRUE(e->Message == "--" + std::string(r.field) + ": " + r.why || e->Message == r.why);
+        const std::optional<SettingsError> e = CheckSettings(r.s);
+        const std::string message = e ? e->Message : "", prefixed = "--" + std::string(r.field) + ": " + r.why;
+        EXPECT_EQ(e ? e->Field : r.field, r.field) << message;
+        EXPECT_TRUE(message == (r.why.empty() ? "" : prefixed) || message == r.why) << r.field << ": " << message;
     }
 }
 
-// The span's default top comes down to the top bin only where the rate is
-// too slow for it (and the centre suits the rate); a typed top never moves.
-TEST(MeasureSettingsTest, DefaultSpanTopFollowsASlowRate)
+// The span's default top comes down to the top bin only where the rate is too slow for it; a typed top never moves.
+TEST(MeasureSettingsTest, DefaultSpanTopAndBlockParamsAtARate)
 {
-    const struct { double rate, centre, low; bool typed; std::optional<double> lowered; const char* refused; } rows[] = {
-        {10002, 1000, 20, false, std::nullopt, nullptr},
-        {10000, 1000, 20, false, TopSpanHz(10000, 8192), nullptr},
-        {2500, 1000, 20, false, TopSpanHz(2500, 8192), nullptr},
-        {2500, 1000, 20, true, std::nullopt, "span-high"},
-        {2048, 1000, TopSpanHz(2048, 8192), false, std::nullopt, "span-low"},
+    const struct { double rate, low; bool typed; std::optional<double> lowered; const char* refused; } spans[] = {
+        {10002, 20, false, std::nullopt, ""}, {10000, 20, false, TopSpanHz(10000, 8192), ""},
+        {2500, 20, false, TopSpanHz(2500, 8192), ""}, {2500, 20, true, std::nullopt, "span-high"},
+        {2048, TopSpanHz(2048, 8192), false, std::nullopt, "span-low"},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.rate);
-        const MeasureSettings s = With([&](auto& m) { m.CentreHz = r.centre; m.SpanLowHz = r.low; });
-        try {
-            const RunPlan plan = PlanRun(s, r.rate, r.typed);
-            EXPECT_EQ(r.refused, nullptr);
-            EXPECT_EQ(plan.SpanHighLoweredHz, r.lowered);
-        } catch (const SettingsError& e) {
-            EXPECT_STREQ(e.Field.c_str(), r.refused ? r.refused : "(accepted)");
-        }
+    for (const auto& r : spans) {
+        std::optional<double> lowered;
+        EXPECT_EQ(Refused([&] { lowered = PlanRun({.SpanLowHz = r.low}, r.rate, r.typed).SpanHighLoweredHz; }), r.refused) << r.rate;
+        EXPECT_EQ(lowered, r.lowered) << r.rate;
     }
-}
 
-// A run's bins: span and bandwidth rounded, the centre truncated, the span's
-// top kept on the ring's highest bin; frequencies that do not suit the rate
-// are refused by their field.
-TEST(MeasureSettingsTest, BlockParamsAtARate)
-{
+    // A run's bins: span and bandwidth rounded, the centre truncated, the span's top kept on the ring's highest bin;
+    // frequencies that do not suit the rate are refused by their field.
     const struct { std::int32_t fft; double centre, bw, low, high, rate; int fmin, fmax, cf, sigbw; const char* refused; } rows[] = {
         {8192, 1000, 100, 20, 5000, 12000, 14, 3413, 682, 68, ""},
         {1024, 1000, 100, 20, 5000, 48000, 0, 107, 21, 2, ""},
@@ -92,21 +73,14 @@ TEST(MeasureSettingsTest, BlockParamsAtARate)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.fft) + " points at " + std::to_string(r.rate) + " Hz");
-        const MeasureSettings s = With([&](auto& s) {
-            s.FftSize = r.fft, s.CentreHz = r.centre, s.BandwidthHz = r.bw, s.SpanLowHz = r.low, s.SpanHighHz = r.high;
-        });
-        try {
-            const ChainParams p = BlockParamsFor(s, r.rate);
-            EXPECT_EQ(std::tuple(p.FMinBin, p.FMaxBin, p.CFBin, p.SigBWBins), std::tuple(r.fmin, r.fmax, r.cf, r.sigbw));
-            EXPECT_STREQ(r.refused, "");
-        } catch (const SettingsError& e) {
-            EXPECT_EQ(e.Field, r.refused) << e.Message;
-        }
+        ChainParams p; // the bins stay 0 when refused
+        EXPECT_EQ(Refused([&] {
+            p = BlockParamsFor({.FftSize = r.fft, .CentreHz = r.centre, .BandwidthHz = r.bw, .SpanLowHz = r.low, .SpanHighHz = r.high}, r.rate);
+        }), r.refused);
+        EXPECT_EQ(std::tuple(p.FMinBin, p.FMaxBin, p.CFBin, p.SigBWBins), std::tuple(r.fmin, r.fmax, r.cf, r.sigbw));
     }
     // The rest of the settings pass through to the run as they are.
-    const ChainParams p = BlockParamsFor(With([](auto& s) {
-        s.Window = 0, s.Average = 4, s.Guard = 1, s.Threshold = 20, s.Track = s.Square = true;
-    }), 12000);
+    const ChainParams p = BlockParamsFor({.Window = 0, .Average = 4, .Guard = 1, .Threshold = 20, .Track = true, .Square = true}, 12000);
     EXPECT_EQ(std::tuple(p.NAvg, p.GuardFactor, p.DispThresh, p.WindENBW, p.TrackSig, p.Squared, p.Swapped, p.SigBWHz),
               std::tuple(4, 1.0, 20, 1.37, true, true, false, 100.0));
     EXPECT_NEAR(TopSpanHz(12000, 1024), 5988.28, 0.01);

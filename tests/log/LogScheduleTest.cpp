@@ -1,6 +1,5 @@
-// When a recording's log lines are due: by the position in the recording,
-// an interval after the last line (not on a fixed grid), stamped with the
-// whole seconds reached.  (By the time of day: the window's log tests.)
+// When a recording's log lines are due: by the position in the recording, an interval after the last line (not on a
+// fixed grid), stamped with the whole seconds reached.  (By the time of day: the window's log tests.)
 #include <gtest/gtest.h>
 
 #include "log/LogSchedule.h"

@@ -1,6 +1,5 @@
-// Waiting in the event loop for a condition, as GoogleTest sees it: Qt's
-// QTRY_ macros report a failure to QtTest and return, so a GoogleTest test
-// would pass.
+// Waiting in the event loop for a condition, as GoogleTest sees it: Qt's QTRY_ macros report a failure to QtTest and
+// return, so a GoogleTest test would pass.
 #pragma once
 #include <QTest>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-// A device for the waveIn layer that the test drives: chosen name,
-// capabilities and default flag; the test pushes frames into the open stream.
+// A device for the waveIn layer that the test drives: chosen name, capabilities and default flag; the test pushes
+// frames into the open stream.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -27,14 +27,12 @@ public:
     bool IsDefault() const override { return isDefault; }
     std::unique_ptr<InputStream> Open(const WAVEFORMATEX&, FrameSink sink, MMRESULT* why) override
     {
-        if ((*why = refuse) != MMSYSERR_NOERROR) return nullptr;
-        return std::unique_ptr<InputStream>(stream = new Stream(this, std::move(sink)));
+        return (*why = refuse) != MMSYSERR_NOERROR ? nullptr : std::unique_ptr<InputStream>(stream = new Stream(this, std::move(sink)));
     }
     // Delivers interleaved stereo frames as a device would (nothing when closed).
     void Push(const std::vector<std::int16_t>& frames)
     {
-        if (stream != nullptr)
-            stream->sink(reinterpret_cast<const char*>(frames.data()), frames.size() * sizeof(std::int16_t));
+        if (stream != nullptr) stream->sink(reinterpret_cast<const char*>(frames.data()), frames.size() * sizeof(std::int16_t));
     }
 
     std::string name;

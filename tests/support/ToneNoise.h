@@ -1,8 +1,7 @@
-// Test recordings: a tone in seeded white Gaussian noise, as interleaved
-// 16-bit stereo frames with the same sample on both channels.  The tone's
-// amplitude gives the stated S/N in 2500 Hz:
-//   A = sigma x sqrt(10000 / rate) x 10^(snr / 20).
+// Test recordings: a tone in seeded white Gaussian noise whose amplitude gives the stated S/N
+// in 2500 Hz, as interleaved 16-bit stereo frames with the same sample on both channels.
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -35,12 +34,8 @@ struct ToneNoise {
     {
         const std::vector<double> s = Samples(frames);
         std::vector<std::int16_t> out(2 * s.size());
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            const double r = std::nearbyint(s[i]);
-            const auto x = static_cast<std::int16_t>(r > 32767 ? 32767 : (r < -32768 ? -32768 : r));
-            out[2 * i] = x;
-            out[2 * i + 1] = x;
-        }
+        for (std::size_t i = 0; i < s.size(); ++i)
+            out[2 * i] = out[2 * i + 1] = static_cast<std::int16_t>(std::clamp(std::nearbyint(s[i]), -32768.0, 32767.0));
         return out;
     }
 };

@@ -1,5 +1,4 @@
-// 16-bit stereo capture through the waveIn layer as the run loop does it:
-// the format record and one queued buffer.
+// 16-bit stereo capture through the waveIn layer as the run loop does it: the format record and one queued buffer.
 #pragma once
 #include <QElapsedTimer>
 #include <cstdint>
@@ -15,9 +14,7 @@ struct WaveBlock {
     bool Queue(HWAVEIN h, int frames)
     {
         data.assign(2 * static_cast<std::size_t>(frames) + 8, 7777);
-        hdr = WAVEHDR{};
-        hdr.lpData = reinterpret_cast<char*>(data.data());
-        hdr.dwBufferLength = static_cast<std::uint32_t>(4 * frames);
+        hdr = WAVEHDR{.lpData = reinterpret_cast<char*>(data.data()), .dwBufferLength = static_cast<std::uint32_t>(4 * frames)};
         return waveInPrepareHeader(h, &hdr, 32) == MMSYSERR_NOERROR && waveInAddBuffer(h, &hdr, 32) == MMSYSERR_NOERROR;
     }
     // Queues and waits as the run loop does; wall time in seconds.
