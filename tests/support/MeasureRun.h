@@ -31,12 +31,14 @@ inline Outcome Finish(QProcess& p, int ms = 120000)
 
 // A run with these variables changed (a null value removes one), given `ms`
 // to end: one that hangs fails the test and is killed rather than stalling it.
-inline Outcome Measure(const QStringList& args, const std::map<QString, QString>& env = {}, int ms = 120000)
+// Its standard output goes to `outFile` if one is named.
+inline Outcome Measure(const QStringList& args, const std::map<QString, QString>& env = {}, int ms = 120000, const QString& outFile = {})
 {
     QProcess p; // its destructor kills a run still going
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (const auto& [name, value] : env) value.isNull() ? e.remove(name) : e.insert(name, value);
     p.setProcessEnvironment(e);
+    if (!outFile.isEmpty()) p.setStandardOutputFile(outFile);
     p.start(PARLUNE_MEASURE_BIN, args);
     return Finish(p, ms);
 }
