@@ -161,7 +161,7 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
         {":3: fft-size: a NUL byte in the value '30\\x0000'\n", QString("{a}fft-size = 30") + QChar(0) + "00\n"},
         {":3: track: must be true or false, not '\\x1b[31mred'\n", "{a}track = \x1b[31mred\n"},
         {":3: fft-size: not a number: '{7x80}\u2026'\n", "{a}fft-size = {7x4000}\n"},
-        {":4: fft-size: must be a power of two, not '3000'\n", "\uFEFF{ok}fft-size = 3000\n"},
+        {":4: fft-size: must be a power of two, not '3000'\n", "\uFEFF{ok}fft-size = 3000\n"}, {":3: expected key = value\n", "{a}= 5\n"},
         {":3: output: '{tilde}' is in the home folder, but HOME is empty\n", "{a}output = {tilde}\n", {{"HOME", ""}}},
         {":3: plot: '{tilde}.png' is in the home folder, but HOME is not set\n", "{a}plot = {tilde}.png\n", {{"HOME", QString()}}},
     };
@@ -180,6 +180,20 @@ TEST(BadInput, OneLineAStatusAndNothingMade)
     };
     for (const auto& c : cases) check(c.status, c.args, c.line, c.config, c.env, c.out);
     for (const auto& c : configs) check(2, "", "{ini}" + c.line, c.config, c.env, {});
+}
+
+// Every window name and alias (blanks, dashes, underscores and case ignored)
+// measures as its list position does, and the five positions differ.
+TEST(Options, WindowNamesMeasureAsTheirListPositions)
+{
+    QTemporaryDir dir;
+    const QString tone = WriteWav(dir, "tone.wav", ToneNoise{}.Stereo16(30000));
+    const auto run = [&](const QString& window) { return Measure({"--format", "csv", "--window", window, tone}).out; };
+    const QStringList byPosition = {run("0"), run("1"), run("2"), run("3"), run("4")};
+    EXPECT_EQ(QSet<QString>(byPosition.begin(), byPosition.end()).size(), 5);
+    const std::pair<const char*, int> names[] = {{"Hamming", 0}, {"blackman_harris", 1}, {"hanning", 2}, {"Hann", 2}, {"hft95", 3},
+                                                 {"HFT95 flat-top", 3}, {"flattop", 3}, {"none", 4}, {"no window", 4}, {"rectangular", 4}};
+    for (const auto& [name, position] : names) EXPECT_EQ(run(name), byPosition[position]) << name;
 }
 
 // The example configs of the README ("Many receivers") and docs/ are read
