@@ -64,11 +64,13 @@ TEST_F(WaveInTest, OpenWritesADistinctHandleOnSuccessAndZeroOnFailure)
     // Names are cut to 32 bytes between characters; bytes that are no UTF-8 give nothing to keep.
     EXPECT_EQ(std::pair(TruncateName(std::string(31, 'a') + "\xC3\xA9"), TruncateName(std::string(40, '\x80'))),
               std::pair(std::string(31, 'a'), std::string()));
-    const WAVEFORMATEX good = Stereo16(), noRate = Stereo16(0), mono8{1, 1, 12000, 48000, 1, 8}, float32{3, 2, 12000, 48000, 4, 16};
+    const WAVEFORMATEX good = Stereo16(), noRate = Stereo16(0), mono8{1, 1, 12000, 48000, 1, 8}, float32{3, 2, 12000, 48000, 4, 16},
+                      three{1, 3, 12000, 144000, 6, 16}, top = Stereo16(384000), over = Stereo16(384001);
     const struct { std::uint32_t id; const WAVEFORMATEX* format; MMRESULT result; } cases[] = {
         {0, &good, MMSYSERR_NOERROR}, {1, &good, MMSYSERR_NOERROR}, {WAVE_MAPPER, &good, MMSYSERR_NOERROR}, {2, &good, MMSYSERR_BADDEVICEID},
         {WAVE_MAPPER - 1, &good, MMSYSERR_BADDEVICEID},
-        {0, &mono8, WAVERR_BADFORMAT}, {0, &noRate, WAVERR_BADFORMAT}, {0, &float32, WAVERR_BADFORMAT}, {0, nullptr, MMSYSERR_INVALPARAM}};
+        {0, &mono8, WAVERR_BADFORMAT}, {0, &noRate, WAVERR_BADFORMAT}, {0, &float32, WAVERR_BADFORMAT}, {0, nullptr, MMSYSERR_INVALPARAM},
+        {0, &three, WAVERR_BADFORMAT}, {0, &top, MMSYSERR_NOERROR}, {0, &over, WAVERR_BADFORMAT}};
     std::vector<HWAVEIN> handles;
     for (const auto& c : cases) {
         HWAVEIN got = 12345;
@@ -77,6 +79,13 @@ TEST_F(WaveInTest, OpenWritesADistinctHandleOnSuccessAndZeroOnFailure)
             << &c - cases;
         if (got != 0) handles.push_back(got);
     }
+    // A buffer of no length is not queued; too small a header record is refused.
+    char byte = 0;
+    WAVEHDR empty{};
+    empty.lpData = &byte;
+    EXPECT_EQ(std::tuple(waveInPrepareHeader(handles[0], &empty, 32), waveInAddBuffer(handles[0], &empty, 32),
+                         waveInUnprepareHeader(handles[0], &empty, 31)),
+              std::tuple(MMSYSERR_NOERROR, MMSYSERR_INVALPARAM, MMSYSERR_INVALPARAM));
     for (HWAVEIN x : handles) EXPECT_EQ(waveInClose(x), MMSYSERR_NOERROR);
 }
 
