@@ -1,5 +1,6 @@
 // Hertz in, bins and read-outs out: the measurement settings' ranges, a run's block parameters at a rate, and the
 // frequency plan's conversions.
+#include <cmath>
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -97,7 +98,7 @@ TEST(FrequencyPlanTest, ConversionsAndReadOuts)
                          BandwidthBinsFromText("100 Hz", 8192, 12000), BandwidthSpinFor(68, 12000, 8192)),
               std::tuple(683, 1, 68, 100));
     EXPECT_THROW(CentreBinFromText(".", 8192, 12000), Fault);
-    EXPECT_THROW(PlanBin(1000, 8192, 0), Fault);
+    for (double rate : {0.0, -12000.0, HUGE_VAL}) EXPECT_THROW(PlanBin(1000, 8192, rate), Fault) << rate;
     EXPECT_EQ(std::tuple(CentreText(682, 12000, 8192), CentreText(1, 48000, 1024), CentreText(1, 1, 2)),
               std::tuple("999.0", "46.9", ".5"));
     EXPECT_EQ(std::tuple(LowerLimitBelow(5000, 20), LowerLimitBelow(800, 20), UpperLimitAbove(20, 32700),

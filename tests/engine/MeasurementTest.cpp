@@ -163,7 +163,9 @@ TEST(Measurement, HistogramAndStatisticalNoise)
     h[0] = 1;
     EXPECT_EQ(StatNoiseCell(h.data(), 0, 4), 0);
 
-    EXPECT_EQ(std::tuple(StatLevelOf(34.5, 0), StatLevelOf(34.2, 40), PeakLevelOf(0, 40)), std::tuple(34, -6, 0.0)); // half to even
+    // Half to even; no statistical level or power (0) gives 0, not a level below the threshold.
+    EXPECT_EQ(std::tuple(StatLevelOf(34.5, 0), StatLevelOf(34.2, 40), StatLevelOf(0, 40), PeakLevelOf(0, 40), BinLevel(0)),
+              std::tuple(34, -6, 0, 0.0, 0.0));
     EXPECT_DOUBLE_EQ(StatNoisePower(-6, 40), std::pow(10.0, 3.4));
     EXPECT_NEAR(PeakLevelOf(1e5, 40), 10.0, 1e-6);
     EXPECT_NEAR(PeakLevelOf(0.5, 0), -3.0103, 1e-4);
