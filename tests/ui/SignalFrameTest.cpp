@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "display/HistogramWindow.h"
+#include "engine/FrequencyPlan.h"
 #include "support/RunHarness.h"
 
 namespace {
@@ -35,7 +36,9 @@ TEST_F(FrequencyPlan, SpanLimitsPresetsAndCorrections)
     for (const auto& c : cases) {
         Parlune& w = Load();
         for (const Act& a : c.acts) a(w);
-        EXPECT_EQ(std::tuple(w.spanLowBar.Value(), w.spanHighBar.Value(), w.spanBox.Text()), std::tuple(c.fmin, c.fmax, QString(c.band)));
+        EXPECT_EQ(std::tuple(w.spanLowBar.Value(), w.spanHighBar.Value(), w.spanBox.Text(), w.spectrumPlot.ScaleLeft(), w.spectrumPlot.ScaleWidth()),
+                  std::tuple(c.fmin, c.fmax, QString(c.band), double(SpanLeftBins(c.fmin, w.NFFT, w.SampleRate)),
+                             SpanWidthBins(c.fmin, c.fmax, w.NFFT, w.SampleRate))); // the plot shows the span
     }
 }
 
